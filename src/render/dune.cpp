@@ -1,0 +1,36 @@
+// dune, the reference pattern (button 3): two tangent terms of the sum and
+// difference of the coordinates.
+#include "patterns/patterns.h"
+
+#include <cmath>
+
+namespace glimra {
+namespace {
+
+Derived deriveDune(const PatternParameters& p)
+{
+    Derived d = centredFrame(p);
+    d.Z = p.P4 + p.P4;
+    d.B = p.P5 / 2;
+    return d;
+}
+
+Components duneAt(const Derived& v, double i, double j)
+{
+    const double Z = v.Z, B = v.B;
+    const double a = (K * (j / 200)) * Z;
+    const double b = (K * (i / 200)) * Z;
+    const double c = std::fabs(std::tan((b - a) * std::cos(a + b)));
+    const double d = std::fabs(std::tan((b + a) * std::cos(a - b)));
+    Components out;
+    out.red = B * (0.9 * c + 0.1 * d);
+    out.green = B * (0.3 * c + 0.2 * d);
+    out.blue = B * (0.05 * c + 0.4 * d);
+    return out;
+}
+
+}  // namespace
+
+const Pattern dune{"dune", deriveDune, duneAt};
+
+}  // namespace glimra

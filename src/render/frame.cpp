@@ -1,0 +1,363 @@
+#include "render/frame.h"
+
+#include "render/numtext.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cfenv>
+#include <climits>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace glimra {
+
+PatternParameters readParameters(const PatternTexts& texts)
+{
+    PatternParameters p;
+    p.P3 = Val(texts.three);
+    p.P1 = Val(texts.one);
+    p.P2 = Val(texts.two);
+    p.P4 = Val(texts.four);
+    p.P5 = Val(texts.five);
+    return p;
+}
+
+double columnsFor(double S) { return S == 768 ? 1024 : S; }
+
+double halfViaText(double n) { return Val(Text(n)) / 2; }
+
+Derived centredFrame(const PatternParameters& p)
+{
+    Derived d;
+    d.S = p.P3;
+    d.N = columnsFor(d.S);
+    d.x0 = p.P1 - halfViaText(d.N);
+    d.y0 = p.P2 - halfViaText(d.S);
+    return d;
+}
+
+Colour packColour(const Components& c)
+{
+    auto channel = [](double v) {
+        if (v < 0)
+            v = 0;
+        if (v > 255)
+            v = 255;
+        return static_cast<int>(Round(v));
+    };
+    return rgb(channel(c.red), channel(c.green), channel(c.blue));
+}
+
+namespace {
+
+// Beyond 2^53 adding 1 to a counter may leave it unchanged and a scan would
+// never end.
+constexpr double kCounterLimit = 9007199254740992.0;
+// One column is held in memory per slot; this keeps a slot within 4 MiB.
+constexpr long kMaxRows = 1L << 20;
+constexpr int kFaultFlags = FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID;
+
+bool finite(const Components& c)
+{
+    return std::isfinite(c.red) && std::isfinite(c.green) && std::isfinite(c.blue);
+}
+
+// Canvas pixel for a plot position: the position goes through single
+// precision, as a plot call takes it, then to the nearest pixel. Far-off
+// positions are pinned well outside any canvas instead of overflowing int.
+int canvasPixel(double position)
+{
+    const double v = std::nearbyint(static_cast<double>(static_cast<float>(position)));
+    if (!(v > -(1 << 30)))
+        return -(1 << 30);
+    if (v > (1 << 30))
+        return 1 << 30;
+    return static_cast<int>(v);
+}
+
+struct Scan {
+    const Pattern* pattern = nullptr;
+    Derived d;
+    std::vector<double> rows;  // the row counter's values, the same for every column
+    double iEnd = 0;
+};
+
+// Recomputes a column pixel by pixel to find the first pixel whose arithmetic
+// faulted; pixels before it are stored. Returns that pixel's row.
+std::size_t locateFault(const Scan& s, double i, Colour* out)
+{
+    for (std::size_t m = 0; m < s.rows.size(); ++m) {
+        std::feclearexcept(kFaultFlags);
+        const Components c = s.pattern->pixel(s.d, i, s.rows[m]);
+        if (std::fetestexcept(kFaultFlags) || !finite(c))
+            return m;
+        out[m] = packColour(c);
+    }
+    return s.rows.size();
+}
+
+// Computes the column at counter i. Returns how many of its pixels are good:
+// all of them, or the rows before the first faulting pixel. The common case
+// tests the fault flags once per column; only a faulting column is redone.
+std::size_t computeColumn(const Scan& s, double i, Colour* out, const std::atomic<bool>& cancelled)
+{
+    std::feclearexcept(kFaultFlags);
+    for (std::size_t m = 0; m < s.rows.size(); ++m) {
+        const Components c = s.pattern->pixel(s.d, i, s.rows[m]);
+        if (!finite(c))
+            return locateFault(s, i, out);
+        out[m] = packColour(c);
+        if ((m & 63) == 63 && cancelled.load(std::memory_order_relaxed))
+            return m + 1;
+    }
+    if (std::fetestexcept(kFaultFlags))
+        return locateFault(s, i, out);
+    return s.rows.size();
+}
+
+// Columns are computed by worker threads and by the consumer itself, and handed
+// to the consumer strictly in scan order. Workers run at most `slots` columns
+// ahead of the consumer; a cancel stops them at once and the destructor joins
+// them, so nothing outlives the render.
+class Pipeline {
+public:
+    struct Slot {
+        long k = -1;
+        bool ready = false;
+        double i = 0;
+        std::size_t good = 0;
+        std::vector<Colour> pixels;
+    };
+
+    Pipeline(const Scan& scan, double iStart, int threads)
+        : scan_(scan), nextI_(iStart), slots_(std::size_t(std::max(2, 4 * threads)))
+    {
+        for (Slot& s : slots_)
+            s.pixels.resize(scan.rows.size());
+        for (int t = 1; t < threads; ++t) {
+            try {
+                workers_.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                break;  // fewer helpers: the same picture, only slower
+            }
+        }
+    }
+
+    ~Pipeline()
+    {
+        cancel();
+        for (std::thread& t : workers_)
+            t.join();
+    }
+
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+
+    // Column k, computed here if no worker has taken it; null past the last.
+    const Slot* column(long k)
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            Slot& s = slotFor(k);
+            if (s.k == k && s.ready)
+                return &s;
+            if (exhausted_ && k >= total_)
+                return nullptr;
+            if (nextK_ == k) {
+                long claimed;
+                double i;
+                if (!claim(claimed, i))
+                    continue;  // the scan just ran out
+                lock.unlock();
+                const std::size_t good = computeColumn(scan_, i, s.pixels.data(), cancelled_);
+                lock.lock();
+                s.good = good;
+                s.ready = true;
+                return &s;
+            }
+            ready_.wait(lock);
+        }
+    }
+
+    // Whether the scan has a column k (k at most one past the consumer).
+    bool exists(long k)
+    {
+        std::lock_guard lock(mutex_);
+        if (exhausted_)
+            return k < total_;
+        return k < nextK_ || nextI_ <= scan_.iEnd;
+    }
+
+    void release(long k)
+    {
+        std::lock_guard lock(mutex_);
+        slotFor(k).ready = false;
+        slotFor(k).k = -1;
+        consumed_ = k + 1;
+        space_.notify_all();
+    }
+
+    void cancel()
+    {
+        std::lock_guard lock(mutex_);
+        cancelled_.store(true, std::memory_order_relaxed);
+        space_.notify_all();
+    }
+
+private:
+    Slot& slotFor(long k) { return slots_[std::size_t(k) % slots_.size()]; }
+
+    // Hands out the next column and its counter value; the counter advances by
+    // repeated addition of 1, exactly as a single scan loop would.
+    bool claim(long& k, double& i)
+    {
+        if (exhausted_)
+            return false;
+        if (!(nextI_ <= scan_.iEnd)) {
+            exhausted_ = true;
+            total_ = nextK_;
+            return false;
+        }
+        k = nextK_++;
+        i = nextI_;
+        nextI_ += 1;
+        Slot& s = slotFor(k);
+        s.k = k;
+        s.i = i;
+        s.ready = false;
+        return true;
+    }
+
+    void work()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            space_.wait(lock, [this] {
+                return cancelled_.load(std::memory_order_relaxed) || exhausted_ ||
+                       (nextK_ < consumed_ + long(slots_.size()) && nextK_ <= firstFault_);
+            });
+            long k;
+            double i;
+            if (cancelled_.load(std::memory_order_relaxed) || !claim(k, i))
+                return;
+            Slot& s = slotFor(k);
+            lock.unlock();
+            const std::size_t good = computeColumn(scan_, i, s.pixels.data(), cancelled_);
+            lock.lock();
+            if (cancelled_.load(std::memory_order_relaxed))
+                return;
+            s.good = good;
+            s.ready = true;
+            if (good < scan_.rows.size())
+                firstFault_ = std::min(firstFault_, k);
+            ready_.notify_all();
+        }
+    }
+
+    const Scan& scan_;
+    std::mutex mutex_;
+    std::condition_variable ready_;  // a column became ready
+    std::condition_variable space_;  // the consumer freed a slot, or cancel
+    std::atomic<bool> cancelled_{false};
+    long nextK_ = 0;
+    double nextI_;
+    bool exhausted_ = false;
+    long total_ = 0;
+    long consumed_ = 0;
+    long firstFault_ = LONG_MAX;  // no column past a known fault is worth computing
+    std::vector<Slot> slots_;
+    std::vector<std::thread> workers_;
+};
+
+int threadCount(const RenderOptions& options)
+{
+    if (options.threads > 0)
+        return std::min(options.threads, 256);
+    return std::max(1, int(std::thread::hardware_concurrency()));
+}
+
+bool beyondCounterLimit(double from, double to)
+{
+    return !(std::fabs(from) < kCounterLimit && std::fabs(to) < kCounterLimit);
+}
+
+}  // namespace
+
+RenderResult render(const Pattern& pattern, const PatternParameters& params, RenderHost& host,
+                    const RenderOptions& options)
+{
+    RenderResult result;
+    Scan scan;
+    scan.pattern = &pattern;
+
+    std::feclearexcept(kFaultFlags);
+    scan.d = pattern.derive(params);
+    const Derived& d = scan.d;
+    if (std::fetestexcept(kFaultFlags) ||
+        !(std::isfinite(d.S) && std::isfinite(d.N) && std::isfinite(d.x0) && std::isfinite(d.y0) &&
+          std::isfinite(d.Z) && std::isfinite(d.B))) {
+        result.outcome = Outcome::Faulted;
+        result.faultColumn = 0;
+        result.faultRow = 0;
+        return result;
+    }
+
+    // Bounds are fixed once, when the loops are entered.
+    const double iStart = d.x0 + 1;
+    scan.iEnd = d.x0 + d.N;
+    const double jStart = d.y0 + 1;
+    const double jEnd = d.y0 + d.S;
+    if (!(iStart <= scan.iEnd))
+        return result;  // a size below 1: nothing to paint
+    if (beyondCounterLimit(iStart, scan.iEnd) || (jStart <= jEnd && beyondCounterLimit(jStart, jEnd))) {
+        result.outcome = Outcome::Refused;
+        result.reason = "offsets too large to scan (beyond 9e15)";
+        return result;
+    }
+    if (jStart <= jEnd && jEnd - jStart >= double(kMaxRows)) {
+        result.outcome = Outcome::Refused;
+        result.reason = "more rows than a render can hold";
+        return result;
+    }
+    for (double j = jStart; j <= jEnd; j += 1)
+        scan.rows.push_back(j);
+    result.rows = long(scan.rows.size());
+
+    std::vector<int> ys(scan.rows.size());
+    for (std::size_t m = 0; m < ys.size(); ++m)
+        ys[m] = canvasPixel((scan.rows[m] - d.y0) + kCanvasTop);
+
+    Pipeline pipeline(scan, iStart, threadCount(options));
+    for (long k = 0;; ++k) {
+        const Pipeline::Slot* slot = pipeline.column(k);
+        if (!slot)
+            break;
+        ColumnView view;
+        view.index = k;
+        view.x = canvasPixel((slot->i - d.x0) + kCanvasLeft);
+        view.ys = ys;
+        view.colours = std::span<const Colour>(slot->pixels.data(), slot->good);
+        host.plotColumn(view);
+        if (slot->good < scan.rows.size()) {
+            result.outcome = Outcome::Faulted;
+            result.faultColumn = k;
+            result.faultRow = long(slot->good);
+            break;
+        }
+        pipeline.release(k);
+        result.columns = k + 1;
+        host.yield();
+        if (host.haltRequested()) {
+            if (pipeline.exists(k + 1))
+                result.outcome = Outcome::Halted;
+            break;
+        }
+    }
+    return result;
+}
+
+}  // namespace glimra

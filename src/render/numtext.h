@@ -1,0 +1,35 @@
+// Number text: how the five parameter boxes are read and written.
+//
+// Every reader and writer of a parameter box goes through these helpers, so the
+// boxes behave the same wherever a number comes from or goes to.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace glimra {
+
+// Lenient reading: blanks, tabs and line feeds are ignored wherever they stand;
+// an optional sign, digits, one point, an exponent (E or D), or a whole number
+// after &H (hexadecimal) or &O (octal). Reading stops at the first character
+// that cannot continue the number; text without a number reads as 0.
+// A value beyond the double range reads as the largest finite double of its
+// sign, so a typed "1e999" can never put an infinity into a computation.
+double Val(std::string_view text);
+
+// Text form with at most 15 significant digits, always with a point as the
+// decimal separator whatever the locale, so that Val(Text(x)) keeps fractions.
+// x must be finite.
+std::string Text(double x);
+
+// Nearest whole number, a half going to the even neighbour (0.5 -> 0, 1.5 -> 2).
+double Round(double x);
+
+// Strict conversion: the whole text (surrounding blanks aside) must be one
+// decimal number: sign, digits, optional point and fraction, optional exponent.
+// Anything else, an empty text included, gives no value; so does a number
+// beyond the double range.
+std::optional<double> strictNumber(std::string_view text);
+
+}  // namespace glimra
