@@ -6,10 +6,12 @@
 #include "render/frame.h"
 #include "render/numtext.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -148,6 +150,16 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // Fail before a long render, not after it; a refused render leaves no
+    // empty file behind.
+    const bool existed = std::ifstream(output).good();
+    if (FILE* probe = std::fopen(output.c_str(), "ab")) {
+        std::fclose(probe);
+    } else {
+        std::fprintf(stderr, "glimra-render: cannot write %s: %s\n", output.c_str(), std::strerror(errno));
+        return 1;
+    }
+
     Picture picture;
     picture.width = int(d.N);
     picture.height = int(d.S);
@@ -172,6 +184,8 @@ int main(int argc, char** argv)
         break;
     case Outcome::Refused:
         std::fprintf(stderr, "glimra-render: %s: %s; refused\n", pattern->name, result.reason.c_str());
+        if (!existed)
+            std::remove(output.c_str());
         return 2;
     }
     std::fprintf(stderr, "%s: %dx%d, %d thread%s, %.3f s, %s\n", pattern->name, picture.width, picture.height,

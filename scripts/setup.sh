@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that are missing: what the build and the program
+# need, and with --tests also what the tests and screenshots need.
+set -euo pipefail
+packages=(g++ cmake make qt6-base-dev fonts-dejavu-core fonts-liberation2)
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(xvfb xauth xdotool x11-apps imagemagick)
+fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  echo "installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
