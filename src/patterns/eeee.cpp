@@ -1,0 +1,52 @@
+// eeee (pattern button 4): a long nested sine and cosine chain and a
+// third term that feeds the first two back into a cosine.
+#include "patterns/patterns.h"
+
+#include <cmath>
+
+namespace glimra {
+namespace {
+
+// The centring halves N and S directly, without the detour through text that
+// centredFrame takes.
+Derived deriveEeee(const PatternParameters& p)
+{
+    Derived d;
+    d.S = p.P3;
+    d.N = columnsFor(d.S);
+    d.x0 = p.P1 - d.N / 2;
+    d.y0 = p.P2 - d.S / 2;
+    d.Z = p.P4 + p.P4;
+    d.B = p.P5;
+    return d;
+}
+
+Components eeeeAt(const Derived& v, double i, double j)
+{
+    const double Z = v.Z, B = v.B;
+    const double a = (K * (j / 200)) * Z;
+    const double b = (K * (i / 200)) * Z;
+    const double t1 = std::cos(a - b);
+    const double t2 = std::sin(b - t1);
+    const double t3 = std::sin(b * t2);
+    const double t4 = std::cos(a * t3);
+    const double t5 = std::sin(b * t4);
+    const double t6 = std::sin(b * t5);
+    const double t7 = std::cos(a - t6);
+    const double t8 = std::cos(a * t7);
+    const double e = (std::sin(b * a) + 0.2) - t8;
+    const double c = std::fabs(std::tan(std::sin(b - a) * e + std::cos(a + b)));
+    const double d = std::fabs(std::tan(std::cos(b - a) + std::sin(a - b)));
+    const double f = (d * c) * std::cos(a / 2 - std::cos((a - d * c) + std::cos(std::sin(b)) * std::sin(b - std::cos(c / 17))));
+    Components out;
+    out.red = B * ((0.09 * c + 0.07 * f) + 0.1 * e);
+    out.green = B * ((0.03 * c + 0.02 * f) + 0.08 * e);
+    out.blue = B * ((0.19 * c + 0.001 * f) + 0.02 * e);
+    return out;
+}
+
+}  // namespace
+
+const Pattern eeee{"eeee", deriveEeee, eeeeAt};
+
+}  // namespace glimra

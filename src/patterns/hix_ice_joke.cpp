@@ -1,0 +1,80 @@
+// hix, ice and joke (pattern buttons 7, 8 and 9): three formulas in
+// one shared frame (Z = 2 x P4, B = P5 unhalved).
+#include "patterns/patterns.h"
+
+#include <cmath>
+
+namespace glimra {
+namespace {
+
+// The frame values of all three routines.
+Derived deriveHixIceJoke(const PatternParameters& p)
+{
+    Derived d = centredFrame(p);
+    d.Z = 2 * p.P4;
+    d.B = p.P5;
+    return d;
+}
+
+Components hixAt(const Derived& v, double i, double j)
+{
+    const double Z = v.Z, B = v.B;
+    const double a = (K * (j / 200)) * Z;
+    const double b = (K * (i / 200)) * Z;
+    const double s = std::sin(a);
+    const double t = std::cos(b);
+    const double c = std::fabs(std::tan(std::sin(t * s) + (std::cos(s + b) - std::sin(a - t))));
+    const double d = std::fabs(std::tan((std::sin(2 * t + 0.5 * a) + c) - std::sin(2 * s - 0.5 * b)));
+    Components out;
+    out.red = B * (0.03 * c + 0.01 * d);
+    out.green = B * (0.01 * c + 0.03 * d);
+    out.blue = B * (0.09 * c + 0.09 * d);
+    return out;
+}
+
+Components iceAt(const Derived& v, double i, double j)
+{
+    const double Z = v.Z, B = v.B;
+    const double a = (K * (j / 200)) * Z;
+    const double b = (K * (i / 200)) * Z;
+    const double p = std::sin(a / 1.5);
+    const double q = std::sin(b / 1.5);
+    const double c = std::fabs(std::tan(std::sin(q - p) + std::tan(std::cos(p + q))) + 0.5);
+    const double d = std::fabs(std::sin(q - p) + (std::cos(p + q) * c) / 3);
+    const double e = std::fabs(std::tan((std::sin(b - a) * d) * std::cos((a + c / 2) + b)));
+    const double f = std::fabs(std::tan(std::sin(2 * b + 0.5 * a) + d / 2) + std::sin(2 * a - 0.5 * b));
+    const double g = std::fabs(std::tan((std::sin(f - e) + std::cos(e)) + f));
+    const double h = std::fabs(std::tan(std::sin(2 * f + 0.5 * e) + std::sin(2 * e - 0.5 * f)));
+    Components out;
+    out.red = B * (0.005 * g + 0.08 * h + 0.01 * f + 0.001 * d);
+    out.green = B * (0.013 * g + 0.05 * h + 0.07 * f + 0.04 * d);
+    out.blue = B * (0.09 * g + 0.02 * h + 0.04 * f + 0.01 * d);
+    return out;
+}
+
+Components jokeAt(const Derived& v, double i, double j)
+{
+    const double Z = v.Z, B = v.B;
+    const double a = (K * (j / 200)) * Z;
+    const double b = (K * (i / 200)) * Z;
+    const double c = std::fabs(std::tan(std::sin(((b - a) + std::sin(a - b)) + std::cos(a + b))));
+    const double d = std::fabs(std::tan(std::sin(((b + a) + std::cos(a - (b + 0.00001))) + std::sin(a - b))));
+    const double e = c / (d + 0.001);
+    const double f = (std::sin(d - c) - e) - std::cos(c + d);
+    const double g = std::fabs((std::sin(d - c) - f) - std::sin(c - d));
+    const double h = std::fabs(std::tan(std::sin((g + e) - f) + std::cos(f + g)));
+    const double k = std::fabs(std::tan(std::sin(g + f) + std::sin(f * e - g)));
+    Components out;
+    out.red = B * (0.09 * h + 0.18 * k + 0.09 * g);
+    out.green = B * (0.03 * h + 0.09 * k + 0.014 * g);
+    out.blue = B * (0.19 * h + 0.02 * k + 0.015 * g);
+    return out;
+}
+
+}  // namespace
+
+const Pattern hix{"hix", deriveHixIceJoke, hixAt};
+const Pattern ice{"ice", deriveHixIceJoke, iceAt};
+const Pattern joke{"joke", deriveHixIceJoke, jokeAt};
+
+}  // namespace glimra
