@@ -272,8 +272,6 @@ private slots:
     void threadCountInvariance()
     {
         for (const Pattern* p : patternTable()) {
-            if (!p)
-                continue;
             QByteArray first;
             for (int threads : {1, 2, 8}) {
                 Recorder r;

@@ -37,8 +37,6 @@ std::string patternNames()
 {
     std::string names;
     for (const Pattern* p : patternTable()) {
-        if (!p)
-            continue;
         if (!names.empty())
             names += ", ";
         names += p->name;

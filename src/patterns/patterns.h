@@ -9,8 +9,7 @@
 
 namespace glimra {
 
-// Button index to pattern, 0 .. 18. An entry is null while its family is not
-// built.
+// Button index to pattern, 0 .. 18.
 inline constexpr int kPatternCount = 19;
 std::span<const Pattern* const> patternTable();
 

@@ -7,27 +7,27 @@
 namespace glimra {
 namespace {
 
-// In button order. A family that is not built yet leaves its slots null.
+// In button order.
 const std::array<const Pattern*, kPatternCount> kTable = {
-    nullptr,  // 0 aries
-    nullptr,  // 1 blood
-    nullptr,  // 2 celt
+    &aries,   // 0
+    &blood,   // 1
+    &celt,    // 2
     &dune,    // 3
-    nullptr,  // 4 eeee
-    nullptr,  // 5 fun
-    nullptr,  // 6 grin
-    nullptr,  // 7 hix
-    nullptr,  // 8 ice
-    nullptr,  // 9 joke
-    nullptr,  // 10 kraken
-    nullptr,  // 11 limbo
-    nullptr,  // 12 numb
-    nullptr,  // 13 ooh
-    nullptr,  // 14 Punk
-    nullptr,  // 15 qwin
-    nullptr,  // 16 rumba
-    nullptr,  // 17 sizZle
-    nullptr,  // 18 Tame
+    &eeee,    // 4
+    &fun,     // 5
+    &grin,    // 6
+    &hix,     // 7
+    &ice,     // 8
+    &joke,    // 9
+    &kraken,  // 10
+    &limbo,   // 11
+    &numb,    // 12
+    &ooh,     // 13
+    &Punk,    // 14
+    &qwin,    // 15
+    &rumba,   // 16
+    &sizZle,  // 17
+    &Tame,    // 18
 };
 
 bool sameNameIgnoringCase(std::string_view a, std::string_view b)

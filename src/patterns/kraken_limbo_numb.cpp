@@ -1,0 +1,116 @@
+// kraken (button 10), limbo (button 11) and numb (button 12): three patterns
+// that each place the origin of their plane in a way of their own.
+#include "patterns/patterns.h"
+
+#include <cmath>
+
+namespace glimra {
+namespace {
+
+// Only the rows are centred: the first column always sits at P1 + 1, so the
+// left edge of the picture does not move when the size changes.
+Derived deriveKraken(const PatternParameters& p)
+{
+    Derived d;
+    d.S = p.P3;
+    d.N = columnsFor(d.S);
+    d.x0 = p.P1;
+    d.y0 = p.P2 - halfViaText(d.S);
+    d.Z = p.P4 * 4;
+    d.B = p.P5;
+    return d;
+}
+
+// q relates the column position to the row position without the zoom, so
+// zooming changes the waves of a and b but not the fan of q. Its divisor and
+// the power in e can fail at single pixels; the frame ends the render there.
+Components krakenAt(const Derived& v, double i, double j)
+{
+    const double Z = v.Z, B = v.B;
+    const double b = (K * (i / 200)) * Z;
+    const double a = (K * (j / 200)) * Z;
+    const double q = (K * (i / 200)) / (0.000123 + K * (j / 200));
+    const double c =
+        std::cos(q * std::sin(a + std::cos(b * std::cos(b - ((q + 0.000123) +
+                                                             std::cos(q + std::sin(a - std::sin(q - std::cos(b)))))))));
+    const double d = std::fabs(q * std::sin(((a * c) + std::cos(b - std::cos(c * q))) - (std::tan(c) + 0.001)));
+    const double e = std::pow(std::fabs(std::tan(b / 4) + 0.0001), std::sin(c * d) + 0.001);
+    const double f = std::cos(q * std::sin(std::pow(d, 0.5) * (e + std::pow(q, 2))));
+    Components out;
+    out.red = B * (0.5 * e + 0.4 * f + 0.2 * d);
+    out.green = B * (0.13 * e + 1 * f + 0.1 * d);
+    out.blue = B * (0.02 * e + 1.5 * f + 0.02 * d);
+    return out;
+}
+
+// Size and width trade places here: the columns are offset by half the size
+// and the rows by half the width. The halves are taken straight from the
+// numbers, not through their text form.
+Derived deriveLimbo(const PatternParameters& p)
+{
+    Derived d;
+    d.S = p.P3;
+    d.N = columnsFor(d.S);
+    d.x0 = p.P1 - d.S / 2;
+    d.y0 = p.P2 - d.N / 2;
+    d.Z = 2 * p.P4;
+    d.B = p.P5;
+    return d;
+}
+
+Components limboAt(const Derived& v, double i, double j)
+{
+    const double Z = v.Z, B = v.B;
+    const double a = 0.5 + (K * (j / 200)) * Z;
+    const double b = 0.5 + (K * (i / 200)) * Z;
+    const double p = std::cos(a + b) + std::sin(b - a);
+    const double q = std::sin(b + a) + std::cos(a - b);
+    const double c = std::fabs(std::tan(std::sin(q - p) + std::cos(p + q)));
+    // Halved after the brightness is applied, not before: the two orders do
+    // not always give the same double.
+    Components out;
+    out.red = (B * (0.25 * c)) / 2;
+    out.green = (B * (0.05 * c)) / 2;
+    out.blue = (B * (0.1 * c)) / 2;
+    return out;
+}
+
+// A fixed offset instead of a centring one: a larger size extends the
+// picture right and down from the same pattern point.
+Derived deriveNumb(const PatternParameters& p)
+{
+    Derived d;
+    d.x0 = p.P1 + 150;
+    d.y0 = p.P2 - 150;
+    d.S = p.P3;
+    d.N = columnsFor(d.S);
+    d.Z = p.P4 * 1.5;
+    d.B = p.P5;
+    return d;
+}
+
+Components numbAt(const Derived& v, double i, double j)
+{
+    const double Z = v.Z, B = v.B;
+    const double a = (K * (j / 200)) * Z;
+    const double b = (K * (i / 200)) * Z;
+    const double p = std::sin(std::tan(std::cos(a + b)) + std::tan(std::sin(b - a)));
+    const double r = std::cos(std::tan(std::sin(b + a)) + std::tan(std::cos(a - b)));
+    const double c = std::fabs(std::tan(std::sin(r - p) + std::sin(std::tan(std::cos(p + r)))));
+    const double d = std::fabs(std::tan(std::sin(p - r) + std::cos(std::tan(std::cos(r + p)))));
+    const double e = (std::sin(d) - std::cos(1.235 + p)) +
+                     std::fabs(std::cos((p * c) - std::cos(((r * c) * std::cos(c * r)) * std::sin(p * std::sin(d)))));
+    Components out;
+    out.red = B * (0.07 * e + 0.05 * c + 0.1 * d + 0.4 * p + 0.038 * r);
+    out.green = B * (0.12 * e + 0.03 * c + 0.03 * d + 0.1 * p + 0.26 * r);
+    out.blue = B * (0.4 * e + 0.1 * c + 0.05 * d + 0.051 * p + 0.11 * r);
+    return out;
+}
+
+}  // namespace
+
+const Pattern kraken{"kraken", deriveKraken, krakenAt};
+const Pattern limbo{"limbo", deriveLimbo, limboAt};
+const Pattern numb{"numb", deriveNumb, numbAt};
+
+}  // namespace glimra
