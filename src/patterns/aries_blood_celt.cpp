@@ -7,7 +7,8 @@
 namespace glimra {
 namespace {
 
-Derived deriveAries(const PatternParameters& p)
+// aries and blood share their frame values: twice the zoom, the brightness as is.
+Derived deriveAriesBlood(const PatternParameters& p)
 {
     Derived d = centredFrame(p);
     d.Z = p.P4 + p.P4;
@@ -35,14 +36,6 @@ Components ariesAt(const Derived& v, double i, double j)
     out.blue = B * w1;
     out.green = B * w2;
     return out;
-}
-
-Derived deriveBlood(const PatternParameters& p)
-{
-    Derived d = centredFrame(p);
-    d.Z = p.P4 + p.P4;
-    d.B = p.P5;
-    return d;
 }
 
 Components bloodAt(const Derived& frame, double i, double j)
@@ -94,8 +87,8 @@ Components celtAt(const Derived& frame, double i, double j)
 
 }  // namespace
 
-const Pattern aries{"aries", deriveAries, ariesAt};
-const Pattern blood{"blood", deriveBlood, bloodAt};
+const Pattern aries{"aries", deriveAriesBlood, ariesAt};
+const Pattern blood{"blood", deriveAriesBlood, bloodAt};
 const Pattern celt{"celt", deriveCelt, celtAt};
 
 }  // namespace glimra

@@ -11,9 +11,7 @@ namespace {
 // centredFrame takes.
 Derived deriveEeee(const PatternParameters& p)
 {
-    Derived d;
-    d.S = p.P3;
-    d.N = columnsFor(d.S);
+    Derived d = sizedFrame(p);
     d.x0 = p.P1 - d.N / 2;
     d.y0 = p.P2 - d.S / 2;
     d.Z = p.P4 + p.P4;

@@ -11,9 +11,7 @@ namespace {
 // left edge of the picture does not move when the size changes.
 Derived deriveKraken(const PatternParameters& p)
 {
-    Derived d;
-    d.S = p.P3;
-    d.N = columnsFor(d.S);
+    Derived d = sizedFrame(p);
     d.x0 = p.P1;
     d.y0 = p.P2 - halfViaText(d.S);
     d.Z = p.P4 * 4;
@@ -48,9 +46,7 @@ Components krakenAt(const Derived& v, double i, double j)
 // numbers, not through their text form.
 Derived deriveLimbo(const PatternParameters& p)
 {
-    Derived d;
-    d.S = p.P3;
-    d.N = columnsFor(d.S);
+    Derived d = sizedFrame(p);
     d.x0 = p.P1 - d.S / 2;
     d.y0 = p.P2 - d.N / 2;
     d.Z = 2 * p.P4;
@@ -79,11 +75,9 @@ Components limboAt(const Derived& v, double i, double j)
 // picture right and down from the same pattern point.
 Derived deriveNumb(const PatternParameters& p)
 {
-    Derived d;
+    Derived d = sizedFrame(p);
     d.x0 = p.P1 + 150;
     d.y0 = p.P2 - 150;
-    d.S = p.P3;
-    d.N = columnsFor(d.S);
     d.Z = p.P4 * 1.5;
     d.B = p.P5;
     return d;

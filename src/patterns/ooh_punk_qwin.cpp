@@ -12,11 +12,9 @@ namespace {
 // on (P1, P2), and its first pixel does not move when the size changes.
 Derived deriveOoh(const PatternParameters& p)
 {
-    Derived d;
+    Derived d = sizedFrame(p);
     d.x0 = p.P1 + 150;
     d.y0 = p.P2 - 150;
-    d.S = p.P3;
-    d.N = columnsFor(d.S);
     d.Z = 2 * p.P4;
     d.B = p.P5;
     return d;
@@ -46,11 +44,9 @@ Components oohAt(const Derived& v, double i, double j)
 // plane where both counters are positive.
 Derived derivePunk(const PatternParameters& p)
 {
-    Derived d;
+    Derived d = sizedFrame(p);
     d.x0 = p.P1;
     d.y0 = p.P2;
-    d.S = p.P3;
-    d.N = columnsFor(d.S);
     d.Z = p.P4;
     d.B = 2 * p.P5;
     return d;

@@ -10,11 +10,9 @@ namespace {
 // No centring: the scan starts at (P1 + 1, P2 + 1).
 Derived deriveRumba(const PatternParameters& p)
 {
-    Derived d;
+    Derived d = sizedFrame(p);
     d.x0 = p.P1;
     d.y0 = p.P2;
-    d.S = p.P3;
-    d.N = columnsFor(d.S);
     d.Z = p.P4 / 2;
     d.B = p.P5;
     return d;
@@ -73,9 +71,7 @@ Components sizzleAt(const Derived& v, double i, double j)
 // above it, one picture height further along than a centred pattern.
 Derived deriveTame(const PatternParameters& p)
 {
-    Derived d;
-    d.S = p.P3;
-    d.N = columnsFor(d.S);
+    Derived d = sizedFrame(p);
     d.x0 = p.P1 - halfViaText(d.N);
     d.y0 = p.P2 + halfViaText(d.S);
     d.Z = p.P4 / 1.5;

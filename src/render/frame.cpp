@@ -30,11 +30,17 @@ double columnsFor(double S) { return S == 768 ? 1024 : S; }
 
 double halfViaText(double n) { return Val(Text(n)) / 2; }
 
-Derived centredFrame(const PatternParameters& p)
+Derived sizedFrame(const PatternParameters& p)
 {
     Derived d;
     d.S = p.P3;
     d.N = columnsFor(d.S);
+    return d;
+}
+
+Derived centredFrame(const PatternParameters& p)
+{
+    Derived d = sizedFrame(p);
     d.x0 = p.P1 - halfViaText(d.N);
     d.y0 = p.P2 - halfViaText(d.S);
     return d;

@@ -56,9 +56,12 @@ double columnsFor(double S);
 // centring rule of most patterns does.
 double halfViaText(double n);
 
-// The centring rule most patterns use: N by the 768 rule,
-// x0 = P1 - Val(Text(N)) / 2, y0 = P2 - Val(Text(S)) / 2; Z and B left at 0
-// for the pattern to fill in.
+// S = P3 and N by the 768 rule; origins, Z and B left at 0 for the pattern
+// to fill in.
+Derived sizedFrame(const PatternParameters& p);
+
+// sizedFrame with the centring most patterns use:
+// x0 = P1 - Val(Text(N)) / 2, y0 = P2 - Val(Text(S)) / 2.
 Derived centredFrame(const PatternParameters& p);
 
 struct Components {
