@@ -1,5 +1,6 @@
 // The shared frame: scan geometry, halting, arithmetic faults, and pictures that
 // do not depend on how many threads compute them.
+#include "canvas_recorder.h"
 #include "patterns/patterns.h"
 #include "render/frame.h"
 #include "render/numtext.h"
@@ -17,26 +18,11 @@ using namespace glimra;
 
 namespace {
 
-// Records what a window's Canvas would receive.
-class Recorder : public RenderHost {
+class Recorder : public CanvasRecorder {
 public:
     long haltAfter = -1;  // columns after which a halt is requested
-    std::vector<std::pair<int, int>> order;  // (x, y) in plot order
-    std::map<std::pair<int, int>, Colour> canvas;
-    long yields = 0;
-
-    void plotColumn(const ColumnView& c) override
-    {
-        for (std::size_t m = 0; m < c.colours.size(); ++m) {
-            order.emplace_back(c.x, c.ys[m]);
-            canvas[{c.x, c.ys[m]}] = c.colours[m];
-        }
-    }
-    void yield() override { ++yields; }
     bool haltRequested() override { return haltAfter >= 0 && yields >= haltAfter; }
-
-    int minX() const { return order.empty() ? 0 : canvas.begin()->first.first; }
-    int maxX() const { return order.empty() ? 0 : canvas.rbegin()->first.first; }
+    int maxX() const { return canvas.empty() ? 0 : canvas.rbegin()->first.first; }
 };
 
 PatternParameters params(const char* size, const char* x = "1", const char* y = "1", const char* zoom = "1",

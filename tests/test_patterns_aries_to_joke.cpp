@@ -1,5 +1,6 @@
 // Patterns aries … joke: derived values, flat pictures (zoom 0, brightness 0 or
 // below), eeee's own centring, and an overflow that ends a render mid-picture.
+#include "canvas_recorder.h"
 #include "patterns/patterns.h"
 
 #include <QtTest>
@@ -14,15 +15,7 @@ Q_DECLARE_METATYPE(const Pattern*)
 
 namespace {
 
-class Recorder : public RenderHost {
-public:
-    std::map<std::pair<int, int>, Colour> canvas;
-    void plotColumn(const ColumnView& c) override
-    {
-        for (std::size_t m = 0; m < c.colours.size(); ++m)
-            canvas[{c.x, c.ys[m]}] = c.colours[m];
-    }
-};
+using Recorder = CanvasRecorder;
 
 uint colourOf(double red, double green, double blue)
 {

@@ -1,5 +1,6 @@
 // Patterns kraken … Tame (buttons 10 to 18): where each one puts the origin of
 // its plane, the sign of its brightness, and a divisor that cancels exactly.
+#include "canvas_recorder.h"
 #include "patterns/patterns.h"
 #include "render/frame.h"
 
@@ -12,15 +13,7 @@ using namespace glimra;
 
 namespace {
 
-class Recorder : public RenderHost {
-public:
-    std::map<std::pair<int, int>, Colour> canvas;
-    void plotColumn(const ColumnView& c) override
-    {
-        for (std::size_t m = 0; m < c.colours.size(); ++m)
-            canvas[{c.x, c.ys[m]}] = c.colours[m];
-    }
-};
+using Recorder = CanvasRecorder;
 
 // The counters the scan hands to a pattern's formula, recorded in scan order.
 struct CounterLog {

@@ -1,5 +1,6 @@
 // Known colours of known pixels, for every pattern that has them, looked up
 // through the pattern table exactly as the window and glimra-render do.
+#include "canvas_recorder.h"
 #include "patterns/patterns.h"
 #include "render/frame.h"
 
@@ -11,16 +12,6 @@
 using namespace glimra;
 
 namespace {
-
-class CanvasProbe : public RenderHost {
-public:
-    std::map<std::pair<int, int>, Colour> canvas;
-    void plotColumn(const ColumnView& c) override
-    {
-        for (std::size_t m = 0; m < c.colours.size(); ++m)
-            canvas[{c.x, c.ys[m]}] = c.colours[m];
-    }
-};
 
 struct Texts {
     const char *x, *y, *size, *zoom, *bright;
@@ -101,12 +92,10 @@ private slots:
         texts.four = t.zoom;
         texts.five = t.bright;
         // Only the columns up to X matter; halting there keeps the test quick.
-        class UpTo : public CanvasProbe {
+        class UpTo : public CanvasRecorder {
         public:
             int lastX = 0;
-            long columns = 0;
-            void yield() override { ++columns; }
-            bool haltRequested() override { return 160 + columns >= lastX; }
+            bool haltRequested() override { return kCanvasLeft + yields >= lastX; }
         } host;
         host.lastX = X;
         render(*p, readParameters(texts), host);
