@@ -139,8 +139,8 @@ public:
         std::vector<Colour> pixels;
     };
 
-    Pipeline(const Scan& scan, double iStart, int threads)
-        : scan_(scan), nextI_(iStart), slots_(std::size_t(std::max(2, 4 * threads)))
+    Pipeline(const Scan& scan, double iStart, int threads, std::size_t slots)
+        : scan_(scan), nextI_(iStart), slots_(slots)
     {
         for (Slot& s : slots_)
             s.pixels.resize(scan.rows.size());
@@ -337,7 +337,13 @@ RenderResult render(const Pattern& pattern, const PatternParameters& params, Ren
     for (std::size_t m = 0; m < ys.size(); ++m)
         ys[m] = canvasPixel((scan.rows[m] - d.y0) + kCanvasTop);
 
-    Pipeline pipeline(scan, iStart, threadCount(options));
+    // A few columns per thread keep every thread busy; never more than the
+    // picture has, nor more than 64 MiB of columns held ahead.
+    const double columns = std::floor(d.N);
+    const std::size_t perColumn = std::max<std::size_t>(1, scan.rows.size() * sizeof(Colour));
+    const double slots = std::max(1.0, std::min({4.0 * threadCount(options), columns, double((64u << 20) / perColumn)}));
+    const int threads = std::min(threadCount(options), int(slots));
+    Pipeline pipeline(scan, iStart, threads, std::size_t(slots));
     for (long k = 0;; ++k) {
         const Pipeline::Slot* slot = pipeline.column(k);
         if (!slot)
