@@ -5,9 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)"
-if [ -x build/glimra ]; then
-  exec build/glimra "$@"
-fi
-# Until the window exists, show that the core works: render dune to dune.png.
-build/glimra-render dune --size 768 --zoom 0.15 -o dune.png
-echo "wrote dune.png"
+exec build/glimra "$@"

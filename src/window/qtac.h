@@ -1,0 +1,209 @@
+// The main window qTac: every control, every handler, and the Canvas the
+// patterns paint on.
+//
+// Controls carry the names of the design (`Label4`, `TextThree`, `CMD(3)` as
+// object name, `CMD[3]` as member) so that handlers read like the behaviour
+// they implement. Handlers are public: the window's own signals call them, and
+// so can a test or a benchmark that wants to act exactly as a click would.
+#pragma once
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QPushButton;
+class QTimer;
+
+namespace glimra {
+struct Pattern;
+struct ColumnView;
+}  // namespace glimra
+
+// A label that can be clicked and that reports the pointer moving over it.
+// Labels that nobody listens to let mouse presses through to the window, so the
+// window can be dragged by its titles and panels as well as its background.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit ClickLabel(QWidget* parent = nullptr);
+    void setClickable(bool clickable) { clickable_ = clickable; }
+
+signals:
+    void clicked();
+    void mouseMoved();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    bool clickable_ = false;
+    bool pressed_ = false;
+};
+
+// A one-line box that reports losing the focus to another control of the
+// window (not to another application, nor to its own context menu).
+class TextBox : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+signals:
+    void lostFocus();
+
+protected:
+    void focusOutEvent(QFocusEvent* event) override;
+};
+
+class qTac : public QWidget {
+    Q_OBJECT
+public:
+    explicit qTac(QWidget* parent = nullptr);
+    ~qTac() override;
+
+    static constexpr int kClientWidth = 1272;
+    static constexpr int kClientHeight = 1016;
+    static constexpr int kMaxNesting = 16;
+    static inline const QString kWebAddress = QStringLiteral("https://glimra.example.org/");
+
+    // Labels
+    ClickLabel* Label1 = nullptr;   // "x": exit
+    ClickLabel* Label2 = nullptr;   // "exit"
+    ClickLabel* Label3 = nullptr;   // black panel behind the parameter controls
+    ClickLabel* Label4 = nullptr;   // "<": exit
+    ClickLabel* Label5 = nullptr;   // title
+    ClickLabel* Label6 = nullptr;   // version
+    ClickLabel* Label7 = nullptr;   // "-": minimize
+    ClickLabel* Label8 = nullptr;   // "OOM": zoom doubled
+    ClickLabel* Label10 = nullptr;  // black panel behind the pattern buttons
+    ClickLabel* Label13 = nullptr;  // bar along the bottom edge
+    ClickLabel* Label17 = nullptr;  // "X": zoom halved; its text colour is the highlight
+    std::array<ClickLabel*, 3> Label9{};
+
+    // Parameter boxes
+    TextBox* TextOne = nullptr;    // horizontal position
+    TextBox* TextTwo = nullptr;    // vertical position
+    TextBox* TextThree = nullptr;  // size
+    TextBox* TextFour = nullptr;   // zoom
+    TextBox* Textfive = nullptr;   // brightness
+
+    // Buttons
+    QPushButton* Command1 = nullptr;  // web address
+    QPushButton* Command3 = nullptr;  // reset
+    QPushButton* Command4 = nullptr;  // large preset
+    QPushButton* cmd1 = nullptr;      // small preset
+    QPushButton* cmdb = nullptr;      // medium preset
+    QPushButton* cmdstop = nullptr;   // halt
+    std::array<QPushButton*, 19> CMD{};
+    std::array<QPushButton*, 4> cmdXX{};
+    std::array<QPushButton*, 4> cmdblue{};
+    std::array<QPushButton*, 2> horz{};
+    std::array<QPushButton*, 2> verty{};
+
+    QTimer* Timer1 = nullptr;
+
+    // "p" asks the running render (and every render it interrupted) to stop.
+    QString HaltFlag;
+
+    // The picture, the size of the client area. It survives covering and
+    // minimizing; renders paint into it and the window shows it.
+    const QImage& canvas() const { return canvas_; }
+
+    // How many renders are running, nested inside one another.
+    int renderDepth() const { return depth_; }
+
+    // Starts the web browser on an address; false when it cannot be started.
+    using BrowserStarter = std::function<bool(const QString& address)>;
+    void setBrowserStarter(BrowserStarter starter) { startBrowser_ = std::move(starter); }
+
+    // Ends the program. The default never returns; see endProgramAtOnce().
+    void setProgramEnder(std::function<void()> ender) { endProgram_ = std::move(ender); }
+
+    // Called after every column a render paints, before it yields: the nesting
+    // level of that render (1 for the outermost) and the 0-based column number.
+    std::function<void(int level, long column)> columnPainted;
+
+    // Colours of a control as the design speaks of them: the back colour and
+    // the text colour, whatever kind of control it is.
+    static QColor backColour(const QWidget* control);
+    static QColor textColour(const QWidget* control);
+    static void setBackColour(QWidget* control, const QColor& colour);
+    static void setTextColour(QWidget* control, const QColor& colour);
+
+public slots:
+    // Window, exit and minimize labels, timer, web address
+    void Form_Activate();
+    void Timer1_Timer();
+    void Label1_MouseMove();
+    void Label4_MouseMove();
+    void Label1_Click();
+    void Label2_Click();
+    void Label4_Click();
+    void Label7_Click();
+    void Command1_Click();
+
+    // Pattern buttons and halting
+    void CMD_Click(qint16 Index);
+    void cmdstop_Click();
+
+    // Presets and adjusters
+    void cmd1_Click();
+    void cmdb_Click();
+    void Command4_Click();
+    void Command3_Click();
+    void cmdblue_Click(qint16 Index);
+    void horz_Click(qint16 Index);
+    void verty_Click(qint16 Index);
+    void Label17_Click();
+    void Label8_Click();
+    void TextThree_LostFocus();
+
+    // Zoom and move steps
+    void cmdXX_Click(qint16 Index);
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    class CanvasHost;
+
+    void buildControls();
+    void connectHandlers();
+    void runPattern(const glimra::Pattern& pattern);
+    void plotColumn(const glimra::ColumnView& column);
+    void yieldToEvents();
+    void showCanvas();
+    void clearCanvas();
+    void connectParameterHandlers();
+
+    QImage canvas_;
+    QRect dirty_;               // painted since the screen was last refreshed
+    QElapsedTimer sinceShown_;  // since the screen was last refreshed
+    int depth_ = 0;
+    QColor savedExitColour_{0, 0, 0};
+    BrowserStarter startBrowser_;
+    std::function<void()> endProgram_;
+    bool dragging_ = false;
+    QPoint dragOffset_;
+};
+
+// Ends the process at once, also from inside a render: the streams are flushed
+// and nothing else runs, no destructor, no event, no further column.
+[[noreturn]] void endProgramAtOnce();
+
+// Opens an address in the desktop's default browser without waiting for it.
+bool startDesktopBrowser(const QString& address);

@@ -1,0 +1,94 @@
+// Ending the program in the middle of a render. The window runs in a child
+// process (this same program started with --exit-child), which reports every
+// painted column on its standard output; the exit must end it right after the
+// column during which the click was handled, with status 0.
+#include "test_window_support.h"
+
+#include "window/application.h"
+#include "window/qtac.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr long kExitColumn = 4;  // 0-based column after which the exit is handled
+
+// The child: a 1024 x 768 render; after column kExitColumn the given way of
+// ending the program is queued.
+int runChild(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    glimra::prepareApplication(app);
+    const QString how = argc > 2 ? QString::fromLatin1(argv[2]) : QString();
+    qTac w;
+    w.show();
+    support::setTexts(w, {"1", "1", "768", "0.15", "150"});
+    w.columnPainted = [&](int level, long column) {
+        std::printf("column %d %ld\n", level, column);
+        std::fflush(stdout);
+        if (column != kExitColumn)
+            return;
+        if (how == "close")
+            QMetaObject::invokeMethod(&w, "close", Qt::QueuedConnection);  // as the system closes a window
+        else if (QWidget* label = w.findChild<QWidget*>(how))
+            support::postClick(label);
+    };
+    w.CMD[3]->click();
+    std::printf("render returned\n");
+    return 3;
+}
+
+}  // namespace
+
+class TestWindowExit : public QObject {
+    Q_OBJECT
+private slots:
+    void exitDuringRender_data();
+    void exitDuringRender();
+};
+
+void TestWindowExit::exitDuringRender_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("x") << "Label1";
+    QTest::newRow("exit") << "Label2";
+    QTest::newRow("<") << "Label4";
+    QTest::newRow("window closed") << "close";
+}
+
+void TestWindowExit::exitDuringRender()
+{
+    QFETCH(QString, how);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--exit-child", how});
+    QVERIFY(child.waitForFinished(120000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+
+    QStringList expected;
+    for (long c = 0; c <= kExitColumn; ++c)
+        expected << QString("column 1 %1").arg(c);
+    const QStringList lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines, expected);
+}
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "--exit-child") == 0)
+        return runChild(argc, argv);
+    QApplication app(argc, argv);
+    TestWindowExit test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window_exit.moc"
