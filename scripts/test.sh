@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless: once in the
-# optimised build, once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# optimised build, the threaded render tests under ThreadSanitizer, a
+# comparison of the pictures two builds paint, and last the whole suite again
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --tests
@@ -11,13 +13,14 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
-# Any sanitizer report aborts the program that made it, so its test fails.
+# The render core's threads under ThreadSanitizer: the tests that render with
+# several threads. (The window runs on one thread and Qt is not instrumented.)
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_TSAN=ON >/dev/null
+cmake --build build-tsan -j"$jobs" --target test_frame test_reference_pixels
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1" ctest --output-on-failure -R 'test_frame|test_reference_pixels')
+
 cmake -S . -B build-san -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_SANITIZE=ON >/dev/null
 cmake --build build-san -j"$jobs"
-export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1"
-export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-(cd build-san && ctest --output-on-failure -j"$jobs")
 
 # The same picture from both builds: nothing in the arithmetic depends on how
 # the program was optimised.
@@ -29,3 +32,9 @@ for k in $(seq 0 18); do
   cmp -s "$tmp/a.ppm" "$tmp/b.ppm" || { echo "pattern $k differs between the two builds"; exit 1; }
 done
 echo "19 patterns identical in both builds"
+
+# Any sanitizer report aborts the program that made it, so its test fails.
+export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+(cd build-san && ctest --output-on-failure -j"$jobs")

@@ -163,7 +163,9 @@ public:
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
 
-    // Column k, computed here if no worker has taken it; null past the last.
+    // Column k, in order; null past the last. While column k is not ready the
+    // caller computes whatever column is next to claim, so it works alongside
+    // the helpers instead of waiting for them.
     const Slot* column(long k)
     {
         std::unique_lock lock(mutex_);
@@ -173,18 +175,11 @@ public:
                 return &s;
             if (exhausted_ && k >= total_)
                 return nullptr;
-            if (nextK_ == k) {
-                long claimed;
-                double i;
-                if (!claim(claimed, i))
-                    continue;  // the scan just ran out
-                lock.unlock();
-                const std::size_t good = computeColumn(scan_, i, s.pixels.data(), cancelled_);
-                lock.lock();
-                s.good = good;
-                s.ready = true;
-                return &s;
-            }
+            if (computeNext(lock))
+                continue;
+            // The claim may just have found the end of the scan.
+            if (exhausted_ && k >= total_)
+                return nullptr;
             ready_.wait(lock);
         }
     }
@@ -238,29 +233,40 @@ private:
         return true;
     }
 
+    bool mayClaim() const
+    {
+        return nextK_ < consumed_ + long(slots_.size()) && nextK_ <= firstFault_;
+    }
+
+    // Claims the next column and computes it with the lock released. False
+    // when there is nothing to claim now.
+    bool computeNext(std::unique_lock<std::mutex>& lock)
+    {
+        long k;
+        double i;
+        if (cancelled_.load(std::memory_order_relaxed) || !mayClaim() || !claim(k, i))
+            return false;
+        Slot& s = slotFor(k);
+        lock.unlock();
+        const std::size_t good = computeColumn(scan_, i, s.pixels.data(), cancelled_);
+        lock.lock();
+        if (cancelled_.load(std::memory_order_relaxed))
+            return true;
+        s.good = good;
+        s.ready = true;
+        if (good < scan_.rows.size())
+            firstFault_ = std::min(firstFault_, k);
+        ready_.notify_all();
+        return true;
+    }
+
     void work()
     {
         std::unique_lock lock(mutex_);
         for (;;) {
-            space_.wait(lock, [this] {
-                return cancelled_.load(std::memory_order_relaxed) || exhausted_ ||
-                       (nextK_ < consumed_ + long(slots_.size()) && nextK_ <= firstFault_);
-            });
-            long k;
-            double i;
-            if (cancelled_.load(std::memory_order_relaxed) || !claim(k, i))
+            space_.wait(lock, [this] { return cancelled_.load(std::memory_order_relaxed) || exhausted_ || mayClaim(); });
+            if (!computeNext(lock) && (cancelled_.load(std::memory_order_relaxed) || exhausted_))
                 return;
-            Slot& s = slotFor(k);
-            lock.unlock();
-            const std::size_t good = computeColumn(scan_, i, s.pixels.data(), cancelled_);
-            lock.lock();
-            if (cancelled_.load(std::memory_order_relaxed))
-                return;
-            s.good = good;
-            s.ready = true;
-            if (good < scan_.rows.size())
-                firstFault_ = std::min(firstFault_, k);
-            ready_.notify_all();
         }
     }
 
