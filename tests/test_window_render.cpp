@@ -5,7 +5,6 @@
 // so the render's own yield after that column is what handles them.
 #include "test_window_support.h"
 
-#include "patterns/patterns.h"
 #include "window/application.h"
 #include "window/qtac.h"
 
@@ -179,10 +178,8 @@ void TestWindowRender::clickDuringRenderMovesHighlight()
         }
     });
     QTest::mouseClick(f.w.CMD[3], Qt::LeftButton);
-    if (glimra::patternTable()[5]) {
-        QCOMPARE(threeWhileFivePaints, kGrey);
-        QCOMPARE(fiveWhileFivePaints, kOrange);
-    }
+    QCOMPARE(threeWhileFivePaints, kGrey);
+    QCOMPARE(fiveWhileFivePaints, kOrange);
     for (int b = 0; b < 19; ++b)
         QCOMPARE(qTac::backColour(f.w.CMD[b]), b == 5 ? kOrange : kGrey);
 }
