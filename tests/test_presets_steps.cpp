@@ -169,12 +169,7 @@ void TestPresetsSteps::zoomLabelsLeaveSizeBoxAlone()
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.TextThree));
     QCOMPARE(w.TextThree->text(), QString("2000"));
     // Switching to another window is not leaving the box either.
-    QWidget other;
-    other.show();
-    other.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&other));
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(support::switchAwayAndBack(w));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.TextThree));
     QCOMPARE(w.TextThree->text(), QString("2000"));
     QTest::mouseClick(w.TextOne, Qt::LeftButton);

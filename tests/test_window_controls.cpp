@@ -263,12 +263,7 @@ void TestWindowControls::reactivationBeforeTickKeepsBlue()
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QCOMPARE(qTac::textColour(w.Label1), rgb(0, 0, 255));
-    QWidget other;
-    other.show();
-    other.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&other));
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(support::switchAwayAndBack(w));
     QCOMPARE(qTac::textColour(w.Label1), rgb(0, 0, 255));
     w.Timer1_Timer();
     QCOMPARE(qTac::textColour(w.Label1), rgb(0, 0, 255));

@@ -3,6 +3,7 @@
 // from glimra-render, and picture comparison against the window's Canvas.
 #pragma once
 
+#include "render/frame.h"
 #include "window/qtac.h"
 
 #include <QCoreApplication>
@@ -12,13 +13,14 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 
 namespace support {
 
 // The picture's top-left pixel in the Canvas.
-constexpr int kLeft = 161;
-constexpr int kTop = 51;
+constexpr int kLeft = glimra::kCanvasLeft + 1;
+constexpr int kTop = glimra::kCanvasTop + 1;
 inline const QColor kBackground(64, 64, 64);
 inline const QColor kGrey(128, 128, 128);
 inline const QColor kOrange(255, 128, 64);
@@ -33,6 +35,19 @@ inline void postClick(QWidget* control)
                                                          Qt::LeftButton, Qt::NoModifier));
     QCoreApplication::postEvent(control, new QMouseEvent(QEvent::MouseButtonRelease, local, global, Qt::LeftButton,
                                                          Qt::NoButton, Qt::NoModifier));
+}
+
+// Activates another top-level window, then the given one again, as a user
+// switching applications and back would. False when either never became active.
+inline bool switchAwayAndBack(QWidget& window)
+{
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    if (!QTest::qWaitForWindowActive(&other))
+        return false;
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
 }
 
 struct Texts {
