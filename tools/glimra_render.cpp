@@ -5,6 +5,7 @@
 #include "patterns/patterns.h"
 #include "render/frame.h"
 #include "render/numtext.h"
+#include "version.h"
 
 #include <cerrno>
 #include <chrono>
@@ -87,7 +88,7 @@ int main(int argc, char** argv)
             return 0;
         }
         if (arg == "--version") {
-            std::printf("glimra-render 4.2014\n");
+            std::printf("glimra-render %s\n", GLIMRA_VERSION);
             return 0;
         }
         std::string* target = nullptr;

@@ -2,6 +2,7 @@
 
 #include "patterns/patterns.h"
 #include "render/frame.h"
+#include "version.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -69,8 +70,8 @@ const Design kDesign[] = {
     {"Label17", Kind::Label, "X", 356, 4, 20, 25, 0x404040, 0xff8040, {"Verdana", 18, true}, nullptr, 20},
     {"Label8", Kind::Label, "OOM", 376, 8, 41, 17, 0x404040, 0xff8040, {"Verdana", 11.25, true}, nullptr, 17},
     {"Label5", Kind::Label, "GLIMRA QUORBEL", 568, 8, 223, 25, kNone, 0x808080, {"Verdana", 8.25, true}, nullptr, 23},
-    {"Label6", Kind::Label, "VERSION   4.2014", 832, 8, 167, 25, kNone, 0x808080, {"Verdana", 8.25, true}, nullptr,
-     35},
+    {"Label6", Kind::Label, "VERSION   " GLIMRA_VERSION, 832, 8, 167, 25, kNone, 0x808080, {"Verdana", 8.25, true},
+     nullptr, 35},
     {"Command1", Kind::Button, nullptr /* the web address */, 992, 8, 193, 22, 0xffbf00, kNone,
      {"Verdana", 8.25, false}, nullptr, 52},
     {"Label7", Kind::Label, "-", 1240, 0, 17, 25, 0x404040, 0x8080ff, {"MS Sans Serif", 13.5, true}, "minimize", 36},
