@@ -7,12 +7,12 @@
 // so can a test or a benchmark that wants to act exactly as a click would.
 #pragma once
 
+#include "patterns/patterns.h"
+#include "window/canvas.h"
+#include "window/controls.h"
+
 #include <QColor>
-#include <QElapsedTimer>
 #include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -21,48 +21,6 @@
 
 class QPushButton;
 class QTimer;
-
-namespace glimra {
-struct Pattern;
-struct ColumnView;
-}  // namespace glimra
-
-// A label that can be clicked and that reports the pointer moving over it.
-// Labels that nobody listens to let mouse presses through to the window, so the
-// window can be dragged by its titles and panels as well as its background.
-class ClickLabel : public QLabel {
-    Q_OBJECT
-public:
-    explicit ClickLabel(QWidget* parent = nullptr);
-    void setClickable(bool clickable) { clickable_ = clickable; }
-
-signals:
-    void clicked();
-    void mouseMoved();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-
-private:
-    bool clickable_ = false;
-    bool pressed_ = false;
-};
-
-// A one-line box that reports losing the focus to another control of the
-// window (not to another application, nor to its own context menu).
-class TextBox : public QLineEdit {
-    Q_OBJECT
-public:
-    using QLineEdit::QLineEdit;
-
-signals:
-    void lostFocus();
-
-protected:
-    void focusOutEvent(QFocusEvent* event) override;
-};
 
 class qTac : public QWidget {
     Q_OBJECT
@@ -103,7 +61,7 @@ public:
     QPushButton* cmd1 = nullptr;      // small preset
     QPushButton* cmdb = nullptr;      // medium preset
     QPushButton* cmdstop = nullptr;   // halt
-    std::array<QPushButton*, 19> CMD{};
+    std::array<QPushButton*, glimra::kPatternCount> CMD{};
     std::array<QPushButton*, 4> cmdXX{};
     std::array<QPushButton*, 4> cmdblue{};
     std::array<QPushButton*, 2> horz{};
@@ -116,7 +74,8 @@ public:
 
     // The picture, the size of the client area. It survives covering and
     // minimizing; renders paint into it and the window shows it.
-    const QImage& canvas() const { return canvas_; }
+    const QImage& canvas() const { return canvas_->image(); }
+    Canvas* canvasWidget() const { return canvas_; }
 
     // How many renders are running, nested inside one another.
     int renderDepth() const { return depth_; }
@@ -172,7 +131,6 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -184,15 +142,11 @@ private:
     void buildControls();
     void connectHandlers();
     void runPattern(const glimra::Pattern& pattern);
-    void plotColumn(const glimra::ColumnView& column);
     void yieldToEvents();
-    void showCanvas();
     void clearCanvas();
     void connectParameterHandlers();
 
-    QImage canvas_;
-    QRect dirty_;               // painted since the screen was last refreshed
-    QElapsedTimer sinceShown_;  // since the screen was last refreshed
+    Canvas* canvas_ = nullptr;
     int depth_ = 0;
     QColor savedExitColour_{0, 0, 0};
     BrowserStarter startBrowser_;

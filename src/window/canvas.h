@@ -1,0 +1,50 @@
+// The Canvas: the picture that renders paint into, and the widget that shows
+// it beneath every control of the window. It keeps its picture when the window
+// is covered or minimized; during a render it shows what is new at most every
+// kRefreshMs, because refreshing the screen after every column would cost more
+// than computing it.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QRect>
+#include <QWidget>
+
+namespace glimra {
+struct ColumnView;
+}
+
+class Canvas : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr qint64 kRefreshMs = 30;
+
+    Canvas(QWidget* parent, QSize size, QColor background);
+
+    const QImage& image() const { return image_; }
+
+    // Everything painted since start-up or the last clear: the bounding box of
+    // painted pixels (empty when nothing is).
+    QRect paintedRect() const { return painted_; }
+
+    // Into the picture only; the screen follows at the next refresh.
+    void plot(const glimra::ColumnView& column);
+
+    // Shows what is new if the last refresh is long enough ago.
+    void refreshIfDue();
+    // Shows what is new now.
+    void refreshNow();
+
+    // Back to the background everywhere.
+    void clear();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage image_;
+    QColor background_;
+    QRect dirty_;    // painted since the screen was last refreshed
+    QRect painted_;  // painted since start-up or the last clear
+    QElapsedTimer sinceShown_;
+};
