@@ -90,6 +90,7 @@ struct Scan {
     Derived d;
     std::vector<double> rows;  // the row counter's values, the same for every column
     double iEnd = 0;
+    const ScanGrid* grid = nullptr;  // with a grid, its columns instead of iStart, iStart + 1, ...
 };
 
 // Recomputes a column pixel by pixel to find the first pixel whose arithmetic
@@ -190,6 +191,8 @@ public:
         std::lock_guard lock(mutex_);
         if (exhausted_)
             return k < total_;
+        if (scan_.grid)
+            return k < scan_.grid->columns;
         return k < nextK_ || nextI_ <= scan_.iEnd;
     }
 
@@ -218,14 +221,18 @@ private:
     {
         if (exhausted_)
             return false;
-        if (!(nextI_ <= scan_.iEnd)) {
+        if (scan_.grid ? nextK_ >= scan_.grid->columns : !(nextI_ <= scan_.iEnd)) {
             exhausted_ = true;
             total_ = nextK_;
             return false;
         }
         k = nextK_++;
-        i = nextI_;
-        nextI_ += 1;
+        if (scan_.grid) {
+            i = scan_.grid->column(k);
+        } else {
+            i = nextI_;
+            nextI_ += 1;
+        }
         Slot& s = slotFor(k);
         s.k = k;
         s.i = i;
@@ -289,7 +296,7 @@ int threadCount(const RenderOptions& options)
 {
     if (options.threads > 0)
         return std::min(options.threads, 256);
-    return std::max(1, int(std::thread::hardware_concurrency()));
+    return defaultThreadCount();
 }
 
 bool beyondCounterLimit(double from, double to)
@@ -297,26 +304,82 @@ bool beyondCounterLimit(double from, double to)
     return !(std::fabs(from) < kCounterLimit && std::fabs(to) < kCounterLimit);
 }
 
+// Columns in order through the pipeline, each plotted with its Canvas or grid
+// position; ends at the last column, a halt or a fault.
+void scanColumns(Scan& scan, double iStart, const std::vector<int>& ys, long columns, RenderHost& host,
+                 const RenderOptions& options, RenderResult& result)
+{
+    const Derived& d = scan.d;
+    result.rows = long(scan.rows.size());
+    // A few columns per thread keep every thread busy; never more than the
+    // picture has, nor more than 64 MiB of columns held ahead.
+    const std::size_t perColumn = std::max<std::size_t>(1, scan.rows.size() * sizeof(Colour));
+    const double slots =
+        std::max(1.0, std::min({4.0 * threadCount(options), double(columns), double((64u << 20) / perColumn)}));
+    const int threads = std::min(threadCount(options), int(slots));
+    Pipeline pipeline(scan, iStart, threads, std::size_t(slots));
+    for (long k = 0;; ++k) {
+        const Pipeline::Slot* slot = pipeline.column(k);
+        if (!slot)
+            break;
+        ColumnView view;
+        view.index = k;
+        view.x = scan.grid ? int(k) : canvasPixel((slot->i - d.x0) + kCanvasLeft);
+        view.ys = ys;
+        view.colours = std::span<const Colour>(slot->pixels.data(), slot->good);
+        host.plotColumn(view);
+        if (slot->good < scan.rows.size()) {
+            result.outcome = Outcome::Faulted;
+            result.faultColumn = k;
+            result.faultRow = scan.grid ? scan.grid->rowBegin + long(slot->good) : long(slot->good);
+            break;
+        }
+        pipeline.release(k);
+        result.columns = k + 1;
+        host.yield();
+        if (host.haltRequested()) {
+            if (pipeline.exists(k + 1))
+                result.outcome = Outcome::Halted;
+            break;
+        }
+    }
+}
+
+RenderResult faultedBeforeTheScan()
+{
+    RenderResult result;
+    result.outcome = Outcome::Faulted;
+    result.faultColumn = 0;
+    result.faultRow = 0;
+    return result;
+}
+
 }  // namespace
+
+int defaultThreadCount() { return std::max(1, int(std::thread::hardware_concurrency())); }
+
+std::optional<Derived> deriveChecked(const Pattern& pattern, const PatternParameters& params)
+{
+    std::feclearexcept(kFaultFlags);
+    const Derived d = pattern.derive(params);
+    if (std::fetestexcept(kFaultFlags) ||
+        !(std::isfinite(d.S) && std::isfinite(d.N) && std::isfinite(d.x0) && std::isfinite(d.y0) &&
+          std::isfinite(d.Z) && std::isfinite(d.B)))
+        return std::nullopt;
+    return d;
+}
 
 RenderResult render(const Pattern& pattern, const PatternParameters& params, RenderHost& host,
                     const RenderOptions& options)
 {
+    const std::optional<Derived> derived = deriveChecked(pattern, params);
+    if (!derived)
+        return faultedBeforeTheScan();
     RenderResult result;
     Scan scan;
     scan.pattern = &pattern;
-
-    std::feclearexcept(kFaultFlags);
-    scan.d = pattern.derive(params);
+    scan.d = *derived;
     const Derived& d = scan.d;
-    if (std::fetestexcept(kFaultFlags) ||
-        !(std::isfinite(d.S) && std::isfinite(d.N) && std::isfinite(d.x0) && std::isfinite(d.y0) &&
-          std::isfinite(d.Z) && std::isfinite(d.B))) {
-        result.outcome = Outcome::Faulted;
-        result.faultColumn = 0;
-        result.faultRow = 0;
-        return result;
-    }
 
     // Bounds are fixed once, when the loops are entered.
     const double iStart = d.x0 + 1;
@@ -337,44 +400,35 @@ RenderResult render(const Pattern& pattern, const PatternParameters& params, Ren
     }
     for (double j = jStart; j <= jEnd; j += 1)
         scan.rows.push_back(j);
-    result.rows = long(scan.rows.size());
 
     std::vector<int> ys(scan.rows.size());
     for (std::size_t m = 0; m < ys.size(); ++m)
         ys[m] = canvasPixel((scan.rows[m] - d.y0) + kCanvasTop);
+    scanColumns(scan, iStart, ys, long(std::floor(d.N)), host, options, result);
+    return result;
+}
 
-    // A few columns per thread keep every thread busy; never more than the
-    // picture has, nor more than 64 MiB of columns held ahead.
-    const double columns = std::floor(d.N);
-    const std::size_t perColumn = std::max<std::size_t>(1, scan.rows.size() * sizeof(Colour));
-    const double slots = std::max(1.0, std::min({4.0 * threadCount(options), columns, double((64u << 20) / perColumn)}));
-    const int threads = std::min(threadCount(options), int(slots));
-    Pipeline pipeline(scan, iStart, threads, std::size_t(slots));
-    for (long k = 0;; ++k) {
-        const Pipeline::Slot* slot = pipeline.column(k);
-        if (!slot)
-            break;
-        ColumnView view;
-        view.index = k;
-        view.x = canvasPixel((slot->i - d.x0) + kCanvasLeft);
-        view.ys = ys;
-        view.colours = std::span<const Colour>(slot->pixels.data(), slot->good);
-        host.plotColumn(view);
-        if (slot->good < scan.rows.size()) {
-            result.outcome = Outcome::Faulted;
-            result.faultColumn = k;
-            result.faultRow = long(slot->good);
-            break;
-        }
-        pipeline.release(k);
-        result.columns = k + 1;
-        host.yield();
-        if (host.haltRequested()) {
-            if (pipeline.exists(k + 1))
-                result.outcome = Outcome::Halted;
-            break;
-        }
+RenderResult renderGrid(const Pattern& pattern, const Derived& derived, const ScanGrid& grid, RenderHost& host,
+                        const RenderOptions& options)
+{
+    RenderResult result;
+    if (grid.columns <= 0 || grid.rowEnd <= grid.rowBegin)
+        return result;
+    if (grid.rowEnd - grid.rowBegin > kMaxRows) {
+        result.outcome = Outcome::Refused;
+        result.reason = "more rows than a render can hold";
+        return result;
     }
+    Scan scan;
+    scan.pattern = &pattern;
+    scan.d = derived;
+    scan.grid = &grid;
+    std::vector<int> ys;
+    for (long n = grid.rowBegin; n < grid.rowEnd; ++n) {
+        scan.rows.push_back(grid.row(n));
+        ys.push_back(int(n));
+    }
+    scanColumns(scan, 0, ys, grid.columns, host, options, result);
     return result;
 }
 

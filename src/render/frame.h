@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -139,5 +141,29 @@ inline constexpr int kCanvasTop = 50;
 // Runs one render of `pattern` with the given parameters.
 RenderResult render(const Pattern& pattern, const PatternParameters& params, RenderHost& host,
                     const RenderOptions& options = {});
+
+// One thread per core: what a render uses when it is not told otherwise.
+int defaultThreadCount();
+
+// The pattern's derived values, or nothing when deriving them faults or gives
+// a value that is not finite (a render then ends before its first pixel).
+std::optional<Derived> deriveChecked(const Pattern& pattern, const PatternParameters& params);
+
+// An explicit scan instead of the usual one: column m (0 <= m < columns) has
+// the counter column(m) and row n (rowBegin <= n < rowEnd) the counter row(n).
+// Denser grids and bands of rows of a large picture are scanned this way.
+struct ScanGrid {
+    long columns = 0;
+    long rowBegin = 0;
+    long rowEnd = 0;
+    std::function<double(long m)> column;
+    std::function<double(long n)> row;
+};
+
+// Scans a grid like render() scans its picture: columns in order, faults,
+// halts and threads alike. A delivered column has x = m and ys = the row
+// indices n; a fault reports its column m and row n.
+RenderResult renderGrid(const Pattern& pattern, const Derived& derived, const ScanGrid& grid, RenderHost& host,
+                        const RenderOptions& options = {});
 
 }  // namespace glimra
