@@ -2,7 +2,7 @@
 # Installs the Debian packages that are missing: what the build and the program
 # need, and with --tests also what the tests and screenshots need.
 set -euo pipefail
-packages=(g++ cmake make qt6-base-dev fonts-dejavu-core fonts-liberation2)
+packages=(g++ cmake make qt6-base-dev libpng-dev fonts-dejavu-core fonts-liberation2)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(xvfb xauth xdotool x11-apps imagemagick)
 fi

@@ -83,11 +83,18 @@ private slots:
         QTest::newRow("index out of range") << QStringList{"19", "-o", "x.png"} << 2 << "unknown pattern";
         QTest::newRow("unknown option") << QStringList{"dune", "--colour", "-o", "x.png"} << 2 << "unknown option";
         QTest::newRow("missing -o") << QStringList{"dune"} << 2 << "missing -o";
-        QTest::newRow("option without value") << QStringList{"dune", "-o"} << 2 << "needs a value";
+        QTest::newRow("option without value") << QStringList{"dune", "-o"} << 2 << "missing value";
         QTest::newRow("no pattern") << QStringList{"-o", "x.png"} << 2 << "no pattern";
         QTest::newRow("bad threads") << QStringList{"dune", "--threads", "0", "-o", "x.png"} << 2 << "--threads";
-        QTest::newRow("bad extension") << QStringList{"dune", "-o", "x.jpg"} << 2 << ".png or .ppm";
-        QTest::newRow("too large") << QStringList{"dune", "--size", "9000", "-o", "x.png"} << 2 << "refused";
+        QTest::newRow("bad extension") << QStringList{"dune", "-o", "x.nosuch"} << 2 << "suffix";
+        QTest::newRow("too large") << QStringList{"dune", "--size", "70000", "-o", "x.png"} << 2 << "refused";
+        QTest::newRow("too dense") << QStringList{"dune", "--size", "2000", "--density", "40", "-o", "x.png"} << 2
+                                   << "refused";
+        QTest::newRow("large only as png") << QStringList{"dune", "--size", "9000", "-o", "x.ppm"} << 2 << ".png";
+        QTest::newRow("bad density") << QStringList{"dune", "--density", "65", "-o", "x.png"} << 2 << "--density";
+        QTest::newRow("bad samples") << QStringList{"dune", "--samples", "1.5", "-o", "x.png"} << 2 << "--samples";
+        QTest::newRow("from a file that is no png") << QStringList{"--from", "x.png", "-o", "y.png"} << 2
+                                                    << "cannot open";
         QTest::newRow("offsets too large") << QStringList{"dune", "--x", "1e17", "-o", "x.png"} << 2 << "refused";
         QTest::newRow("nothing to paint") << QStringList{"dune", "--size", "0", "-o", "x.png"} << 0 << "nothing to paint";
         QTest::newRow("unwritable") << QStringList{"dune", "--size", "5", "-o", "/nonexistent/dir/x.ppm"} << 1

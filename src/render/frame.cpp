@@ -356,6 +356,18 @@ RenderResult faultedBeforeTheScan()
 
 }  // namespace
 
+std::vector<double> scanCounters(double origin, double extent, long most)
+{
+    std::vector<double> run;
+    const double first = origin + 1;
+    const double last = origin + extent;
+    if (!(first <= last) || beyondCounterLimit(first, last))
+        return run;
+    for (double v = first; v <= last && long(run.size()) < most; v += 1)
+        run.push_back(v);
+    return run;
+}
+
 int defaultThreadCount() { return std::max(1, int(std::thread::hardware_concurrency())); }
 
 std::optional<Derived> deriveChecked(const Pattern& pattern, const PatternParameters& params)
@@ -398,8 +410,7 @@ RenderResult render(const Pattern& pattern, const PatternParameters& params, Ren
         result.reason = "more rows than a render can hold";
         return result;
     }
-    for (double j = jStart; j <= jEnd; j += 1)
-        scan.rows.push_back(j);
+    scan.rows = scanCounters(d.y0, d.S, kMaxRows);
 
     std::vector<int> ys(scan.rows.size());
     for (std::size_t m = 0; m < ys.size(); ++m)

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace glimra {
 
@@ -141,6 +142,12 @@ inline constexpr int kCanvasTop = 50;
 // Runs one render of `pattern` with the given parameters.
 RenderResult render(const Pattern& pattern, const PatternParameters& params, RenderHost& host,
                     const RenderOptions& options = {});
+
+// The counter values a scan runs through, from origin + 1 while within
+// origin + extent, each the one before plus 1, exactly as render() counts its
+// columns (origin x0, extent N) and rows (y0, S). At most `most` values; empty
+// when the run cannot be scanned (beyond about 9e15), or has no value.
+std::vector<double> scanCounters(double origin, double extent, long most);
 
 // One thread per core: what a render uses when it is not told otherwise.
 int defaultThreadCount();

@@ -1,0 +1,109 @@
+// Picture files: written whole or not at all, PNG streamed row by row with the
+// settings that made the picture, and those settings read back.
+#pragma once
+
+#include "render/frame.h"
+
+#include <QImage>
+#include <QString>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace glimra {
+
+// What a picture file says about how it was made: enough to make it again.
+struct PictureRecipe {
+    std::string pattern;  // the pattern's name
+    PatternTexts texts;   // the five box texts exactly as typed
+    int density = 1;
+    int samples = 1;
+};
+
+using TextChunks = std::vector<std::pair<std::string, std::string>>;
+
+// The text chunks that carry a recipe, the program and its version first.
+TextChunks recipeChunks(const PictureRecipe& recipe);
+
+// The recipe a PNG of ours carries; nothing, with the reason in `error`, for a
+// file that cannot be read, is no PNG, or holds no recipe (or a broken one).
+std::optional<PictureRecipe> readRecipe(const QString& path, QString* error);
+
+// A file that appears under its name only when it is complete. It is written
+// as a temporary file beside the target and renamed over it at commit(); until
+// then an earlier file of that name stays untouched, and a file that is never
+// committed is removed. A pipe or a device (standard output, say) cannot be
+// replaced that way and is written directly.
+class OutputFile {
+public:
+    explicit OutputFile(std::string path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Before any long work: fails at once when the target cannot be written.
+    bool open(std::string* error);
+    FILE* stream() const { return stream_; }
+    // Starts the content again from nothing (not possible on a pipe).
+    bool restart(std::string* error);
+    bool commit(std::string* error);
+    // Gives up: the temporary file goes, the target stays as it was.
+    void discard();
+
+    // For a signal handler: removes the temporary file being written, using
+    // only calls that are safe there.
+    static void removePendingFromSignal();
+
+private:
+    std::string path_;
+    std::string temporary_;
+    FILE* stream_ = nullptr;
+    bool direct_ = false;
+};
+
+// Writes a PNG row by row, so a picture never has to be held whole. Every
+// failure (a full disk, a write error) is reported, never thrown.
+class PngStream {
+public:
+    // `level` is the zlib compression level, 0 to 9.
+    PngStream(FILE* out, int width, int height, const TextChunks& chunks, int level);
+    ~PngStream();
+    PngStream(const PngStream&) = delete;
+    PngStream& operator=(const PngStream&) = delete;
+
+    // Appends the rows of a 32-bit image as wide as the picture.
+    bool writeRows(const QImage& rows);
+    bool finish();
+    bool failed() const { return failed_; }
+
+private:
+    struct State;
+    State* state_;
+    bool failed_ = false;
+};
+
+// The compression level glimra writes PNG with: encoding costs less than
+// rendering even the cheapest pattern, for files about a tenth larger than
+// the smallest zlib can make.
+inline constexpr int kPngLevel = 3;
+
+// Whether a file name's suffix names a format pictures can be written in.
+bool writableFormat(const QString& path);
+
+// Writes a whole picture into an open output file in the format a suffix
+// names ("png", "ppm", ...); a PNG carries the recipe's text chunks.
+// `cancelled` is asked between bands of rows.
+bool writeImage(OutputFile& file, const QImage& image, const QByteArray& suffix, const PictureRecipe* recipe,
+                std::string* error, const std::function<bool()>& cancelled = {});
+
+// Writes a whole picture under `path`, its format taken from the suffix; a
+// PNG carries the recipe's text chunks. `cancelled` is asked between bands of
+// rows; a cancelled or failed write leaves no file behind.
+bool writePicture(const QImage& image, const QString& path, const PictureRecipe* recipe, QString* error,
+                  const std::function<bool()>& cancelled = {});
+
+}  // namespace glimra

@@ -1,0 +1,190 @@
+#include "options.h"
+
+#include "render/numtext.h"
+#include "version.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <cmath>
+
+namespace glimra {
+namespace {
+
+std::string patternNames()
+{
+    std::string names;
+    for (const Pattern* p : patternTable()) {
+        if (!names.empty())
+            names += ", ";
+        names += p->name;
+    }
+    return names;
+}
+
+Exit usageError(const std::string& reason) { return {2, "glimra-render: " + reason + " (try --help)"}; }
+
+// A whole number from `least` to `most`, written as a plain number.
+std::optional<int> wholeNumber(const QString& text, int least, int most)
+{
+    const auto n = strictNumber(text.toStdString());
+    if (!n || *n != std::floor(*n) || *n < least || *n > most)
+        return std::nullopt;
+    return int(*n);
+}
+
+const char* const kHelp =
+    "usage: glimra-render PATTERN [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
+    "                     [--bright TEXT] [--density K] [--samples N] [--from FILE.png]\n"
+    "                     [--threads N] -o FILE\n"
+    "       glimra-render --gallery [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
+    "                     [--bright TEXT] -o FILE\n"
+    "\n"
+    "Renders one pattern to FILE, exactly as the window paints it.\n"
+    "PATTERN is a pattern's name (any letter case) or its button index 0 to 18.\n"
+    "\n"
+    "  --x, --y, --size, --zoom, --bright TEXT\n"
+    "        the five values, read as the window reads its boxes; defaults are\n"
+    "        the window's start values 1, 1, 150, 1, 150. A size of 768 paints\n"
+    "        1024 x 768, any other size a square.\n"
+    "  --density K      K times the resolution over the same region (1 to 64)\n"
+    "  --samples N      N x N samples per pixel, averaged in linear light (1 to 8)\n"
+    "  --from FILE.png  pattern and values from a PNG this program wrote;\n"
+    "                   options given as well override them\n"
+    "  --threads N      threads (1 to 256, default one per core); any count\n"
+    "                   gives the same picture\n"
+    "  --gallery        all nineteen patterns as named thumbnails in one picture\n"
+    "  -o FILE          the picture; its suffix chooses the format (.png, .ppm,\n"
+    "                   .bmp, ...). Pictures larger than 8192 on a side (up to\n"
+    "                   65536) are PNG only, written in bands with bounded memory.\n"
+    "  --help, --version\n";
+
+}  // namespace
+
+std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int k = 0; k < argc; ++k)
+        arguments << QString::fromLocal8Bit(argv[k]);
+
+    QCommandLineParser parser;
+    // "-o" and "--x" only: no bundling of single letters, so "--x -150"
+    // reads -150 as the value it is.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addPositionalArgument(QStringLiteral("PATTERN"), QStringLiteral("the pattern to render"));
+    const QCommandLineOption x(QStringLiteral("x"), QStringLiteral("horizontal position (box \"1\")"),
+                               QStringLiteral("TEXT"));
+    const QCommandLineOption y(QStringLiteral("y"), QStringLiteral("vertical position"), QStringLiteral("TEXT"));
+    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("size; 768 paints 1024 x 768"),
+                                  QStringLiteral("TEXT"));
+    const QCommandLineOption zoom(QStringLiteral("zoom"), QStringLiteral("zoom"), QStringLiteral("TEXT"));
+    const QCommandLineOption bright(QStringLiteral("bright"), QStringLiteral("brightness"), QStringLiteral("TEXT"));
+    const QCommandLineOption density(QStringLiteral("density"),
+                                     QStringLiteral("K times the resolution over the same region, 1 to 64"),
+                                     QStringLiteral("K"));
+    const QCommandLineOption samples(QStringLiteral("samples"),
+                                     QStringLiteral("N x N samples per pixel, averaged in linear light, 1 to 8"),
+                                     QStringLiteral("N"));
+    const QCommandLineOption from(QStringLiteral("from"),
+                                  QStringLiteral("pattern and values from a PNG this program wrote; options given "
+                                                 "as well override them"),
+                                  QStringLiteral("FILE.png"));
+    const QCommandLineOption threads(QStringLiteral("threads"),
+                                     QStringLiteral("threads, 1 to 256 (default one per core); any count gives "
+                                                    "the same picture"),
+                                     QStringLiteral("N"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("the picture file to write"), QStringLiteral("FILE"));
+    const QCommandLineOption gallery(QStringLiteral("gallery"),
+                                     QStringLiteral("all nineteen patterns as labelled thumbnails in one picture"));
+    QCommandLineOption bandRows(QStringLiteral("band-rows"), QStringLiteral("rows per band"), QStringLiteral("N"));
+    bandRows.setFlags(QCommandLineOption::HiddenFromHelp);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this help"));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
+    parser.addOptions(
+        {x, y, size, zoom, bright, density, samples, from, threads, output, gallery, bandRows, help, version});
+
+    if (!parser.parse(arguments)) {
+        std::string why = parser.errorText().toStdString();
+        if (!why.empty())
+            why[0] = char(std::tolower(static_cast<unsigned char>(why[0])));
+        return usageError(why);
+    }
+    if (parser.isSet(help))
+        return Exit{0, std::string(kHelp) + "\npatterns: " + patternNames()};
+    if (parser.isSet(version))
+        return Exit{0, std::string("glimra-render ") + GLIMRA_VERSION};
+
+    Job job;
+    job.gallery = parser.isSet(gallery);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        return usageError("more than one pattern given: " + positional[1].toStdString());
+    if (job.gallery && !positional.isEmpty())
+        return usageError("--gallery takes no pattern");
+
+    if (parser.isSet(from)) {
+        QString why;
+        const auto recipe = readRecipe(parser.value(from), &why);
+        if (!recipe)
+            return usageError(why.toStdString());
+        job.recipe = *recipe;
+        job.pattern = findPattern(recipe->pattern);
+        if (!job.pattern)
+            return usageError(parser.value(from).toStdString() + " names an unknown pattern");
+    }
+    if (!positional.isEmpty()) {
+        job.pattern = findPattern(positional[0].toStdString());
+        if (!job.pattern)
+            return usageError("unknown pattern '" + positional[0].toStdString() + "'; patterns: " + patternNames() +
+                              " (or an index 0 to 18)");
+    }
+    if (!job.pattern && !job.gallery)
+        return usageError("no pattern given; patterns: " + patternNames());
+    if (job.pattern)
+        job.recipe.pattern = job.pattern->name;
+
+    const std::pair<const QCommandLineOption*, std::string PatternTexts::*> texts[] = {
+        {&x, &PatternTexts::one},    {&y, &PatternTexts::two},     {&size, &PatternTexts::three},
+        {&zoom, &PatternTexts::four}, {&bright, &PatternTexts::five},
+    };
+    for (const auto& [option, text] : texts)
+        if (parser.isSet(*option))
+            job.recipe.texts.*text = parser.value(*option).toStdString();
+
+    struct Whole {
+        const QCommandLineOption& option;
+        int least, most;
+        const char* what;
+    };
+    auto whole = [&](const Whole& w, auto store) -> std::optional<Exit> {
+        if (!parser.isSet(w.option))
+            return std::nullopt;
+        const auto v = wholeNumber(parser.value(w.option), w.least, w.most);
+        if (!v)
+            return usageError(std::string(w.what));
+        store(*v);
+        return std::nullopt;
+    };
+    if (auto e = whole({threads, 1, 256, "--threads takes a whole number from 1 to 256"},
+                       [&](int v) { job.threads = v; }))
+        return *e;
+    if (auto e = whole({density, 1, 64, "--density takes a whole number from 1 to 64"},
+                       [&](int v) { job.recipe.density = v; }))
+        return *e;
+    if (auto e = whole({samples, 1, 8, "--samples takes a whole number from 1 to 8"},
+                       [&](int v) { job.recipe.samples = v; }))
+        return *e;
+    if (auto e = whole({bandRows, 1, 1 << 20, "--band-rows takes a whole number from 1"},
+                       [&](int v) { job.bandRows = v; }))
+        return *e;
+
+    job.output = parser.value(output).toStdString();
+    if (job.output.empty())
+        return usageError("missing -o FILE");
+    if (!writableFormat(QString::fromStdString(job.output)))
+        return usageError("FILE must end in a picture format's suffix (.png, .ppm, .bmp, ...)");
+    return job;
+}
+
+}  // namespace glimra
