@@ -1,8 +1,16 @@
 // glimra-render as a user runs it: files, exit codes and what it says.
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -11,13 +19,23 @@ struct Run {
     QString err;
 };
 
-Run runTool(const QStringList& args)
+Run runTool(const QStringList& args, std::function<void()> inChild = {})
 {
     QProcess p;
+    if (inChild)
+        p.setChildProcessModifier(inChild);
     p.start(QStringLiteral(GLIMRA_RENDER_PATH), args);
     if (!p.waitForFinished(120000))
         return {};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
+}
+
+QImage picture(const QString& path) { return QImage(path).convertToFormat(QImage::Format_RGB32); }
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -118,6 +136,165 @@ private slots:
         QVERIFY(!QFile::exists(dir_.filePath("x.png")));
     }
 
+    // The picture has the rows and columns the scan runs, not the whole part
+    // of the size: near 9e15 the scan's bounds round to cover one more.
+    void sizeFromTheScan_data()
+    {
+        QTest::addColumn<QStringList>("offset");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("rows") << QStringList{"--y", "-9E15"} << QSize(2, 3);
+        QTest::newRow("columns") << QStringList{"--x", "-9E15"} << QSize(3, 2);
+    }
+    void sizeFromTheScan()
+    {
+        QFETCH(QStringList, offset);
+        QFETCH(QSize, size);
+        const QString out = path("edge.png");
+        QCOMPARE(runTool(QStringList{"aries", "--size", "2.5", "-o", out} + offset).exitCode, 0);
+        QCOMPARE(picture(out).size(), size);
+    }
+
+    // A picture written in bands of rows is the picture written in one piece,
+    // also where an arithmetic fault ends the scan in a later band left of
+    // columns that earlier bands already held; and a dense picture holds the
+    // plain one at every K-th pixel.
+    void bandsAndDensity_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("dune") << QStringList{"dune", "--size", "60"};
+        QTest::newRow("dune, fault in a later band") << QStringList{"dune", "--size", "60", "--bright", "3e306"};
+        QTest::newRow("dune, fault at an earlier column") << QStringList{"dune", "--size", "60", "--bright", "1e307"};
+        QTest::newRow("qwin, fault") << QStringList{"qwin", "--size", "60", "--zoom", "3", "--bright", "1e306"};
+        QTest::newRow("celt, odd origin") << QStringList{"celt", "--size", "61", "--x", "-7", "--y", "12"};
+    }
+    void bandsAndDensity()
+    {
+        QFETCH(QStringList, args);
+        const Run whole = runTool(args + QStringList{"-o", path("whole.png")});
+        const Run banded = runTool(args + QStringList{"--band-rows", "7", "-o", path("banded.png")});
+        QCOMPARE(whole.exitCode, 0);
+        QCOMPARE(banded.exitCode, 0);
+        QCOMPARE(banded.err.section(',', -1), whole.err.section(',', -1));  // how it ended, fault place included
+        const QImage plain = picture(path("whole.png"));
+        QCOMPARE(picture(path("banded.png")), plain);
+
+        const Run dense = runTool(args + QStringList{"--density", "2", "--band-rows", "9", "-o", path("dense.png")});
+        QCOMPARE(dense.exitCode, 0);
+        const QImage twice = picture(path("dense.png"));
+        QCOMPARE(twice.size(), plain.size() * 2);
+        if (whole.err.contains("fault"))
+            return;  // a dense scan meets other pixels first, so it may fault elsewhere
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x)
+                if (twice.pixel(2 * x + 1, 2 * y + 1) != plain.pixel(x, y))
+                    QFAIL(qPrintable(QString("dense (%1, %2) differs").arg(2 * x + 1).arg(2 * y + 1)));
+    }
+
+    // What a PNG says about how it was made makes it again, bit for bit;
+    // options given as well win.
+    void fromAPicture()
+    {
+        const QStringList made{"fun", "--x", " 3 0abc", "--y", "-12.5", "--size", " 6 4", "--zoom", "0.7x",
+                               "--bright", "90", "--samples", "2", "-o", path("made.png")};
+        QCOMPARE(runTool(made).exitCode, 0);
+        QCOMPARE(runTool({"--from", path("made.png"), "-o", path("again.png")}).exitCode, 0);
+        QCOMPARE(picture(path("again.png")), picture(path("made.png")));
+
+        QCOMPARE(runTool({"--from", path("made.png"), "--bright", "40", "--samples", "1", "-o", path("dim.png")})
+                     .exitCode,
+                 0);
+        QCOMPARE(runTool({"fun", "--x", "30", "--y", "-12.5", "--size", "64", "--zoom", "0.7", "--bright", "40", "-o",
+                          path("direct.png")})
+                     .exitCode,
+                 0);
+        QCOMPARE(picture(path("dim.png")), picture(path("direct.png")));
+    }
+
+    // A file is written whole or not at all: a write that fails part-way (a
+    // file size limit stands in for a full disk) leaves the good file of that
+    // name as it was and no temporary file; a device that refuses writes fails
+    // cleanly.
+    void failedWritesKeepTheOldFile()
+    {
+        QDir(dir_.path()).mkdir("full");
+        const QString good = dir_.filePath("full/picture.png");
+        QCOMPARE(runTool({"dune", "--size", "20", "-o", good}).exitCode, 0);
+        const QByteArray before = contents(good);
+        const Run r = runTool({"dune", "--size", "300", "-o", good}, [] {
+            const rlimit small{20000, 20000};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        });
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("cannot write"), qPrintable(r.err));
+        QCOMPARE(contents(good), before);
+        QCOMPARE(QDir(dir_.filePath("full")).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+        QVERIFY(QFile::link("/dev/full", path("full.png")));
+        const Run device = runTool({"dune", "--size", "20", "-o", path("full.png")});
+        QCOMPARE(device.exitCode, 1);
+        QVERIFY2(device.err.contains("cannot write"), qPrintable(device.err));
+    }
+
+    // Interrupted: no file left behind, exit 128 + the signal.
+    void interruptedLeavesNothing_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+    void interruptedLeavesNothing()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir here;
+        QProcess p;
+        p.start(QStringLiteral(GLIMRA_RENDER_PATH),
+                {"qwin", "--size", "768", "--density", "8", "--threads", "1", "-o", here.filePath("long.png")});
+        QVERIFY(p.waitForStarted());
+        // Once the temporary file exists the render is under way.
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(here.path()).entryList(QDir::Files | QDir::Hidden).isEmpty(), 20000);
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 128 + signal);
+        QVERIFY(QDir(here.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    // A pipe nobody reads is refused at once instead of waiting forever; one
+    // that is read, and standard output, get the picture.
+    void pipes()
+    {
+        const QByteArray fifo = QFile::encodeName(path("pipe.png"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const Run unread = runTool({"dune", "--size", "20", "-o", path("pipe.png")});
+        QCOMPARE(unread.exitCode, 1);
+        QVERIFY2(unread.err.contains("nobody reads"), qPrintable(unread.err));
+
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QProcess p;
+        p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"dune", "--size", "20", "-o", path("pipe.png")});
+        QByteArray read;
+        char buffer[4096];
+        while (p.state() != QProcess::NotRunning || read.isEmpty()) {
+            const ssize_t n = ::read(reader, buffer, sizeof buffer);
+            if (n > 0)
+                read.append(buffer, n);
+            else
+                p.waitForFinished(10);
+            if (n == 0 && p.state() == QProcess::NotRunning)
+                break;
+        }
+        ::close(reader);
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QImage::fromData(read).size(), QSize(20, 20));
+
+        QProcess out;
+        out.start(QStringLiteral(GLIMRA_RENDER_PATH), {"dune", "--size", "20", "-o", "/dev/stdout"});
+        QVERIFY(out.waitForFinished(60000));
+        QCOMPARE(out.exitCode(), 0);
+        QCOMPARE(QImage::fromData(out.readAllStandardOutput()).size(), QSize(20, 20));
+    }
+
     void helpAndVersion()
     {
         QProcess p;
@@ -128,6 +305,7 @@ private slots:
         p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"--version"});
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().startsWith("glimra-render 4."));
     }
 };
 

@@ -182,7 +182,7 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     job.output = parser.value(output).toStdString();
     if (job.output.empty())
         return usageError("missing -o FILE");
-    if (!writableFormat(QString::fromStdString(job.output)))
+    if (pictureFormat(QString::fromStdString(job.output)).isEmpty())
         return usageError("FILE must end in a picture format's suffix (.png, .ppm, .bmp, ...)");
     return job;
 }

@@ -169,8 +169,12 @@ struct Plan {
     long width = 0;
     long height = 0;
     int threads = 1;
+    bool bands = false;  // in bands whatever its size (a band height was asked for)
 
-    bool plain() const { return density == 1 && samples == 1 && width <= kMaxPlainSide && height <= kMaxPlainSide; }
+    bool plain() const
+    {
+        return !bands && density == 1 && samples == 1 && width <= kMaxPlainSide && height <= kMaxPlainSide;
+    }
 };
 
 // Renders in bands of rows, each band streamed out before the next. Every pixel
@@ -371,6 +375,7 @@ std::optional<int> planPicture(const Job& job, Plan& plan)
     plan.density = job.recipe.density;
     plan.samples = job.recipe.samples;
     plan.threads = job.threads > 0 ? job.threads : defaultThreadCount();
+    plan.bands = job.bandRows > 0;
     // The sizes do not depend on whether zoom or brightness overflow; such a
     // fault shows as a picture in the background colour.
     plan.derived = job.pattern->derive(plan.params);
@@ -393,7 +398,7 @@ std::optional<int> planPicture(const Job& job, Plan& plan)
                      std::floor(d.N) * plan.density, std::floor(d.S) * plan.density, kMaxSide, kMaxSide);
         return 2;
     }
-    const bool png = QFileInfo(QString::fromStdString(job.output)).suffix().toLower() == QLatin1String("png");
+    const bool png = pictureFormat(QString::fromStdString(job.output)) == "png";
     if (!png && (plan.width > kMaxPlainSide || plan.height > kMaxPlainSide)) {
         std::fprintf(stderr,
                      "glimra-render: a picture of %ld x %ld is larger than %ld on a side: write it as .png; "
@@ -423,7 +428,7 @@ int renderPicture(const Job& job)
         std::fprintf(stderr, "glimra-render: %s\n", why.c_str());
         return 1;
     }
-    const QByteArray suffix = QFileInfo(QString::fromStdString(job.output)).suffix().toLower().toLatin1();
+    const QByteArray suffix = pictureFormat(QString::fromStdString(job.output));
 
     Progress progress;
     const auto start = Clock::now();

@@ -402,10 +402,16 @@ bool PngStream::finish()
 
 // ---------------------------------------------------------------------------
 
-bool writableFormat(const QString& path)
+QByteArray pictureFormat(const QString& path)
 {
     const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
-    return !suffix.isEmpty() && QImageWriter::supportedImageFormats().contains(suffix);
+    if (!suffix.isEmpty() && QImageWriter::supportedImageFormats().contains(suffix))
+        return suffix;
+    struct stat target {};
+    if (::stat(QFile::encodeName(path).constData(), &target) == 0 &&
+        (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)))
+        return "png";
+    return {};
 }
 
 bool writeImage(OutputFile& file, const QImage& image, const QByteArray& suffix, const PictureRecipe* recipe,
@@ -447,14 +453,13 @@ bool writePicture(const QImage& image, const QString& path, const PictureRecipe*
 {
     std::string why;
     const bool ok = [&] {
-        if (!writableFormat(path)) {
+        const QByteArray format = pictureFormat(path);
+        if (format.isEmpty()) {
             why = "cannot write pictures as ." + QFileInfo(path).suffix().toStdString();
             return false;
         }
         OutputFile file(QFile::encodeName(path).toStdString());
-        return file.open(&why) &&
-               writeImage(file, image, QFileInfo(path).suffix().toLower().toLatin1(), recipe, &why, cancelled) &&
-               file.commit(&why);
+        return file.open(&why) && writeImage(file, image, format, recipe, &why, cancelled) && file.commit(&why);
     }();
     if (!ok && error)
         *error = QString::fromStdString(why);

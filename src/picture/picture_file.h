@@ -91,8 +91,10 @@ private:
 // the smallest zlib can make.
 inline constexpr int kPngLevel = 3;
 
-// Whether a file name's suffix names a format pictures can be written in.
-bool writableFormat(const QString& path);
+// The format a picture is written in under `path`: its suffix ("png", "ppm",
+// ...) when the toolkit can write that, PNG for a pipe or device without one
+// (standard output, say), else empty.
+QByteArray pictureFormat(const QString& path);
 
 // Writes a whole picture into an open output file in the format a suffix
 // names ("png", "ppm", ...); a PNG carries the recipe's text chunks.
