@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs every test headless: once in the
 # optimised build, the threaded render tests under ThreadSanitizer, a
 # comparison of the pictures two builds paint, and last the whole suite again
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then a minute of
+# fuzzing the number reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --tests
@@ -39,3 +40,18 @@ export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 (cd build-san && ctest --output-on-failure -j"$jobs")
+
+# A minute of libFuzzer on the number reader, from a copy of the seed corpus
+# so that the repository's corpus stays as it is; any finding fails, and its
+# input is kept in build-fuzz/.
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz_numtext
+mkdir "$tmp/corpus"
+cp tests/fuzz/corpus/* "$tmp/corpus/"
+if ! build-fuzz/tests/fuzz/fuzz_numtext -max_total_time=60 -dict=tests/fuzz/numtext.dict \
+    -artifact_prefix=build-fuzz/ "$tmp/corpus" >"$tmp/fuzz.log" 2>&1; then
+  tail -n 40 "$tmp/fuzz.log"
+  echo "fuzzing the number reader found a fault; the input is in build-fuzz/"
+  exit 1
+fi
+grep -E '^(#[0-9]+[[:space:]]+DONE|Done [0-9]+ runs)' "$tmp/fuzz.log"
