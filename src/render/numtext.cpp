@@ -56,7 +56,7 @@ private:
 // A decimal number as far as it goes, in the form strtod takes.
 struct Decimal {
     std::string clean;
-    bool digits = false;             // the mantissa has at least one digit
+    bool digits = false;            // the mantissa has at least one digit
     bool danglingExponent = false;  // E or D with no digits after it
 };
 
