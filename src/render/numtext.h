@@ -14,6 +14,8 @@ namespace glimra {
 // an optional sign, digits, one point, an exponent (E or D), or a whole number
 // after &H (hexadecimal) or &O (octal). Reading stops at the first character
 // that cannot continue the number; text without a number reads as 0.
+// Whatever its length, the number read is the double nearest to it (a tie
+// going to the even one).
 // A value beyond the double range reads as the largest finite double of its
 // sign, so a typed "1e999" can never put an infinity into a computation.
 double Val(std::string_view text);
