@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(g++ cmake make qt6-base-dev libpng-dev fonts-dejavu-core fonts-liberation2)
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(xvfb xauth xdotool x11-apps imagemagick clang libclang-rt-14-dev)
+  packages+=(locales xvfb xauth xdotool x11-apps imagemagick clang libclang-rt-14-dev)
 fi
 missing=()
 for p in "${packages[@]}"; do
