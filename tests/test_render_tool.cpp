@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,29 @@ Run runTool(const QStringList& args, std::function<void()> inChild = {})
     if (!p.waitForFinished(120000))
         return {};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Runs glimra-render and returns its exit status and peak memory in KiB, as
+// the system accounts it for that one child.
+std::pair<int, long> runMeasured(const QStringList& args)
+{
+    std::vector<QByteArray> owned{QByteArrayLiteral(GLIMRA_RENDER_PATH)};
+    for (const QString& a : args)
+        owned.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& a : owned)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status))
+        return {-1, 0};
+    return {WEXITSTATUS(status), usage.ru_maxrss};
 }
 
 QImage picture(const QString& path) { return QImage(path).convertToFormat(QImage::Format_RGB32); }
@@ -188,6 +212,25 @@ private slots:
             for (int x = 0; x < plain.width(); ++x)
                 if (twice.pixel(2 * x + 1, 2 * y + 1) != plain.pixel(x, y))
                     QFAIL(qPrintable(QString("dense (%1, %2) differs").arg(2 * x + 1).arg(2 * y + 1)));
+    }
+
+    // A large picture in bands never holds the whole picture: it matches the
+    // picture rendered in one piece, and needs far less memory than that.
+    void posterInBoundedMemory()
+    {
+        const QStringList args{"dune", "--size", "3000", "--zoom", "0.05", "-o"};
+        const auto [wholeStatus, wholeKiB] = runMeasured(args + QStringList{path("whole.png")});
+        const auto [bandStatus, bandKiB] = runMeasured(args + QStringList{path("bands.png"), "--band-rows", "50"});
+        QCOMPARE(wholeStatus, 0);
+        QCOMPARE(bandStatus, 0);
+        QCOMPARE(picture(path("bands.png")), picture(path("whole.png")));
+        qInfo("peak memory: %ld KiB in one piece, %ld KiB in bands of 50 rows", wholeKiB, bandKiB);
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("an instrumented build's memory is not the program's");
+#endif
+        const long pictureKiB = 3000L * 3000L * 4 / 1024;
+        QVERIFY2(bandKiB < 512 * 1024, "over the bound");
+        QVERIFY2(bandKiB < wholeKiB - pictureKiB / 2, "the banded render holds about the whole picture");
     }
 
     // What a PNG says about how it was made makes it again, bit for bit;

@@ -142,7 +142,7 @@ private:
         if (suffix_ == "png") {
             png_.reset();
             png_ = std::make_unique<PngStream>(file_.stream(), int(width_), int(height_), recipeChunks(recipe_),
-                                               kPngLevel);
+                                               kPngLevel, kPngFilters);
         } else {
             whole_ = QImage(int(width_), int(height_), QImage::Format_RGB32);
             whole_.fill(kBackground);

@@ -334,7 +334,8 @@ bool guarded(png_structp png, Step step)
 
 }  // namespace
 
-PngStream::PngStream(FILE* out, int width, int height, const TextChunks& chunks, int level) : state_(new State)
+PngStream::PngStream(FILE* out, int width, int height, const TextChunks& chunks, int level, int filters)
+    : state_(new State)
 {
     State& s = *state_;
     s.width = width;
@@ -362,6 +363,8 @@ PngStream::PngStream(FILE* out, int width, int height, const TextChunks& chunks,
         png_set_IHDR(s.png, s.info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
                      PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_set_compression_level(s.png, level);
+        if (filters)
+            png_set_filter(s.png, PNG_FILTER_TYPE_BASE, filters);
         if (!text.empty())
             png_set_text(s.png, s.info, text.data(), int(text.size()));
         png_write_info(s.png, s.info);
@@ -420,7 +423,7 @@ bool writeImage(OutputFile& file, const QImage& image, const QByteArray& suffix,
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     if (suffix == "png") {
         PngStream png(file.stream(), rgb.width(), rgb.height(), recipe ? recipeChunks(*recipe) : TextChunks{},
-                      kPngLevel);
+                      kPngLevel, kPngFilters);
         constexpr int kBand = 256;
         for (int y = 0; y < rgb.height() && !png.failed(); y += kBand) {
             if (cancelled && cancelled()) {

@@ -69,8 +69,9 @@ private:
 // failure (a full disk, a write error) is reported, never thrown.
 class PngStream {
 public:
-    // `level` is the zlib compression level, 0 to 9.
-    PngStream(FILE* out, int width, int height, const TextChunks& chunks, int level);
+    // `level` is the zlib compression level, 0 to 9; `filters` the PNG row
+    // filters libpng may choose from (PNG_FILTER_* bits, 0 for its default).
+    PngStream(FILE* out, int width, int height, const TextChunks& chunks, int level, int filters);
     ~PngStream();
     PngStream(const PngStream&) = delete;
     PngStream& operator=(const PngStream&) = delete;
@@ -86,10 +87,13 @@ private:
     bool failed_ = false;
 };
 
-// The compression level glimra writes PNG with: encoding costs less than
-// rendering even the cheapest pattern, for files about a tenth larger than
-// the smallest zlib can make.
-inline constexpr int kPngLevel = 3;
+// How glimra compresses PNG: the fastest zlib level with the "up" row filter
+// alone. Encoding then costs less than rendering even the cheapest pattern
+// (libpng's defaults, level 6 with every filter tried on every row, cost
+// several times the render), for files about a quarter larger
+// (bench/png_levels.cpp measures both).
+inline constexpr int kPngLevel = 1;
+inline constexpr int kPngFilters = 0x20;  // PNG_FILTER_UP
 
 // The format a picture is written in under `path`: its suffix ("png", "ppm",
 // ...) when the toolkit can write that, PNG for a pipe or device without one
