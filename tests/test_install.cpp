@@ -1,0 +1,303 @@
+// The build as a user installs it: `cmake --install` into a temporary DESTDIR
+// and `cpack -G DEB`, checked with the tools a desktop and Debian check with.
+// The validators come from `scripts/setup.sh --tests`.
+#include "version.h"
+#include "window/application.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <optional>
+
+namespace {
+
+const QString kBuild = QStringLiteral(GLIMRA_BUILD_DIR);
+const QString kAppId = QStringLiteral("org.example.glimra");
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Run run(const QString& program, const QStringList& args, const QProcessEnvironment& env = {},
+        const QString& workDir = {})
+{
+    QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start(program, args);
+    if (!p.waitForFinished(300000))
+        return {-1, {}, QStringLiteral("did not finish: ") + p.errorString()};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+QString describe(const QString& program, const Run& r)
+{
+    return QStringLiteral("%1 exited %2\n%3%4").arg(program).arg(r.exitCode).arg(r.out, r.err);
+}
+
+// Every installed file and link below root, as absolute paths of the system
+// it is meant for ("/usr/bin/glimra").
+QStringList filesBelow(const QString& root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next().mid(root.size());
+    files.sort();
+    return files;
+}
+
+}  // namespace
+
+class TestInstall : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp_;
+    QString root_;  // the DESTDIR
+    QStringList installed_;
+    // cmake --install and cpack both rewrite the build folder's install
+    // manifest; a user's own install must still be removable with it.
+    std::optional<QByteArray> manifest_;
+
+    QString manifestPath() const { return kBuild + QStringLiteral("/install_manifest.txt"); }
+    QString installed(const QString& path) const { return root_ + path; }
+
+    static QString tool(const char* name)
+    {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (path.isEmpty())
+            qWarning("%s is missing: bash scripts/setup.sh --tests installs it", name);
+        return path;
+    }
+
+    QString desktopEntryKey(const QString& key) const
+    {
+        QFile entry(installed("/usr/share/applications/" + kAppId + ".desktop"));
+        if (!entry.open(QIODevice::ReadOnly))
+            return {};
+        const QString text = QString::fromUtf8(entry.readAll());
+        return QRegularExpression("^" + key + "=(.*)$", QRegularExpression::MultilineOption).match(text).captured(1);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(tmp_.isValid());
+        QFile manifest(manifestPath());
+        if (manifest.open(QIODevice::ReadOnly))
+            manifest_ = manifest.readAll();
+
+        root_ = tmp_.filePath(QStringLiteral("root"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DESTDIR"), root_);
+        const Run r = run(QStringLiteral(GLIMRA_CMAKE), {"--install", kBuild, "--prefix", "/usr"}, env);
+        QVERIFY2(r.exitCode == 0, qPrintable(describe("cmake --install", r)));
+        installed_ = filesBelow(root_);
+    }
+
+    void cleanupTestCase()
+    {
+        if (!manifest_) {
+            QFile::remove(manifestPath());
+            return;
+        }
+        QFile manifest(manifestPath());
+        QVERIFY(manifest.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(manifest.write(*manifest_), qint64(manifest_->size()));
+    }
+
+    void installsTheProgramsAndTheirFiles()
+    {
+        const QStringList expected = {
+            "/usr/bin/glimra",
+            "/usr/bin/glimra-render",
+            "/usr/share/applications/" + kAppId + ".desktop",
+            "/usr/share/doc/glimra/changelog.gz",
+            "/usr/share/doc/glimra/copyright",
+            "/usr/share/icons/hicolor/256x256/apps/" + kAppId + ".png",
+            "/usr/share/icons/hicolor/32x32/apps/" + kAppId + ".png",
+            "/usr/share/man/man1/glimra-render.1.gz",
+            "/usr/share/man/man1/glimra.1.gz",
+            "/usr/share/metainfo/" + kAppId + ".metainfo.xml",
+        };
+        QCOMPARE(installed_, expected);
+    }
+
+    void installedRendererWritesAPicture()
+    {
+        const QString out = tmp_.filePath(QStringLiteral("x.png"));
+        const Run r = run(installed("/usr/bin/glimra-render"), {"dune", "--size", "20", "-o", out});
+        QVERIFY2(r.exitCode == 0, qPrintable(describe("glimra-render", r)));
+        QCOMPARE(QImage(out).size(), QSize(20, 20));
+    }
+
+    // The installed window program opens its window on a private X display.
+    void installedWindowOpens()
+    {
+        const QString xvfb = tool("Xvfb"), xdotool = tool("xdotool");
+        QVERIFY(!xvfb.isEmpty() && !xdotool.isEmpty());
+        // Destroyed in reverse order: the window program goes before its display.
+        QProcess server, window;
+        server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1600x1200x24"});
+        QByteArray number;
+        while (!number.endsWith('\n') && server.waitForReadyRead(60000))
+            number += server.readAllStandardOutput();
+        QVERIFY2(number.endsWith('\n'), "Xvfb did not report its display");
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + QString::fromLatin1(number.trimmed()));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        window.setProcessEnvironment(env);
+        window.start(installed("/usr/bin/glimra"), QStringList());
+        QVERIFY(window.waitForStarted());
+
+        // Waits for the window to be shown, or for the program to end instead.
+        QProcess search;
+        search.setProcessEnvironment(env);
+        QEventLoop loop;
+        connect(&search, &QProcess::finished, &loop, &QEventLoop::quit);
+        connect(&window, &QProcess::finished, &loop, &QEventLoop::quit);
+        search.start(xdotool, {"search", "--sync", "--onlyvisible", "--classname", "^glimra$"});
+        QTimer::singleShot(300000, &loop, &QEventLoop::quit);
+        loop.exec();
+        QVERIFY2(window.state() == QProcess::Running,
+                 qPrintable("glimra ended: " + QString::fromUtf8(window.readAllStandardError())));
+        QVERIFY(search.state() == QProcess::NotRunning && search.exitCode() == 0);
+        const QString id = QString::fromLatin1(search.readAllStandardOutput()).split('\n').first();
+        const Run geometry = run(xdotool, {"getwindowgeometry", "--shell", id}, env);
+        QVERIFY2(geometry.out.contains("WIDTH=1272\nHEIGHT=1016\n"), qPrintable(geometry.out));
+        window.terminate();
+        window.waitForFinished();
+        server.terminate();
+        server.waitForFinished();
+    }
+
+    void validatorsAccept_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");  // "{root}" stands for the DESTDIR
+        QTest::addColumn<bool>("quiet");        // a word on standard output is a complaint
+        const QString man = QStringLiteral("{root}/usr/share/man/man1/");
+        QTest::newRow("desktop entry") << "desktop-file-validate"
+                                       << QStringList{"{root}/usr/share/applications/" + kAppId + ".desktop"} << true;
+        QTest::newRow("metainfo") << "appstreamcli"
+                                  << QStringList{"validate", "--no-net", "--strict",
+                                                 "{root}/usr/share/metainfo/" + kAppId + ".metainfo.xml"}
+                                  << false;
+        // Also finds the desktop entry that the metainfo names as launchable.
+        QTest::newRow("installed tree") << "appstreamcli" << QStringList{"validate-tree", "--no-net", "--strict", "{root}"}
+                                        << false;
+        QTest::newRow("glimra.1") << "man" << QStringList{"--warnings=w", "-E", "UTF-8", "-l", man + "glimra.1.gz"}
+                                  << false;
+        QTest::newRow("glimra-render.1")
+            << "man" << QStringList{"--warnings=w", "-E", "UTF-8", "-l", man + "glimra-render.1.gz"} << false;
+    }
+    void validatorsAccept()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(bool, quiet);
+        const QString path = tool(qPrintable(program));
+        QVERIFY(!path.isEmpty());
+        args.replaceInStrings(QStringLiteral("{root}"), root_);
+        const Run r = run(path, args);
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty() && (!quiet || r.out.isEmpty()), qPrintable(describe(program, r)));
+    }
+
+    // Whatever glimra-render --help offers, its manual page explains.
+    void manualPageHasEveryOption()
+    {
+        const Run help = run(installed("/usr/bin/glimra-render"), {"--help"});
+        QCOMPARE(help.exitCode, 0);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("MANWIDTH"), QStringLiteral("200"));
+        const Run page =
+            run(tool("man"), {"-E", "UTF-8", "-l", installed("/usr/share/man/man1/glimra-render.1.gz")}, env);
+        QCOMPARE(page.exitCode, 0);
+        QStringList options;
+        QRegularExpressionMatchIterator it =
+            QRegularExpression(QStringLiteral("(?<![\\w-])(--?[a-z][a-z-]*)")).globalMatch(help.out);
+        while (it.hasNext())
+            options << it.next().captured(1);
+        options.removeDuplicates();
+        QVERIFY2(options.contains("-o") && options.contains("--size"), qPrintable(help.out));
+        for (const QString& option : options)
+            QVERIFY2(page.out.contains(QRegularExpression("(?<![\\w-])" + QRegularExpression::escape(option) + "\\b")),
+                     qPrintable(option + " is not in glimra-render.1"));
+    }
+
+    // The desktop entry's icon is in the theme at both sizes; the small one is
+    // the window's own icon, pixel for pixel.
+    void iconsAtTheirThemePaths()
+    {
+        const QString icon = desktopEntryKey("Icon");
+        QCOMPARE(icon, kAppId);
+        for (int size : {32, 256}) {
+            const QImage image(installed(QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(icon)));
+            QCOMPARE(image.size(), QSize(size, size));
+        }
+        const QImage small(installed("/usr/share/icons/hicolor/32x32/apps/" + icon + ".png"));
+        const QImage window = glimra::applicationIcon().pixmap(QSize(32, 32), 1.0).toImage();
+        QVERIFY2(small.convertToFormat(QImage::Format_RGB32) == window.convertToFormat(QImage::Format_RGB32),
+                 "the installed icon is not the window's: cmake --build BUILD --target glimra-icons redraws it");
+    }
+
+    void debianPackage()
+    {
+        const QString dir = tmp_.filePath(QStringLiteral("package"));
+        const Run made = run(QStringLiteral(GLIMRA_CPACK),
+                             {"--config", kBuild + "/CPackConfig.cmake", "-G", "DEB", "-B", dir}, {}, tmp_.path());
+        QVERIFY2(made.exitCode == 0, qPrintable(describe("cpack", made)));
+        const QStringList debs = QDir(dir).entryList({"*.deb"}, QDir::Files);
+        QCOMPARE(debs.size(), 1);
+        const QString deb = dir + '/' + debs.first();
+
+        const QString dpkgDeb = tool("dpkg-deb");
+        const Run info = run(dpkgDeb, {"--info", deb});
+        QCOMPARE(info.exitCode, 0);
+        auto field = [&](const QString& name) {
+            const auto m = QRegularExpression("^ " + name + ": (.*)$", QRegularExpression::MultilineOption).match(info.out);
+            return m.hasMatch() ? m.captured(1) : QString();
+        };
+        QCOMPARE(field("Package"), QStringLiteral("glimra"));
+        QCOMPARE(field("Version"), QStringLiteral(GLIMRA_VERSION));
+        QCOMPARE(field("Section"), QStringLiteral("graphics"));
+        QVERIFY2(!field("Maintainer").isEmpty() && !field("Description").isEmpty(), qPrintable(info.out));
+        QStringList depends;
+        for (const QString& d : field("Depends").split(", "))
+            depends << d.section(' ', 0, 0);
+        for (const char* lib : {"libqt6core6", "libqt6gui6", "libqt6widgets6"})
+            QVERIFY2(depends.contains(lib), qPrintable(lib + (" is not in Depends: " + field("Depends"))));
+
+        const Run contents = run(dpkgDeb, {"--contents", deb});
+        QCOMPARE(contents.exitCode, 0);
+        QStringList packaged;
+        for (const QString& line : contents.out.split('\n', Qt::SkipEmptyParts)) {
+            if (line.startsWith('d'))
+                continue;
+            // "-rwxr-xr-x root/root 143472 2026-12-08 21:48 ./usr/bin/glimra"
+            packaged << line.section(' ', -1).mid(1);
+        }
+        packaged.sort();
+        QCOMPARE(packaged, installed_);
+
+        const QString lintian = tool("lintian");
+        QVERIFY(!lintian.isEmpty());
+        const Run checked = run(lintian, {"--fail-on", "error,warning", deb});
+        QVERIFY2(checked.exitCode == 0, qPrintable(describe("lintian", checked)));
+    }
+};
+
+QTEST_MAIN(TestInstall)
+#include "test_install.moc"
