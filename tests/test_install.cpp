@@ -158,6 +158,11 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + QString::fromLatin1(number.trimmed()));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // Under AddressSanitizer: the X keyboard library reads its keymap names
+        // with strndup from buffers without a terminating zero, which is
+        // correct for strndup but not to the strict string checks.
+        if (env.contains(QStringLiteral("ASAN_OPTIONS")))
+            env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) + ":strict_string_checks=0");
         window.setProcessEnvironment(env);
         window.start(installed("/usr/bin/glimra"), QStringList());
         QVERIFY(window.waitForStarted());
