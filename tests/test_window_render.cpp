@@ -9,6 +9,8 @@
 #include "window/qtac.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
 #include <QPushButton>
 #include <QtTest>
 
@@ -32,6 +34,7 @@ private slots:
     void nestedRenderPaintsThenOuterResumes();
     void haltDuringNestingEndsEveryLevel();
     void nestingStopsAtSixteenLevels();
+    void pictureGrowsVisibly();
 
 private:
     // A shown window with a column log.
@@ -254,6 +257,34 @@ void TestWindowRender::nestingStopsAtSixteenLevels()
         expected = expected + columns(level, 1, 2);
     QCOMPARE(f.log, expected);
     QCOMPARE(f.w.renderDepth(), 0);
+}
+
+// What the screen shows (the window's backing store), not what the Canvas
+// holds: a picture is on screen while it grows, within 100 ms of the click.
+void TestWindowRender::pictureGrowsVisibly()
+{
+    Fixture f;
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    setTexts(f.w, Texts{"1", "1", "768", "0.15", "150"});
+    QElapsedTimer sinceClick;
+    QImage shown;
+    long columnThen = -1;
+    f.w.columnPainted = [&](int, long column) {
+        if (shown.isNull() && sinceClick.elapsed() >= 100) {
+            shown = f.w.screen()->grabWindow(f.w.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+            columnThen = column;
+        }
+    };
+    sinceClick.start();
+    f.w.CMD_Click(15);  // qwin: slow enough to be caught growing
+    if (shown.isNull())
+        QSKIP("the whole picture took less than 100 ms here");
+    QVERIFY2(columnThen < 1023, "the render had ended");
+    int painted = 0;
+    for (int x = kLeft; x < kLeft + 1024; x += 8)
+        painted += shown.pixelColor(x, kTop + 300) != kBackground;
+    QVERIFY2(painted > 0, qPrintable(QString("nothing on screen after %1 columns").arg(columnThen + 1)));
+    QVERIFY2(painted < 128, "the whole picture was on screen");
 }
 
 QTEST_MAIN(TestWindowRender)
