@@ -95,12 +95,14 @@ struct PngReader {
 };
 
 void quietWarning(png_structp, png_const_charp) {}
+// Errors are reported by what the caller returns, not printed by the library.
+[[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 // Reads every text chunk before the picture data; false when the file is not a
 // PNG or is broken before its data. No C++ object lives across the jump.
 bool readTextChunks(FILE* file, PngReader& reader, png_textp* text, int* count)
 {
-    reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
+    reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (!reader.png)
         return false;
     reader.info = png_create_info_struct(reader.png);
@@ -319,7 +321,6 @@ struct PngStream::State {
 
 namespace {
 
-void ignoreWarning(png_structp, png_const_charp) {}
 
 // Each libpng call that may fail runs here: an error jumps back to this frame,
 // which holds no C++ object that would need its destructor.
@@ -340,7 +341,7 @@ PngStream::PngStream(FILE* out, int width, int height, const TextChunks& chunks,
     State& s = *state_;
     s.width = width;
     s.row.resize(std::size_t(width) * 3);
-    s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, ignoreWarning);
+    s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     s.info = s.png ? png_create_info_struct(s.png) : nullptr;
     if (!s.info) {
         failed_ = true;

@@ -1,0 +1,127 @@
+// Picture files on their own: the settings a PNG carries come back exactly
+// or are refused with a reason, and samples average in linear light.
+#include "picture/picture_file.h"
+#include "picture/samples.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace glimra;
+
+class TestPictureFile : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+
+private slots:
+    // Texts come back as typed: blanks, junk, other scripts, an empty one.
+    void recipeRoundTrip()
+    {
+        PictureRecipe recipe;
+        recipe.pattern = "sizZle";
+        recipe.texts = {" 7 6 8abc", "-&H1F", "", "0,5 ünïcødé ✓", "1e999"};
+        recipe.density = 3;
+        recipe.samples = 2;
+        QImage image(5, 4, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QString error;
+        QVERIFY2(writePicture(image, path("r.png"), &recipe, &error), qPrintable(error));
+        const auto back = readRecipe(path("r.png"), &error);
+        QVERIFY2(back, qPrintable(error));
+        QCOMPARE(back->pattern, recipe.pattern);
+        QCOMPARE(back->texts.one, recipe.texts.one);
+        QCOMPARE(back->texts.two, recipe.texts.two);
+        QCOMPARE(back->texts.three, recipe.texts.three);
+        QCOMPARE(back->texts.four, recipe.texts.four);
+        QCOMPARE(back->texts.five, recipe.texts.five);
+        QCOMPARE(back->density, 3);
+        QCOMPARE(back->samples, 2);
+        QCOMPARE(QImage(path("r.png")).pixelColor(4, 3), QColor(Qt::red));
+    }
+
+    // Whatever the file, a reason and no recipe; never a crash.
+    void refusedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");  // empty: write with Qt from `keys`
+        QTest::addColumn<QStringList>("keys");    // key=value text chunks
+        QTest::addColumn<QString>("says");
+        QTest::newRow("missing") << QByteArray("-") << QStringList{} << "cannot open";
+        QTest::newRow("empty") << QByteArray("") << QStringList{"none"} << "not a PNG";
+        QTest::newRow("not a picture") << QByteArray("hello") << QStringList{} << "not a PNG";
+        QTest::newRow("foreign PNG") << QByteArray() << QStringList{"Title=a cat", "Author=me"} << "no Color Glimra";
+        QTest::newRow("broken density") << QByteArray()
+                                        << QStringList{"glimra-pattern=dune", "glimra-x=1", "glimra-y=1",
+                                                       "glimra-size=9", "glimra-zoom=1", "glimra-bright=9",
+                                                       "glimra-density=abc"}
+                                        << "density";
+        QTest::newRow("a text missing") << QByteArray() << QStringList{"glimra-pattern=dune", "glimra-x=1"}
+                                        << "lacks";
+    }
+    void refusedFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, keys);
+        QFETCH(QString, says);
+        const QString file = path("refused.png");
+        QFile::remove(file);
+        if (content.isNull()) {
+            QImage image(3, 3, QImage::Format_RGB32);
+            image.fill(Qt::blue);
+            for (const QString& k : keys)
+                image.setText(k.section('=', 0, 0), k.section('=', 1));
+            QVERIFY(image.save(file, "PNG"));
+        } else if (content != "-") {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        QString error;
+        QVERIFY(!readRecipe(file, &error));
+        QVERIFY2(error.contains(says), qPrintable(error));
+    }
+
+    // A PNG cut short after its settings still gives them; cut inside its
+    // header it is refused.
+    void truncatedPng()
+    {
+        PictureRecipe recipe;
+        recipe.pattern = "dune";
+        QImage image(64, 64, QImage::Format_RGB32);
+        image.fill(Qt::green);
+        QVERIFY(writePicture(image, path("t.png"), &recipe, nullptr));
+        QFile f(path("t.png"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray whole = f.readAll();
+        f.close();
+        for (int keep : {20, 40, int(whole.size()) - 10}) {
+            QFile cut(path("cut.png"));
+            QVERIFY(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            cut.write(whole.left(keep));
+            cut.close();
+            QString error;
+            const auto back = readRecipe(path("cut.png"), &error);
+            QCOMPARE(bool(back), keep > 200);
+        }
+    }
+
+    // Light is averaged, not sRGB numbers: black and white make 188, not 128;
+    // a colour alone stays itself.
+    void averagesInLinearLight()
+    {
+        const Colour black = rgb(0, 0, 0), white = rgb(255, 255, 255);
+        const Colour halves[] = {black, white, black, white};
+        QCOMPARE(averageInLinearLight(halves), rgb(188, 188, 188));
+        const Colour quarter[] = {white, black, black, black};
+        QCOMPARE(averageInLinearLight(quarter), rgb(137, 137, 137));
+        for (int v = 0; v < 256; ++v) {
+            const Colour same[] = {rgb(v, 255 - v, v / 2), rgb(v, 255 - v, v / 2)};
+            QCOMPARE(averageInLinearLight(same), same[0]);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPictureFile)
+#include "test_picture_file.moc"
