@@ -1,9 +1,12 @@
 #include "window/qtac.h"
 
 #include "render/frame.h"
+#include "window/picture_menu.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProcess>
@@ -71,6 +74,8 @@ qTac::qTac(QWidget* parent)
 
     buildControls();
     connectHandlers();
+    pictures_ = new PictureMenu(*this);
+    setAcceptDrops(true);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -211,6 +216,7 @@ void qTac::runPattern(const glimra::Pattern& pattern)
     texts.four = TextFour->text().toStdString();
     texts.five = Textfive->text().toStdString();
     const glimra::PatternParameters params = glimra::readParameters(texts);
+    pictures_->renderStarts(pattern, texts);
 
     CanvasHost host(*this, depth_ + 1);
     struct Level {
@@ -276,6 +282,24 @@ void qTac::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         dragging_ = false;
+}
+
+void qTac::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!pictures_->showMenu(event->pos(), event->globalPos()))
+        event->ignore();
+}
+
+void qTac::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (PictureMenu::droppedFile(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void qTac::dropEvent(QDropEvent* event)
+{
+    if (pictures_->takeDrop(event->mimeData()))
+        event->acceptProposedAction();
 }
 
 // ---------------------------------------------------------------------------

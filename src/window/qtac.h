@@ -19,6 +19,7 @@
 #include <array>
 #include <functional>
 
+class PictureMenu;
 class QPushButton;
 class QTimer;
 
@@ -91,6 +92,10 @@ public:
     // level of that render (1 for the outermost) and the 0-based column number.
     std::function<void(int level, long column)> columnPainted;
 
+    // Saving, copying and opening pictures: the picture area's context menu,
+    // its shortcuts and dropped files.
+    PictureMenu* pictures() const { return pictures_; }
+
     // Colours of a control as the design speaks of them: the back colour and
     // the text colour, whatever kind of control it is.
     static QColor backColour(const QWidget* control);
@@ -135,6 +140,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     class CanvasHost;
@@ -147,6 +155,7 @@ private:
     void connectParameterHandlers();
 
     Canvas* canvas_ = nullptr;
+    PictureMenu* pictures_ = nullptr;
     int depth_ = 0;
     QColor savedExitColour_{0, 0, 0};
     BrowserStarter startBrowser_;

@@ -1,0 +1,204 @@
+#include "window/picture_menu.h"
+
+#include "patterns/patterns.h"
+#include "window/qtac.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+
+QString picturesFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
+// A box text as part of a file name: whatever was typed, less the characters
+// that have no place in one (" 7 6 8abc" becomes "768abc").
+QString fileNamePart(const std::string& text)
+{
+    QString part;
+    for (const QChar c : QString::fromStdString(text)) {
+        if (part.size() >= 32)
+            break;
+        if ((c.isLetterOrNumber() && c.unicode() < 128) || c == u'.' || c == u'-' || c == u'+' || c == u'_')
+            part += c;
+    }
+    return part;
+}
+
+QString saveFilters()
+{
+    QStringList others;
+    for (const QByteArray& format : QImageWriter::supportedImageFormats())
+        if (format != "png")
+            others << QStringLiteral("*.") + QString::fromLatin1(format);
+    return QStringLiteral("PNG picture (*.png);;Other pictures (%1)").arg(others.join(u' '));
+}
+
+}  // namespace
+
+PictureMenu::PictureMenu(qTac& window) : QObject(&window), window_(window)
+{
+    setObjectName(QStringLiteral("pictureMenu"));
+    auto action = [&](const char* name, const QString& text, const QKeySequence& keys, void (PictureMenu::*slot)()) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        window.addAction(a);
+        return a;
+    };
+    saveAction = action("savePicture", QStringLiteral("Save picture\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S),
+                        &PictureMenu::save);
+    // Ctrl+C stays the boxes' own copy.
+    copyAction = action("copyPicture", QStringLiteral("Copy picture"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+                        &PictureMenu::copy);
+    openAction = action("openPicture", QStringLiteral("Open picture\u2026"), QKeySequence(Qt::CTRL | Qt::Key_O),
+                        &PictureMenu::open);
+    saveAction->setEnabled(false);
+    copyAction->setEnabled(false);
+
+    chooseSave_ = [this](const QString& suggested) {
+        return QFileDialog::getSaveFileName(&window_, QStringLiteral("Save picture"), suggested, saveFilters());
+    };
+    chooseOpen_ = [this] {
+        return QFileDialog::getOpenFileName(&window_, QStringLiteral("Open picture"), picturesFolder(),
+                                            QStringLiteral("PNG pictures (*.png);;All files (*)"));
+    };
+    complain_ = [this](const QString& title, const QString& text) {
+        QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, &window_);
+        box.exec();
+    };
+}
+
+void PictureMenu::renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts)
+{
+    recipe_ = glimra::PictureRecipe{pattern.name, texts, 1, 1};
+    saveAction->setEnabled(true);
+    copyAction->setEnabled(true);
+}
+
+bool PictureMenu::hasPicture() const
+{
+    return recipe_ && !window_.canvasWidget()->paintedRect().isEmpty();
+}
+
+QImage PictureMenu::picture() const { return window_.canvas().copy(window_.canvasWidget()->paintedRect()); }
+
+QString PictureMenu::suggestedPath() const
+{
+    if (!recipe_)
+        return picturesFolder();
+    QString name = QString::fromStdString(recipe_->pattern);
+    const QString size = fileNamePart(recipe_->texts.three);
+    if (!size.isEmpty())
+        name += u'-' + size;
+    return QDir(picturesFolder()).filePath(name + QStringLiteral(".png"));
+}
+
+bool PictureMenu::showMenu(const QPoint& local, const QPoint& global)
+{
+    constexpr int kAreaLeft = glimra::kCanvasLeft + 1;
+    constexpr int kAreaTop = glimra::kCanvasTop + 1;
+    if (local.x() < kAreaLeft || local.y() < kAreaTop || !window_.rect().contains(local))
+        return false;
+    // A control lying on the picture area keeps its own menu, or none.
+    if (QWidget* under = window_.childAt(local); under && under != window_.canvasWidget())
+        return false;
+    const bool picture = hasPicture();
+    saveAction->setEnabled(picture);
+    copyAction->setEnabled(picture);
+    QMenu menu(&window_);
+    menu.addAction(saveAction);
+    menu.addAction(copyAction);
+    menu.addSeparator();
+    menu.addAction(openAction);
+    menu.exec(global);
+    return true;
+}
+
+std::optional<QString> PictureMenu::droppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return std::nullopt;
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return std::nullopt;
+    return urls.front().toLocalFile();
+}
+
+bool PictureMenu::takeDrop(const QMimeData* data)
+{
+    const std::optional<QString> path = droppedFile(data);
+    if (!path)
+        return false;
+    QMetaObject::invokeMethod(this, [this, file = *path] { openFile(file); }, Qt::QueuedConnection);
+    return true;
+}
+
+void PictureMenu::save()
+{
+    // What is shown now, and what made it: a render going on meanwhile (it
+    // waits while the dialog is open) does not change what is saved.
+    if (!hasPicture())
+        return;
+    const QImage image = picture();
+    const glimra::PictureRecipe recipe = *recipe_;
+    QString path = chooseSave_(suggestedPath());
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".png");
+    QString why;
+    if (!glimra::writePicture(image, path, &recipe, &why))
+        complain_(QStringLiteral("Cannot save picture"),
+                  QStringLiteral("The picture was not saved as %1: %2").arg(QDir::toNativeSeparators(path), why));
+}
+
+void PictureMenu::copy()
+{
+    if (hasPicture())
+        QGuiApplication::clipboard()->setImage(picture());
+}
+
+void PictureMenu::open()
+{
+    const QString path = chooseOpen_();
+    if (!path.isEmpty())
+        openFile(path);
+}
+
+void PictureMenu::openFile(const QString& path)
+{
+    QString why;
+    const std::optional<glimra::PictureRecipe> recipe = glimra::readRecipe(path, &why);
+    const glimra::Pattern* pattern = recipe ? glimra::findPattern(recipe->pattern) : nullptr;
+    if (recipe && !pattern)
+        why = QStringLiteral("%1 names a pattern this program does not have").arg(path);
+    if (!pattern) {
+        if (!why.isEmpty())
+            why[0] = why[0].toUpper();
+        complain_(QStringLiteral("Cannot open picture"), why);
+        return;
+    }
+    // Exactly as typed, so that they read back as the same numbers.
+    window_.TextOne->setText(QString::fromStdString(recipe->texts.one));
+    window_.TextTwo->setText(QString::fromStdString(recipe->texts.two));
+    window_.TextThree->setText(QString::fromStdString(recipe->texts.three));
+    window_.TextFour->setText(QString::fromStdString(recipe->texts.four));
+    window_.Textfive->setText(QString::fromStdString(recipe->texts.five));
+    window_.CMD_Click(qint16(glimra::patternIndex(*pattern)));
+}

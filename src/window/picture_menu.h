@@ -1,0 +1,79 @@
+// What the window can do with its picture beyond painting it: save it with the
+// settings that made it, copy it, and paint again from a saved picture. All of
+// it is reached through the picture area's context menu, keyboard shortcuts
+// and dropped files, never through a control of its own.
+#pragma once
+
+#include "picture/picture_file.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QImage;
+class QMimeData;
+class QPoint;
+class qTac;
+
+namespace glimra {
+struct Pattern;
+}
+
+class PictureMenu : public QObject {
+    Q_OBJECT
+public:
+    explicit PictureMenu(qTac& window);
+
+    QAction* saveAction = nullptr;  // "Save picture…", Ctrl+S
+    QAction* copyAction = nullptr;  // "Copy picture", Ctrl+Shift+C
+    QAction* openAction = nullptr;  // "Open picture…", Ctrl+O
+
+    // The dialogs, replaceable so that nothing has to wait for a person.
+    // A chooser answers a file name, or nothing when the person cancelled.
+    using SaveChooser = std::function<QString(const QString& suggested)>;
+    using OpenChooser = std::function<QString()>;
+    using Complaint = std::function<void(const QString& title, const QString& text)>;
+    void setSaveChooser(SaveChooser chooser) { chooseSave_ = std::move(chooser); }
+    void setOpenChooser(OpenChooser chooser) { chooseOpen_ = std::move(chooser); }
+    void setComplaint(Complaint complaint) { complain_ = std::move(complaint); }
+
+    // Every render tells what it started with: that is what a saved picture
+    // records, whatever the boxes say later.
+    void renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts);
+
+    // The picture as shown, with what made its last render; nothing before
+    // the first render or after the Canvas was cleared.
+    std::optional<glimra::PictureRecipe> recipe() const { return recipe_; }
+    bool hasPicture() const;
+    QImage picture() const;
+    // PATTERN-SIZE.png in the pictures folder.
+    QString suggestedPath() const;
+
+    // The context menu at a point of the window's client area; false when the
+    // point is not on the picture area (so the menu is not the window's).
+    bool showMenu(const QPoint& local, const QPoint& global);
+
+    // The one local file a drag carries, if it carries exactly that.
+    static std::optional<QString> droppedFile(const QMimeData* data);
+    // Opens the file a drop carries once the drop is over (the dragging
+    // program waits for its answer); false when the drop is not for us.
+    bool takeDrop(const QMimeData* data);
+
+public slots:
+    void save();
+    void copy();
+    void open();
+    // Reads the settings a picture carries into the boxes and clicks its
+    // pattern's button; a file without them changes nothing and says why.
+    void openFile(const QString& path);
+
+private:
+    qTac& window_;
+    std::optional<glimra::PictureRecipe> recipe_;
+    SaveChooser chooseSave_;
+    OpenChooser chooseOpen_;
+    Complaint complain_;
+};
