@@ -18,10 +18,12 @@
 
 namespace {
 
+// The desktop's pictures folder; the home folder where there is none (a
+// dialog started in a missing folder starts in the working one instead).
 QString picturesFolder()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    return folder.isEmpty() ? QDir::homePath() : folder;
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
 }
 
 // A box text as part of a file name: whatever was typed, less the characters
