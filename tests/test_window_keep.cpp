@@ -24,7 +24,39 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <utility>
+
 using namespace support;
+
+namespace {
+
+// Drags `data` onto the window and drops it there: whether the window took
+// the drag, and the drop.
+std::pair<bool, bool> drop(QWidget& target, const QMimeData& data)
+{
+    const QPoint at(400, 400);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QCoreApplication::sendEvent(&target, &enter);
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    dropped.setAccepted(false);
+    QCoreApplication::sendEvent(&target, &dropped);
+    return {enter.isAccepted(), dropped.isAccepted()};
+}
+
+// glimra-render --from `png`; empty when it worked, else why not.
+QString renderFrom(const QString& png, const QString& out)
+{
+    QProcess p;
+    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"--from", png, "-o", out});
+    if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return "glimra-render --from failed: " + QString::fromLocal8Bit(p.readAllStandardError());
+    return {};
+}
+
+QImage rgb(const QString& path) { return QImage(path).convertToFormat(QImage::Format_RGB32); }
+
+}  // namespace
 
 class TestWindowKeep : public QObject {
     Q_OBJECT
@@ -69,35 +101,22 @@ private:
                 [this](const QString& title, const QString& text) { complaints << title + ": " + text; });
             w.columnPainted = [this](int, long) { ++columns; };
         }
+        // Through Open picture or dropped on the window, and whatever that
+        // leads to handled.
+        void open(const QString& path, bool dropped)
+        {
+            if (dropped) {
+                QMimeData data;
+                data.setUrls({QUrl::fromLocalFile(path)});
+                QCOMPARE(drop(w, data), std::make_pair(true, true));
+            } else {
+                openName = path;
+                w.pictures()->openAction->trigger();
+            }
+            QCoreApplication::processEvents();
+        }
     };
 };
-
-namespace {
-
-// glimra-render --from `png`; empty when it worked, else why not.
-QString renderFrom(const QString& png, const QString& out)
-{
-    QProcess p;
-    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"--from", png, "-o", out});
-    if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return "glimra-render --from failed: " + QString::fromLocal8Bit(p.readAllStandardError());
-    return {};
-}
-
-QImage rgb(const QString& path) { return QImage(path).convertToFormat(QImage::Format_RGB32); }
-
-void drop(QWidget& target, const QList<QUrl>& urls)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    const QPoint at(400, 400);
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&target, &enter);
-    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&target, &dropped);
-}
-
-}  // namespace
 
 void TestWindowKeep::initTestCase() { glimra::prepareApplication(*qApp); }
 
@@ -193,13 +212,7 @@ void TestWindowKeep::openedPictureRendersAsClick()
     QTest::mouseClick(f.w.CMD[3], Qt::LeftButton);  // a highlight and a picture to replace
     f.w.cmdstop_Click();
     f.columns = 0;
-    if (dropped) {
-        drop(f.w, {QUrl::fromLocalFile(png)});
-    } else {
-        f.openName = png;
-        f.w.pictures()->openAction->trigger();
-    }
-    QCoreApplication::processEvents();
+    f.open(png, dropped);
 
     QVERIFY2(f.complaints.isEmpty(), qPrintable(f.complaints.join('\n')));
     QCOMPARE(texts(f.w), (QStringList{typed.one, typed.two, typed.three, typed.four, typed.five}));
@@ -258,13 +271,7 @@ void TestWindowKeep::refusedFileChangesNothing()
     setTexts(f.w, {"7", "8", "30", "0.5", "99"});
     f.w.cmdstop_Click();
     const QImage before = f.w.canvas().copy();
-    if (dropped) {
-        drop(f.w, {QUrl::fromLocalFile(path)});
-    } else {
-        f.openName = path;
-        f.w.pictures()->openAction->trigger();
-    }
-    QCoreApplication::processEvents();
+    f.open(path, dropped);
 
     QCOMPARE(f.complaints.size(), 1);
     QVERIFY2(f.complaints[0].startsWith("Cannot open picture: ") && f.complaints[0].contains(path),
@@ -300,14 +307,7 @@ void TestWindowKeep::dragsOtherThanOneLocalFileAreIgnored()
         data.setUrls(urls);
     if (!text.isEmpty())
         data.setText(text);
-    QDragEnterEvent enter(QPoint(400, 400), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    enter.setAccepted(false);
-    QCoreApplication::sendEvent(&f.w, &enter);
-    QCOMPARE(enter.isAccepted(), accepted);
-    QDropEvent dropped(QPoint(400, 400), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    dropped.setAccepted(false);
-    QCoreApplication::sendEvent(&f.w, &dropped);
-    QCOMPARE(dropped.isAccepted(), accepted);
+    QCOMPARE(drop(f.w, data), std::make_pair(accepted, accepted));
     if (!accepted) {
         QCoreApplication::processEvents();
         QVERIFY(f.complaints.isEmpty());
