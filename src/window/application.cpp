@@ -1,11 +1,12 @@
 #include "window/application.h"
 
+#include "window/button_style.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
-#include <QStyleFactory>
 #include <QWidget>
 
 namespace glimra {
@@ -13,8 +14,7 @@ namespace glimra {
 void prepareApplication(QApplication& app)
 {
     QApplication::setApplicationName(QStringLiteral("glimra"));
-    if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(style);
+    QApplication::setStyle(new ButtonStyle);
     app.setWindowIcon(applicationIcon());
 }
 
