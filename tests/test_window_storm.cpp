@@ -24,7 +24,9 @@
 #include <random>
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's count of the bytes it has handed out (GCC installs
+// no header for it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
@@ -352,6 +354,9 @@ void TestWindowStorm::storm()
     int probes = 0;
 
     int deepest = 0;
+    int refused = 0;  // pattern clicks at the deepest nesting, which start nothing
+    for (QPushButton* b : w.CMD)
+        connect(b, &QPushButton::clicked, [&] { refused += w.renderDepth() == qTac::kMaxNesting; });
     bool finishing = false;
     w.columnPainted = [&](int level, long column) {
         deepest = std::max(deepest, level);
@@ -409,12 +414,13 @@ void TestWindowStorm::storm()
     }
     QVERIFY(QTest::qWaitForWindowActive(&w));
     const std::size_t heapAfter = heapInUse();
-    qInfo("storm: %ld actions, %ld events, deepest nesting %d, worst halt of qwin at 768 %.1f ms over %d halts, "
-          "heap %.2f -> %.2f MiB",
-          storm.actions, storm.events, deepest, worstHaltMs, probes, mib(heapBefore), mib(heapAfter));
+    qInfo("storm: %ld actions, %ld events, deepest nesting %d (%d clicks beyond it), worst halt of qwin at 768 "
+          "%.1f ms over %d halts, heap %.2f -> %.2f MiB",
+          storm.actions, storm.events, deepest, refused, worstHaltMs, probes, mib(heapBefore), mib(heapAfter));
 
     QCOMPARE(w.renderDepth(), 0);
     QCOMPARE(deepest, qTac::kMaxNesting);
+    QVERIFY(refused > 0);
     QVERIFY2(w.HaltFlag.isEmpty() || w.HaltFlag == "p", qPrintable(w.HaltFlag));
     const QString odd = storm.unexplained();
     QVERIFY2(odd.isEmpty(), qPrintable(odd));
@@ -433,6 +439,7 @@ void TestWindowStorm::storm()
     QTest::mouseClick(w.CMD[std::size_t(k)], Qt::LeftButton);
     const Texts texts{w.TextOne->text(), w.TextTwo->text(), w.TextThree->text(), w.TextFour->text(),
                       w.Textfive->text()};
+    qInfo() << "afterwards pattern" << k << "with" << support::texts(w);
     QString failure;
     const QImage picture = reference(QString::number(k), texts, &failure);
     QVERIFY2(!picture.isNull(), qPrintable(failure));
