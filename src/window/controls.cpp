@@ -50,9 +50,24 @@ void ClickLabel::mouseMoveEvent(QMouseEvent* event)
         event->ignore();
 }
 
+void TextBox::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    leftWithWindow_ = false;
+}
+
+void TextBox::focusMovedInWindow(QObject* now)
+{
+    if (leftWithWindow_ && now && now != this) {
+        leftWithWindow_ = false;
+        emit lostFocus();
+    }
+}
+
 void TextBox::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
+    leftWithWindow_ = event->reason() == Qt::ActiveWindowFocusReason;
     // Switching to another application or opening the box's own menu is not
     // leaving the box.
     if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)

@@ -46,11 +46,20 @@ class TextBox : public QLineEdit {
 public:
     using QLineEdit::QLineEdit;
 
+    // The focus object of the box's window changed. While another application
+    // is active, a click on a control moves the focus without any focus event,
+    // so this is where the box learns that the focus left it.
+    void focusMovedInWindow(QObject* now);
+
 signals:
     void lostFocus();
 
 protected:
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    bool leftWithWindow_ = false;  // lost the focus to another application
 };
 
 namespace glimra {

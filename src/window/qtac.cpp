@@ -86,7 +86,11 @@ qTac::qTac(QWidget* parent)
     TextThree->setFocus();
 }
 
-qTac::~qTac() = default;
+qTac::~qTac()
+{
+    // The controls, taken down after this, move the focus as they go.
+    disconnect(focusWatch_);
+}
 
 void qTac::buildControls()
 {
@@ -247,6 +251,8 @@ bool qTac::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
         Form_Activate();
+    if (event->type() == QEvent::Show && windowHandle() && !focusWatch_)
+        focusWatch_ = connect(windowHandle(), &QWindow::focusObjectChanged, TextThree, &TextBox::focusMovedInWindow);
     return QWidget::event(event);
 }
 

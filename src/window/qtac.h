@@ -162,6 +162,7 @@ private:
     std::function<void()> endProgram_;
     bool dragging_ = false;
     QPoint dragOffset_;
+    QMetaObject::Connection focusWatch_;  // the window's focus, for the size box
 };
 
 // Ends the process at once, also from inside a render: the streams are flushed
