@@ -258,6 +258,7 @@ private slots:
     void initTestCase();
     void memoryFlatOverThousandRenders();
     void storm();
+    void sizeCheckedWhenClickedWhileInactive();
     void exitAtDeepestNesting_data();
     void exitAtDeepestNesting();
 };
@@ -446,6 +447,28 @@ void TestWindowStorm::storm()
     const QString diff = difference(w.canvas().copy(kLeft, kTop, picture.width(), picture.height()), picture);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
     QCOMPARE(qTac::backColour(w.CMD[std::size_t(k)]), kOrange);
+}
+
+void TestWindowStorm::sizeCheckedWhenClickedWhileInactive()
+{
+    // Found by the storm: a click on a window that is not active moves the
+    // focus without a focus event, and a pattern painted 1500 rows.
+    qTac w;
+    w.Timer1->stop();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(w.TextThree, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w.TextThree, "1500");
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QCOMPARE(w.TextThree->text(), QString("1500"));  // another application is no other control
+    long columns = 0;
+    w.columnPainted = [&](int, long) { ++columns; };
+    QTest::mouseClick(w.CMD[3], Qt::LeftButton);
+    QCOMPARE(w.TextThree->text(), QString("100"));
+    QCOMPARE(columns, 100L);
 }
 
 void TestWindowStorm::exitAtDeepestNesting_data()
