@@ -22,7 +22,11 @@ QRect focusRect(QSize s) { return QRect(3, 3, s.width() - 7, s.height() - 7); }
 // Inside the light top and left edge and the two lines at the bottom and right
 // (raised), or inside the two lines at the top and left and the light bottom
 // and right edge (pressed).
-QRect face(QSize s, bool pressed) { return pressed ? QRect(2, 2, s.width() - 3, s.height() - 3) : QRect(1, 1, s.width() - 3, s.height() - 3); }
+QRect face(QSize s, bool pressed)
+{
+    const int edge = pressed ? 2 : 1;
+    return QRect(edge, edge, s.width() - 3, s.height() - 3);
+}
 
 // Empty when every pixel of the face outside the focus rectangle has the
 // colour, and most pixels inside it do; else the first that does not.

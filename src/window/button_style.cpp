@@ -16,9 +16,9 @@ constexpr int kFocusInset = 3;
 
 bool isSunken(const QStyleOption& option) { return option.state & (QStyle::State_Sunken | QStyle::State_On); }
 
-// The edge colours follow the face, so that every edge stands out from it:
-// lighter on the top and left, half as bright and then black at the bottom
-// and right.
+// The edge colours follow the face, so that they stand out from any face but
+// pure white or black: lighter on the top and left, half as bright and then
+// black at the bottom and right.
 QPalette edgesFor(const QColor& face)
 {
     QPalette edges(face);
