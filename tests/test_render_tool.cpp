@@ -318,14 +318,15 @@ private slots:
         p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"dune", "--size", "20", "-o", path("pipe.png")});
         QByteArray read;
         char buffer[4096];
-        while (p.state() != QProcess::NotRunning || read.isEmpty()) {
+        // Whatever the program wrote stays in the pipe after it ends.
+        for (bool ended = false;;) {
             const ssize_t n = ::read(reader, buffer, sizeof buffer);
             if (n > 0)
                 read.append(buffer, n);
-            else
-                p.waitForFinished(10);
-            if (n == 0 && p.state() == QProcess::NotRunning)
+            else if (ended)
                 break;
+            else
+                ended = p.waitForFinished(10) || p.state() == QProcess::NotRunning;
         }
         ::close(reader);
         QCOMPARE(p.exitCode(), 0);

@@ -14,6 +14,8 @@ namespace glimra {
 void prepareApplication(QApplication& app)
 {
     QApplication::setApplicationName(QStringLiteral("glimra"));
+    // So that a desktop matches the window with its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.glimra"));
     QApplication::setStyle(new ButtonStyle);
     app.setWindowIcon(applicationIcon());
 }
