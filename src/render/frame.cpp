@@ -1,13 +1,15 @@
 #include "render/frame.h"
 
+#include "render/kernel.h"
 #include "render/numtext.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cfenv>
+#include <chrono>
 #include <climits>
 #include <cmath>
-#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -46,17 +48,9 @@ Derived centredFrame(const PatternParameters& p)
     return d;
 }
 
-Colour packColour(const Components& c)
-{
-    auto channel = [](double v) {
-        if (v < 0)
-            v = 0;
-        if (v > 255)
-            v = 255;
-        return static_cast<int>(Round(v));
-    };
-    return rgb(channel(c.red), channel(c.green), channel(c.blue));
-}
+Colour packColour(const Components& c) { return packPixel(c); }
+
+int defaultThreadCount() { return std::max(1, int(std::thread::hardware_concurrency())); }
 
 namespace {
 
@@ -65,6 +59,8 @@ namespace {
 constexpr double kCounterLimit = 9007199254740992.0;
 // One column is held in memory per slot; this keeps a slot within 4 MiB.
 constexpr long kMaxRows = 1L << 20;
+constexpr long kMaxColumns = 1L << 24;
+constexpr int kMaxThreads = 256;
 constexpr int kFaultFlags = FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID;
 
 bool finite(const Components& c)
@@ -85,16 +81,39 @@ int canvasPixel(double position)
     return static_cast<int>(v);
 }
 
+// Everything a scan reads, fixed before its first column.
 struct Scan {
     const Pattern* pattern = nullptr;
     Derived d;
-    std::vector<double> rows;  // the row counter's values, the same for every column
-    double iEnd = 0;
-    const ScanGrid* grid = nullptr;  // with a grid, its columns instead of iStart, iStart + 1, ...
+    std::vector<double> columns;  // the column counter of every column
+    std::vector<int> xs;          // and where it is plotted
+    std::vector<double> rows;     // the row counter's values, the same for every column
+    std::vector<int> ys;
+    std::vector<double> table;    // the pattern's row terms
+    bool fastColumns = false;     // the pattern's column scan may be used
+    long rowBase = 0;             // added to a fault's row number
 };
 
-// Recomputes a column pixel by pixel to find the first pixel whose arithmetic
-// faulted; pixels before it are stored. Returns that pixel's row.
+// Fills the pattern's row table. A row term that faults sends every column
+// through the formula as written, which finds the fault where it lies.
+void prepareRows(Scan& s)
+{
+    const Pattern& p = *s.pattern;
+    if (!p.column)
+        return;
+    if (p.rowTable) {
+        s.table.resize(std::size_t(p.rowTerms) * s.rows.size());
+        std::feclearexcept(kFaultFlags);
+        p.rowTable(s.d, s.rows.data(), s.rows.size(), s.table.data());
+        if (std::fetestexcept(kFaultFlags))
+            return;
+    }
+    s.fastColumns = true;
+}
+
+// Recomputes a column pixel by pixel from the formula as written to find the
+// first pixel whose arithmetic faulted; pixels before it are stored. Returns
+// that pixel's row.
 std::size_t locateFault(const Scan& s, double i, Colour* out)
 {
     for (std::size_t m = 0; m < s.rows.size(); ++m) {
@@ -107,196 +126,235 @@ std::size_t locateFault(const Scan& s, double i, Colour* out)
     return s.rows.size();
 }
 
-// Computes the column at counter i. Returns how many of its pixels are good:
-// all of them, or the rows before the first faulting pixel. The common case
-// tests the fault flags once per column; only a faulting column is redone.
-std::size_t computeColumn(const Scan& s, double i, Colour* out, const std::atomic<bool>& cancelled)
+// Computes column k. Returns how many of its pixels are good: all of them, or
+// the rows before the first faulting pixel. The fault flags are tested once per
+// column; only a faulting column is redone.
+std::size_t computeColumn(const Scan& s, long k, Colour* out)
 {
+    const double i = s.columns[std::size_t(k)];
     std::feclearexcept(kFaultFlags);
-    for (std::size_t m = 0; m < s.rows.size(); ++m) {
-        const Components c = s.pattern->pixel(s.d, i, s.rows[m]);
-        if (!finite(c))
-            return locateFault(s, i, out);
-        out[m] = packColour(c);
-        if ((m & 63) == 63 && cancelled.load(std::memory_order_relaxed))
-            return m + 1;
+    if (s.fastColumns) {
+        s.pattern->column(s.d, ColumnArgs{i, s.rows.data(), s.table.data(), s.rows.size(), out});
+    } else {
+        for (std::size_t m = 0; m < s.rows.size(); ++m) {
+            const Components c = s.pattern->pixel(s.d, i, s.rows[m]);
+            if (!finite(c))
+                return locateFault(s, i, out);
+            out[m] = packColour(c);
+        }
     }
     if (std::fetestexcept(kFaultFlags))
         return locateFault(s, i, out);
     return s.rows.size();
 }
 
-// Columns are computed by worker threads and by the consumer itself, and handed
-// to the consumer strictly in scan order. Workers run at most `slots` columns
-// ahead of the consumer; a cancel stops them at once and the destructor joins
-// them, so nothing outlives the render.
-class Pipeline {
+// One render's columns. Any thread may claim the next column while the
+// consumer is at most `slots` columns behind; the finished column goes into its
+// slot and the slot's ready flag names it. The consumer takes columns strictly
+// in order, computing columns itself while the one it needs is not ready.
+class Job {
 public:
-    struct Slot {
-        long k = -1;
-        bool ready = false;
-        double i = 0;
-        std::size_t good = 0;
-        std::vector<Colour> pixels;
-    };
-
-    Pipeline(const Scan& scan, double iStart, int threads, std::size_t slots)
-        : scan_(scan), nextI_(iStart), slots_(slots)
+    Job(const Scan& scan, long total, std::size_t slots, int helpers)
+        : scan_(scan), total_(total), slots_(slots), maxHelpers_(helpers),
+          ready_(std::make_unique<std::atomic<long>[]>(slots)), good_(slots), pixels_(slots * scan.rows.size())
     {
-        for (Slot& s : slots_)
-            s.pixels.resize(scan.rows.size());
-        for (int t = 1; t < threads; ++t) {
-            try {
-                workers_.emplace_back([this] { work(); });
-            } catch (const std::system_error&) {
-                break;  // fewer helpers: the same picture, only slower
-            }
+        for (std::size_t s = 0; s < slots; ++s)
+            ready_[s].store(-1, std::memory_order_relaxed);
+    }
+
+    // Claims the next column if one may be computed now.
+    bool claim(long& k)
+    {
+        k = next_.load();
+        for (;;) {
+            if (cancelled_.load(std::memory_order_relaxed) || k >= total_ || k >= firstFault_.load() ||
+                k >= consumed_.load() + long(slots_))
+                return false;
+            if (next_.compare_exchange_weak(k, k + 1))
+                return true;
         }
     }
 
-    ~Pipeline()
+    void compute(long k)
     {
-        cancel();
-        for (std::thread& t : workers_)
+        const std::size_t s = slot(k);
+        good_[s] = computeColumn(scan_, k, pixels(s));
+        if (good_[s] < scan_.rows.size()) {
+            long f = firstFault_.load();
+            while (k < f && !firstFault_.compare_exchange_weak(f, k)) {
+            }
+        }
+        ready_[s].store(k, std::memory_order_release);
+        ready_[s].notify_one();
+    }
+
+    // Column k, once it is finished (k below the column count and no column
+    // before it faulted). Returns its number of good pixels.
+    std::size_t take(long k)
+    {
+        std::atomic<long>& flag = ready_[slot(k)];
+        for (;;) {
+            const long v = flag.load(std::memory_order_acquire);
+            if (v == k)
+                return good_[slot(k)];
+            long c;
+            if (claim(c))
+                compute(c);
+            else
+                flag.wait(v, std::memory_order_acquire);
+        }
+    }
+
+    const Colour* pixels(long k) { return pixels(slot(k)); }
+
+    // The consumer is done with column k: its slot may take column k + slots.
+    void release(long k) { consumed_.store(k + 1); }
+
+    void cancel() { cancelled_.store(true); }
+    bool cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
+    long total() const { return total_; }
+    std::size_t slots() const { return slots_; }
+    int maxHelpers() const { return maxHelpers_; }
+
+    // Helpers inside this job; the render waits for none to be left.
+    std::atomic<int> helpers{0};
+
+private:
+    std::size_t slot(long k) const { return std::size_t(k) % slots_; }
+    Colour* pixels(std::size_t s) { return pixels_.data() + s * scan_.rows.size(); }
+
+    const Scan& scan_;
+    const long total_;
+    const std::size_t slots_;
+    const int maxHelpers_;
+    std::atomic<long> next_{0};
+    std::atomic<long> consumed_{0};
+    std::atomic<long> firstFault_{LONG_MAX};  // no column past a known fault is worth computing
+    std::atomic<bool> cancelled_{false};
+    std::unique_ptr<std::atomic<long>[]> ready_;
+    std::vector<std::size_t> good_;
+    std::vector<Colour> pixels_;
+};
+
+// The program's helper threads, started when a render first asks for them and
+// joined when the program ends. Renders nest (a render may start inside
+// another's yield), so several jobs can be open at once; helpers serve the
+// newest one that has a column to claim, since an outer render cannot go on
+// before the inner one has ended.
+class Pool {
+public:
+    static Pool& instance()
+    {
+        static Pool pool;
+        return pool;
+    }
+
+    ~Pool()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        poke(true);
+        for (std::thread& t : threads_)
             t.join();
     }
 
-    Pipeline(const Pipeline&) = delete;
-    Pipeline& operator=(const Pipeline&) = delete;
-
-    // Column k, in order; null past the last. While column k is not ready the
-    // caller computes whatever column is next to claim, so it works alongside
-    // the helpers instead of waiting for them.
-    const Slot* column(long k)
+    // Opens a job to the helpers, starting more of them if it asks for more.
+    void open(Job& job)
     {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            Slot& s = slotFor(k);
-            if (s.k == k && s.ready)
-                return &s;
-            if (exhausted_ && k >= total_)
-                return nullptr;
-            if (computeNext(lock))
-                continue;
-            // The claim may just have found the end of the scan.
-            if (exhausted_ && k >= total_)
-                return nullptr;
-            ready_.wait(lock);
+        {
+            std::lock_guard lock(mutex_);
+            while (int(threads_.size()) < job.maxHelpers()) {
+                try {
+                    threads_.emplace_back([this] { work(); });
+                } catch (const std::system_error&) {
+                    break;  // fewer helpers: the same picture, only slower
+                }
+            }
+            jobs_.push_back(&job);
+            generation_.fetch_add(1);
         }
+        poke(true);
     }
 
-    // Whether the scan has a column k (k at most one past the consumer).
-    bool exists(long k)
+    // Closes a job: no helper enters it any more, and when this returns none
+    // is left inside.
+    void close(Job& job)
     {
-        std::lock_guard lock(mutex_);
-        if (exhausted_)
-            return k < total_;
-        if (scan_.grid)
-            return k < scan_.grid->columns;
-        return k < nextK_ || nextI_ <= scan_.iEnd;
+        job.cancel();
+        {
+            std::lock_guard lock(mutex_);
+            jobs_.erase(std::find(jobs_.begin(), jobs_.end(), &job));
+            generation_.fetch_add(1);
+        }
+        for (int h = job.helpers.load(); h != 0; h = job.helpers.load())
+            job.helpers.wait(h);
     }
 
-    void release(long k)
+    // Tells idle helpers that there may be work: all of them, or one.
+    void poke(bool all)
     {
-        std::lock_guard lock(mutex_);
-        slotFor(k).ready = false;
-        slotFor(k).k = -1;
-        consumed_ = k + 1;
-        space_.notify_all();
-    }
-
-    void cancel()
-    {
-        std::lock_guard lock(mutex_);
-        cancelled_.store(true, std::memory_order_relaxed);
-        space_.notify_all();
+        epoch_.fetch_add(1);
+        if (idle_.load() > 0) {
+            if (all)
+                epoch_.notify_all();
+            else
+                epoch_.notify_one();
+        }
     }
 
 private:
-    Slot& slotFor(long k) { return slots_[std::size_t(k) % slots_.size()]; }
-
-    // Hands out the next column and its counter value; the counter advances by
-    // repeated addition of 1, exactly as a single scan loop would.
-    bool claim(long& k, double& i)
-    {
-        if (exhausted_)
-            return false;
-        if (scan_.grid ? nextK_ >= scan_.grid->columns : !(nextI_ <= scan_.iEnd)) {
-            exhausted_ = true;
-            total_ = nextK_;
-            return false;
-        }
-        k = nextK_++;
-        if (scan_.grid) {
-            i = scan_.grid->column(k);
-        } else {
-            i = nextI_;
-            nextI_ += 1;
-        }
-        Slot& s = slotFor(k);
-        s.k = k;
-        s.i = i;
-        s.ready = false;
-        return true;
-    }
-
-    bool mayClaim() const
-    {
-        return nextK_ < consumed_ + long(slots_.size()) && nextK_ <= firstFault_;
-    }
-
-    // Claims the next column and computes it with the lock released. False
-    // when there is nothing to claim now.
-    bool computeNext(std::unique_lock<std::mutex>& lock)
-    {
-        long k;
-        double i;
-        if (cancelled_.load(std::memory_order_relaxed) || !mayClaim() || !claim(k, i))
-            return false;
-        Slot& s = slotFor(k);
-        lock.unlock();
-        const std::size_t good = computeColumn(scan_, i, s.pixels.data(), cancelled_);
-        lock.lock();
-        if (cancelled_.load(std::memory_order_relaxed))
-            return true;
-        s.good = good;
-        s.ready = true;
-        if (good < scan_.rows.size())
-            firstFault_ = std::min(firstFault_, k);
-        ready_.notify_all();
-        return true;
-    }
+    Pool() = default;
 
     void work()
     {
-        std::unique_lock lock(mutex_);
         for (;;) {
-            space_.wait(lock, [this] { return cancelled_.load(std::memory_order_relaxed) || exhausted_ || mayClaim(); });
-            if (!computeNext(lock) && (cancelled_.load(std::memory_order_relaxed) || exhausted_))
-                return;
+            const unsigned seen = epoch_.load();
+            Job* job = nullptr;
+            long k = 0;
+            unsigned generation = 0;
+            {
+                std::lock_guard lock(mutex_);
+                if (stop_)
+                    return;
+                for (auto it = jobs_.rbegin(); it != jobs_.rend() && !job; ++it) {
+                    if ((*it)->helpers.load() < (*it)->maxHelpers() && (*it)->claim(k)) {
+                        job = *it;
+                        job->helpers.fetch_add(1);
+                    }
+                }
+                generation = generation_.load();
+            }
+            if (!job) {
+                idle_.fetch_add(1);
+                epoch_.wait(seen);
+                idle_.fetch_sub(1);
+                continue;
+            }
+            // Stay with this job while it has columns, unless a newer one opens.
+            do
+                job->compute(k);
+            while (generation_.load() == generation && job->claim(k));
+            if (job->helpers.fetch_sub(1) == 1)
+                job->helpers.notify_all();
         }
     }
 
-    const Scan& scan_;
     std::mutex mutex_;
-    std::condition_variable ready_;  // a column became ready
-    std::condition_variable space_;  // the consumer freed a slot, or cancel
-    std::atomic<bool> cancelled_{false};
-    long nextK_ = 0;
-    double nextI_;
-    bool exhausted_ = false;
-    long total_ = 0;
-    long consumed_ = 0;
-    long firstFault_ = LONG_MAX;  // no column past a known fault is worth computing
-    std::vector<Slot> slots_;
-    std::vector<std::thread> workers_;
+    bool stop_ = false;
+    std::vector<Job*> jobs_;
+    std::vector<std::thread> threads_;
+    std::atomic<unsigned> generation_{0};
+    std::atomic<unsigned> epoch_{0};
+    std::atomic<int> idle_{0};
 };
 
 int threadCount(const RenderOptions& options)
 {
     if (options.threads > 0)
-        return std::min(options.threads, 256);
-    return defaultThreadCount();
+        return std::min(options.threads, kMaxThreads);
+    return std::min(defaultThreadCount(), kMaxThreads);
 }
 
 bool beyondCounterLimit(double from, double to)
@@ -304,48 +362,89 @@ bool beyondCounterLimit(double from, double to)
     return !(std::fabs(from) < kCounterLimit && std::fabs(to) < kCounterLimit);
 }
 
-// Columns in order through the pipeline, each plotted with its Canvas or grid
-// position; ends at the last column, a halt or a fault.
-void scanColumns(Scan& scan, double iStart, const std::vector<int>& ys, long columns, RenderHost& host,
-                 const RenderOptions& options, RenderResult& result)
+using Clock = std::chrono::steady_clock;
+
+// Runs a prepared scan: columns in order to the host, with yield and halt
+// check after each.
+RenderResult runScan(Scan& scan, RenderHost& host, const RenderOptions& options)
 {
-    const Derived& d = scan.d;
+    RenderResult result;
     result.rows = long(scan.rows.size());
+    const long total = long(scan.columns.size());
+    if (total == 0)
+        return result;
+    prepareRows(scan);
+
     // A few columns per thread keep every thread busy; never more than the
     // picture has, nor more than 64 MiB of columns held ahead.
+    const int wanted = threadCount(options);
     const std::size_t perColumn = std::max<std::size_t>(1, scan.rows.size() * sizeof(Colour));
-    const double slots =
-        std::max(1.0, std::min({4.0 * threadCount(options), double(columns), double((64u << 20) / perColumn)}));
-    const int threads = std::min(threadCount(options), int(slots));
-    Pipeline pipeline(scan, iStart, threads, std::size_t(slots));
-    for (long k = 0;; ++k) {
-        const Pipeline::Slot* slot = pipeline.column(k);
-        if (!slot)
-            break;
+    const std::size_t slots =
+        std::max<std::size_t>(1, std::min({std::size_t(8 * wanted), std::size_t(total), (64u << 20) / perColumn}));
+    const int helpers = std::min(wanted, int(slots)) - 1;
+    // Idle helpers are woken when a quarter of the slots has come free, not
+    // for every column.
+    const long wakeEvery = std::max<long>(1, long(slots) / 4);
+
+    Job job(scan, total, slots, helpers);
+    Pool* pool = helpers > 0 ? &Pool::instance() : nullptr;
+    if (pool)
+        pool->open(job);
+    struct Closer {
+        Pool* pool;
+        Job& job;
+        ~Closer()
+        {
+            if (pool)
+                pool->close(job);
+        }
+    } closer{pool, job};
+
+    double serial = 0;
+    for (long k = 0; k < total; ++k) {
+        const std::size_t good = job.take(k);
+        const Clock::time_point taken = options.stats ? Clock::now() : Clock::time_point();
         ColumnView view;
         view.index = k;
-        view.x = scan.grid ? int(k) : canvasPixel((slot->i - d.x0) + kCanvasLeft);
-        view.ys = ys;
-        view.colours = std::span<const Colour>(slot->pixels.data(), slot->good);
+        view.x = scan.xs[std::size_t(k)];
+        view.ys = scan.ys;
+        view.colours = std::span<const Colour>(job.pixels(k), good);
         host.plotColumn(view);
-        if (slot->good < scan.rows.size()) {
+        if (good < scan.rows.size()) {
             result.outcome = Outcome::Faulted;
             result.faultColumn = k;
-            result.faultRow = scan.grid ? scan.grid->rowBegin + long(slot->good) : long(slot->good);
+            result.faultRow = scan.rowBase + long(good);
             break;
         }
-        pipeline.release(k);
+        job.release(k);
+        if (pool && (k + 1) % wakeEvery == 0)
+            pool->poke(false);
+        if (options.stats) {
+            serial += std::chrono::duration<double>(Clock::now() - taken).count();
+            ++options.stats->columns;
+        }
         result.columns = k + 1;
         host.yield();
         if (host.haltRequested()) {
-            if (pipeline.exists(k + 1))
+            if (k + 1 < total)
                 result.outcome = Outcome::Halted;
             break;
         }
     }
+    if (options.stats)
+        options.stats->serialSeconds += serial;
+    return result;
 }
 
-RenderResult faultedBeforeTheScan()
+RenderResult refused(const char* reason)
+{
+    RenderResult result;
+    result.outcome = Outcome::Refused;
+    result.reason = reason;
+    return result;
+}
+
+RenderResult faultedAtOnce()
 {
     RenderResult result;
     result.outcome = Outcome::Faulted;
@@ -363,12 +462,11 @@ std::vector<double> scanCounters(double origin, double extent, long most)
     const double last = origin + extent;
     if (!(first <= last) || beyondCounterLimit(first, last))
         return run;
+    // By repeated addition of 1, exactly as the scan loops count.
     for (double v = first; v <= last && long(run.size()) < most; v += 1)
         run.push_back(v);
     return run;
 }
-
-int defaultThreadCount() { return std::max(1, int(std::thread::hardware_concurrency())); }
 
 std::optional<Derived> deriveChecked(const Pattern& pattern, const PatternParameters& params)
 {
@@ -386,8 +484,7 @@ RenderResult render(const Pattern& pattern, const PatternParameters& params, Ren
 {
     const std::optional<Derived> derived = deriveChecked(pattern, params);
     if (!derived)
-        return faultedBeforeTheScan();
-    RenderResult result;
+        return faultedAtOnce();
     Scan scan;
     scan.pattern = &pattern;
     scan.d = *derived;
@@ -395,52 +492,48 @@ RenderResult render(const Pattern& pattern, const PatternParameters& params, Ren
 
     // Bounds are fixed once, when the loops are entered.
     const double iStart = d.x0 + 1;
-    scan.iEnd = d.x0 + d.N;
+    const double iEnd = d.x0 + d.N;
     const double jStart = d.y0 + 1;
     const double jEnd = d.y0 + d.S;
-    if (!(iStart <= scan.iEnd))
-        return result;  // a size below 1: nothing to paint
-    if (beyondCounterLimit(iStart, scan.iEnd) || (jStart <= jEnd && beyondCounterLimit(jStart, jEnd))) {
-        result.outcome = Outcome::Refused;
-        result.reason = "offsets too large to scan (beyond 9e15)";
-        return result;
-    }
-    if (jStart <= jEnd && jEnd - jStart >= double(kMaxRows)) {
-        result.outcome = Outcome::Refused;
-        result.reason = "more rows than a render can hold";
-        return result;
-    }
+    if (!(iStart <= iEnd))
+        return {};  // a size below 1: nothing to paint
+    if (beyondCounterLimit(iStart, iEnd) || (jStart <= jEnd && beyondCounterLimit(jStart, jEnd)))
+        return refused("offsets too large to scan (beyond 9e15)");
+    if (jStart <= jEnd && jEnd - jStart >= double(kMaxRows))
+        return refused("more rows than a render can hold");
+    if (iEnd - iStart >= double(kMaxColumns))
+        return refused("more columns than a render can hold");
     scan.rows = scanCounters(d.y0, d.S, kMaxRows);
-
-    std::vector<int> ys(scan.rows.size());
-    for (std::size_t m = 0; m < ys.size(); ++m)
-        ys[m] = canvasPixel((scan.rows[m] - d.y0) + kCanvasTop);
-    scanColumns(scan, iStart, ys, long(std::floor(d.N)), host, options, result);
-    return result;
+    for (double j : scan.rows)
+        scan.ys.push_back(canvasPixel((j - d.y0) + kCanvasTop));
+    scan.columns = scanCounters(d.x0, d.N, kMaxColumns);
+    for (double i : scan.columns)
+        scan.xs.push_back(canvasPixel((i - d.x0) + kCanvasLeft));
+    return runScan(scan, host, options);
 }
 
 RenderResult renderGrid(const Pattern& pattern, const Derived& derived, const ScanGrid& grid, RenderHost& host,
                         const RenderOptions& options)
 {
-    RenderResult result;
-    if (grid.columns <= 0 || grid.rowEnd <= grid.rowBegin)
-        return result;
-    if (grid.rowEnd - grid.rowBegin > kMaxRows) {
-        result.outcome = Outcome::Refused;
-        result.reason = "more rows than a render can hold";
-        return result;
-    }
+    if (grid.rowEnd - grid.rowBegin > kMaxRows)
+        return refused("more rows than a render can hold");
+    if (grid.columns > kMaxColumns)
+        return refused("more columns than a render can hold");
+    if (grid.rowBegin < INT_MIN || grid.rowEnd > INT_MAX)
+        return refused("row numbers beyond the canvas");
     Scan scan;
     scan.pattern = &pattern;
     scan.d = derived;
-    scan.grid = &grid;
-    std::vector<int> ys;
+    scan.rowBase = grid.rowBegin;
     for (long n = grid.rowBegin; n < grid.rowEnd; ++n) {
         scan.rows.push_back(grid.row(n));
-        ys.push_back(int(n));
+        scan.ys.push_back(int(n));
     }
-    scanColumns(scan, 0, ys, grid.columns, host, options, result);
-    return result;
+    for (long m = 0; m < grid.columns; ++m) {
+        scan.columns.push_back(grid.column(m));
+        scan.xs.push_back(int(m));
+    }
+    return runScan(scan, host, options);
 }
 
 }  // namespace glimra

@@ -73,17 +73,40 @@ struct Components {
     double blue = 0;
 };
 
+// The colour value R + 256 x G + 65536 x B.
+using Colour = std::uint32_t;
+
+// One column of a pattern's formula at once: the colours of rows j[0 .. count)
+// at column counter i, written to out. `table` holds the pattern's row terms
+// (see Pattern::rowTable).
+struct ColumnArgs {
+    double i = 0;
+    const double* j = nullptr;
+    const double* table = nullptr;
+    std::size_t count = 0;
+    Colour* out = nullptr;
+};
+
 // A pattern: its name (the one its button shows and glimra-render accepts),
 // its derived-value rule and its per-pixel formula. i is the column counter,
 // j the row counter, both doubles. Both functions are pure arithmetic.
+//
+// `pixel` is the formula exactly as written. `column` is optional: the same
+// formula over a whole column, with repeated terms computed once and the terms
+// that depend on the row alone read from a table that `rowTable` fills once per
+// render (`rowTerms` arrays of one value per row, one array after the other).
+// It must give bit for bit the colours that `pixel` gives; it may leave a
+// pixel that faults with any colour, since a column that faults is computed
+// again pixel by pixel from `pixel`.
 struct Pattern {
     const char* name;
     Derived (*derive)(const PatternParameters&);
     Components (*pixel)(const Derived&, double i, double j);
+    void (*column)(const Derived&, const ColumnArgs&) = nullptr;
+    int rowTerms = 0;
+    void (*rowTable)(const Derived&, const double* j, std::size_t count, double* table) = nullptr;
 };
 
-// The colour value R + 256 x G + 65536 x B.
-using Colour = std::uint32_t;
 inline constexpr Colour rgb(int r, int g, int b) { return Colour(r) | Colour(g) << 8 | Colour(b) << 16; }
 inline constexpr int redOf(Colour c) { return int(c & 0xff); }
 inline constexpr int greenOf(Colour c) { return int(c >> 8 & 0xff); }
@@ -129,11 +152,27 @@ struct RenderResult {
     std::string reason;    // with Refused: why
 };
 
-struct RenderOptions {
-    // Threads computing columns; 0 means one per core. Any count gives the
-    // same picture.
-    int threads = 0;
+// Where the consuming thread's time went, for the benchmark.
+struct RenderStats {
+    double serialSeconds = 0;  // taking each finished column, plotting it and handing its slot back
+    long columns = 0;          // columns delivered
 };
+
+struct RenderOptions {
+    // Threads computing columns; 0 means defaultThreadCount(). Any count gives
+    // the same picture.
+    int threads = 0;
+    RenderStats* stats = nullptr;  // filled in when given
+};
+
+// One thread per core: what a render uses unless told otherwise.
+int defaultThreadCount();
+
+// The counter values a scan runs through, from origin + 1 while within
+// origin + extent, each the one before plus 1, exactly as render() counts its
+// columns (origin x0, extent N) and rows (y0, S). At most `most` values; empty
+// when the run cannot be scanned (beyond about 9e15), or has no value.
+std::vector<double> scanCounters(double origin, double extent, long most);
 
 // Canvas position of the picture's first pixel is (161, 51).
 inline constexpr int kCanvasLeft = 160;
@@ -143,33 +182,27 @@ inline constexpr int kCanvasTop = 50;
 RenderResult render(const Pattern& pattern, const PatternParameters& params, RenderHost& host,
                     const RenderOptions& options = {});
 
-// The counter values a scan runs through, from origin + 1 while within
-// origin + extent, each the one before plus 1, exactly as render() counts its
-// columns (origin x0, extent N) and rows (y0, S). At most `most` values; empty
-// when the run cannot be scanned (beyond about 9e15), or has no value.
-std::vector<double> scanCounters(double origin, double extent, long most);
-
-// One thread per core: what a render uses when it is not told otherwise.
-int defaultThreadCount();
-
 // The pattern's derived values, or nothing when deriving them faults or gives
-// a value that is not finite (a render then ends before its first pixel).
+// a value that is not finite (a render then ends at once with a fault at
+// column 0, row 0).
 std::optional<Derived> deriveChecked(const Pattern& pattern, const PatternParameters& params);
 
-// An explicit scan instead of the usual one: column m (0 <= m < columns) has
-// the counter column(m) and row n (rowBegin <= n < rowEnd) the counter row(n).
-// Denser grids and bands of rows of a large picture are scanned this way.
+// An explicit scan: columns m = 0 .. columns - 1 in order, each over the rows
+// n = rowBegin .. rowEnd - 1, with column counter column(m) and row counter
+// row(n). Both functions are called on the calling thread only, before the
+// scan, once per column and once per row.
 struct ScanGrid {
     long columns = 0;
-    long rowBegin = 0;
-    long rowEnd = 0;
+    long rowBegin = 0, rowEnd = 0;
     std::function<double(long m)> column;
     std::function<double(long n)> row;
 };
 
-// Scans a grid like render() scans its picture: columns in order, faults,
-// halts and threads alike. A delivered column has x = m and ys = the row
-// indices n; a fault reports its column m and row n.
+// Renders a grid with already derived values: ColumnView.index and .x are m,
+// .ys holds the row numbers n. Halts, yields, threads and faults behave as in
+// render(); a fault ends the render with faultColumn = m and faultRow = n of
+// the first faulting pixel. Grids of more than 2^20 rows or 2^24 columns are
+// refused.
 RenderResult renderGrid(const Pattern& pattern, const Derived& derived, const ScanGrid& grid, RenderHost& host,
                         const RenderOptions& options = {});
 

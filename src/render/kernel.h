@@ -1,0 +1,39 @@
+// What a pattern's column scan needs inline: the clamp, Round and packing of a
+// pixel, and a scan that runs a pixel formula over a column with the formula
+// inlined into the loop.
+#pragma once
+
+#include "render/frame.h"
+
+namespace glimra {
+
+// Clamps a component to 0 .. 255. A NaN becomes 0 so that packing never
+// converts one to an integer; such a pixel has faulted and is computed again.
+inline double clampComponent(double v)
+{
+    v = v > 0 ? v : 0;
+    return v < 255 ? v : 255;
+}
+
+// Round of a clamped component: for 0 .. 255, adding and subtracting 2^52 in
+// the default rounding mode rounds to the nearest whole number, a half to the
+// even neighbour, exactly as Round does, in two additions on any x86-64.
+inline int roundClamped(double v) { return static_cast<int>((v + 0x1p52) - 0x1p52); }
+
+inline Colour packPixel(double red, double green, double blue)
+{
+    return rgb(roundClamped(clampComponent(red)), roundClamped(clampComponent(green)),
+               roundClamped(clampComponent(blue)));
+}
+
+inline Colour packPixel(const Components& c) { return packPixel(c.red, c.green, c.blue); }
+
+// The formula as written, run over a column with nothing hoisted.
+template <Components (*Pixel)(const Derived&, double, double)>
+void scanColumn(const Derived& d, const ColumnArgs& col)
+{
+    for (std::size_t m = 0; m < col.count; ++m)
+        col.out[m] = packPixel(Pixel(d, col.i, col.j[m]));
+}
+
+}  // namespace glimra
