@@ -1,6 +1,7 @@
 // eeee (pattern button 4): a long nested sine and cosine chain and a
 // third term that feeds the first two back into a cosine.
 #include "patterns/patterns.h"
+#include "render/kernel.h"
 
 #include <cmath>
 
@@ -43,8 +44,47 @@ Components eeeeAt(const Derived& v, double i, double j)
     return out;
 }
 
+// Row table: a, a / 2.
+void eeeeRows(const Derived& v, const double* j, std::size_t n, double* t)
+{
+    for (std::size_t m = 0; m < n; ++m) {
+        const double a = scaled(j[m], v.Z);
+        t[m] = a;
+        t[n + m] = a / 2;
+    }
+}
+
+// Per column: Cos(Sin(b)). Shared: d × c twice. (Cos(a - b) and Cos(b - a)
+// stay apart: the two arguments differ in sign.)
+void eeeeColumn(const Derived& v, const ColumnArgs& col)
+{
+    const double B = v.B;
+    const double b = scaled(col.i, v.Z);
+    const double cosSinB = std::cos(std::sin(b));
+    const double* const A = col.table;
+    const double* const halfA = A + col.count;
+    for (std::size_t m = 0; m < col.count; ++m) {
+        const double a = A[m];
+        const double t1 = std::cos(a - b);
+        const double t2 = std::sin(b - t1);
+        const double t3 = std::sin(b * t2);
+        const double t4 = std::cos(a * t3);
+        const double t5 = std::sin(b * t4);
+        const double t6 = std::sin(b * t5);
+        const double t7 = std::cos(a - t6);
+        const double t8 = std::cos(a * t7);
+        const double e = (std::sin(b * a) + 0.2) - t8;
+        const double c = std::fabs(std::tan(std::sin(b - a) * e + std::cos(a + b)));
+        const double d = std::fabs(std::tan(std::cos(b - a) + std::sin(a - b)));
+        const double dc = d * c;
+        const double f = dc * std::cos(halfA[m] - std::cos((a - dc) + cosSinB * std::sin(b - std::cos(c / 17))));
+        col.out[m] = packPixel(B * ((0.09 * c + 0.07 * f) + 0.1 * e), B * ((0.03 * c + 0.02 * f) + 0.08 * e),
+                               B * ((0.19 * c + 0.001 * f) + 0.02 * e));
+    }
+}
+
 }  // namespace
 
-const Pattern eeee{"eeee", deriveEeee, eeeeAt};
+const Pattern eeee{"eeee", deriveEeee, eeeeAt, eeeeColumn, 2, eeeeRows};
 
 }  // namespace glimra

@@ -1,6 +1,7 @@
 // dune, the reference pattern (button 3): two tangent terms of the sum and
 // difference of the coordinates.
 #include "patterns/patterns.h"
+#include "render/kernel.h"
 
 #include <cmath>
 
@@ -29,8 +30,21 @@ Components duneAt(const Derived& v, double i, double j)
     return out;
 }
 
+// Row table: a. Nothing else repeats or depends on one coordinate alone.
+void duneColumn(const Derived& v, const ColumnArgs& col)
+{
+    const double B = v.B;
+    const double b = scaled(col.i, v.Z);
+    for (std::size_t m = 0; m < col.count; ++m) {
+        const double a = col.table[m];
+        const double c = std::fabs(std::tan((b - a) * std::cos(a + b)));
+        const double d = std::fabs(std::tan((b + a) * std::cos(a - b)));
+        col.out[m] = packPixel(B * (0.9 * c + 0.1 * d), B * (0.3 * c + 0.2 * d), B * (0.05 * c + 0.4 * d));
+    }
+}
+
 }  // namespace
 
-const Pattern dune{"dune", deriveDune, duneAt};
+const Pattern dune{"dune", deriveDune, duneAt, duneColumn, 1, scaledRows};
 
 }  // namespace glimra

@@ -28,6 +28,24 @@ inline Colour packPixel(double red, double green, double blue)
 
 inline Colour packPixel(const Components& c) { return packPixel(c.red, c.green, c.blue); }
 
+// The scaled coordinate of a counter as most patterns map it: K times the
+// quotient, then times the zoom.
+inline double scaled(double counter, double Z) { return (K * (counter / 200)) * Z; }
+
+// A row table of one term: the scaled row coordinate of each row.
+inline void scaledRows(const Derived& v, const double* j, std::size_t count, double* table)
+{
+    for (std::size_t m = 0; m < count; ++m)
+        table[m] = scaled(j[m], v.Z);
+}
+
+// The same for the patterns whose coordinates start at 0.5.
+inline void shiftedScaledRows(const Derived& v, const double* j, std::size_t count, double* table)
+{
+    for (std::size_t m = 0; m < count; ++m)
+        table[m] = 0.5 + scaled(j[m], v.Z);
+}
+
 // The formula as written, run over a column with nothing hoisted.
 template <Components (*Pixel)(const Derived&, double, double)>
 void scanColumn(const Derived& d, const ColumnArgs& col)
