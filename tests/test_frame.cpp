@@ -253,6 +253,97 @@ private slots:
         QCOMPARE(long(r.canvas.size()), outcome == int(Outcome::Refused) ? 0L : 400L);
     }
 
+    // A render started inside another's yield runs to its end on the shared
+    // helpers while the outer one's look-ahead columns are pending; then the
+    // outer one resumes. Both pictures are the ones they paint alone.
+    void nestedRenderInsideYield_data()
+    {
+        QTest::addColumn<int>("threads");
+        QTest::newRow("1 thread") << 1;
+        QTest::newRow("2 threads") << 2;
+        QTest::newRow("5 threads") << 5;
+    }
+    void nestedRenderInsideYield()
+    {
+        QFETCH(int, threads);
+        const PatternParameters outerParams = params("90", "3", "-4", "0.8");
+        const PatternParameters innerParams = params("70", "1", "1", "1.3");
+        Recorder outerAlone, innerAlone;
+        render(qwin, outerParams, outerAlone, RenderOptions{1});
+        render(fun, innerParams, innerAlone, RenderOptions{1});
+
+        struct Nesting : Recorder {
+            Recorder inner;
+            PatternParameters innerParams;
+            int threads = 1;
+            RenderResult innerResult;
+            void yield() override
+            {
+                if (++yields == 7)
+                    innerResult = render(fun, innerParams, inner, RenderOptions{threads});
+            }
+        } outer;
+        outer.innerParams = innerParams;
+        outer.threads = threads;
+        const RenderResult res = render(qwin, outerParams, outer, RenderOptions{threads});
+        QCOMPARE(res.outcome, Outcome::Completed);
+        QCOMPARE(outer.innerResult.outcome, Outcome::Completed);
+        QCOMPARE(pictureHash(outer.inner), pictureHash(innerAlone));
+        QCOMPARE(pictureHash(outer), pictureHash(outerAlone));
+    }
+
+    // The explicit grid: its columns and rows are the counters it is given, in
+    // its own numbering; a fault is reported at the grid's column and row.
+    void gridRender_data()
+    {
+        QTest::addColumn<int>("threads");
+        QTest::newRow("1 thread") << 1;
+        QTest::newRow("3 threads") << 3;
+    }
+    void gridRender()
+    {
+        QFETCH(int, threads);
+        // size 40, P1 = P2 = 0: column c of the plain render has i = c - 19
+        const PatternParameters p = params("40", "0", "0");
+        Recorder plain;
+        render(dune, p, plain);
+        const std::optional<Derived> d = deriveChecked(dune, p);
+        QVERIFY(d);
+        ScanGrid grid;
+        grid.columns = 30;
+        grid.rowBegin = 5;
+        grid.rowEnd = 35;
+        grid.column = [](long m) { return double(m + 10) - 19; };
+        grid.row = [](long n) { return double(n) - 19; };
+        Recorder r;
+        const RenderResult res = renderGrid(dune, *d, grid, r, RenderOptions{threads});
+        QCOMPARE(res.outcome, Outcome::Completed);
+        QCOMPARE(res.columns, 30L);
+        QCOMPARE(long(r.canvas.size()), 30L * 30);
+        QCOMPARE(r.order.front(), std::make_pair(0, 5));
+        for (const auto& [pos, colour] : r.canvas)
+            QCOMPARE(colour, plain.canvas.at({pos.first + 10 + 161, pos.second + 51}));
+
+        injection = {FaultKind::Invalid, double(12 + 10) - 19, double(17) - 19};
+        Recorder f;
+        const RenderResult faulted = renderGrid(faulting, *d, grid, f, RenderOptions{threads});
+        QCOMPARE(faulted.outcome, Outcome::Faulted);
+        QCOMPARE(faulted.faultColumn, 12L);
+        QCOMPARE(faulted.faultRow, 17L);
+        QCOMPARE(long(f.order.size()), 12L * 30 + (17 - 5));
+    }
+
+    // Deriving faults as a render would: nothing derived, where a render ends
+    // at once.
+    void derivedValuesChecked()
+    {
+        QVERIFY(!deriveChecked(dune, params("10", "1", "1", "1e308")));
+        const std::optional<Derived> d = deriveChecked(dune, params("10", "1", "1", "0.5"));
+        QVERIFY(d);
+        QCOMPARE(d->Z, 1.0);
+        QCOMPARE(d->B, 75.0);
+    }
+
     // Every pattern in the table gives the same picture on 1, 2 and 8 threads,
     // for a size that is no multiple of any slot count.
     void threadCountInvariance()

@@ -1,0 +1,213 @@
+// The render benchmark: for every pattern at size 768, zoom 0.15, brightness
+// 150, offsets 1 and 1 (1024 x 768 pixels), in one run, median of RUNS after a
+// warm-up:
+//   plain1  each formula exactly as written (Pattern::pixel, one call per
+//           pixel), clamped, rounded and packed into a buffer, one thread;
+//   core1   the render core on one thread, columns copied into a buffer;
+//   coreN   the same on every core;
+//   window  the window's render, from the pattern click to its return.
+// Prints one table, writes it as CSV with the core count and CPU model, and
+// measures how long the window takes to return after a halt click.
+//
+// usage: glimra-bench [RUNS] [CSV-FILE]   (defaults: 5, bench/results/bench.csv)
+// Run with QT_QPA_PLATFORM=offscreen; see bench/run_bench.sh.
+#include "patterns/patterns.h"
+#include "render/frame.h"
+#include "render/numtext.h"
+#include "window/application.h"
+#include "window/qtac.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace glimra;
+
+namespace {
+
+const PatternParameters kLarge{1, 1, 768, 0.15, 150};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+double millisecondsOf(const std::function<void()>& work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+// The plain reference: the scan written out once more as loops, the formula
+// called through its pointer for every pixel, the colour packed as the frame
+// defines it. Returns a checksum so that nothing is optimised away.
+std::uint32_t plainRender(const Pattern& p, std::vector<Colour>& picture)
+{
+    const Derived d = p.derive(kLarge);
+    std::size_t at = 0;
+    for (double i = d.x0 + 1; i <= d.x0 + d.N; i += 1) {
+        for (double j = d.y0 + 1; j <= d.y0 + d.S; j += 1) {
+            const Components c = p.pixel(d, i, j);
+            auto channel = [](double v) {
+                if (v < 0)
+                    v = 0;
+                if (v > 255)
+                    v = 255;
+                return int(Round(v));
+            };
+            picture[at++] = rgb(channel(c.red), channel(c.green), channel(c.blue));
+        }
+    }
+    std::uint32_t sum = 0;
+    for (Colour c : picture)
+        sum = sum * 31 + c;
+    return sum;
+}
+
+// Keeps each column, column after column, as a buffer would.
+class BufferHost : public RenderHost {
+public:
+    explicit BufferHost(std::vector<Colour>& picture) : picture_(picture) {}
+    void plotColumn(const ColumnView& c) override
+    {
+        std::memcpy(picture_.data() + std::size_t(c.index) * c.ys.size(), c.colours.data(),
+                    c.colours.size() * sizeof(Colour));
+    }
+
+private:
+    std::vector<Colour>& picture_;
+};
+
+std::string cpuModel()
+{
+    std::ifstream in("/proc/cpuinfo");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("model name", 0) == 0)
+            return line.substr(line.find(':') + 2);
+    return "unknown";
+}
+
+struct Row {
+    std::string name;
+    double plain1 = 0, core1 = 0, coreN = 0, window = 0, serialMicros = 0;
+    bool identical = true;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    prepareApplication(app);
+    const QStringList args = QApplication::arguments();
+    const int runs = args.size() > 1 ? std::max(1, args[1].toInt()) : 5;
+    const std::string csvPath = args.size() > 2 ? args[2].toStdString() : "bench/results/bench.csv";
+    const int cores = defaultThreadCount();
+
+    qTac w;
+    placeCentred(w);
+    w.show();
+    QApplication::processEvents();
+    w.TextOne->setText(QStringLiteral("1"));
+    w.TextTwo->setText(QStringLiteral("1"));
+    w.TextThree->setText(QStringLiteral("768"));
+    w.TextFour->setText(QStringLiteral("0.15"));
+    w.Textfive->setText(QStringLiteral("150"));
+
+    std::vector<Colour> plainPicture(1024 * 768), corePicture(1024 * 768);
+    std::vector<Row> rows;
+    std::uint32_t sink = 0;
+    for (int index = 0; index < kPatternCount; ++index) {
+        const Pattern& p = *patternTable()[std::size_t(index)];
+        Row row;
+        row.name = p.name;
+        std::vector<double> plain1, core1, coreN, window, serial;
+        for (int run = 0; run <= runs; ++run) {  // run 0 warms up
+            const double tPlain = millisecondsOf([&] { sink += plainRender(p, plainPicture); });
+            BufferHost host(corePicture);
+            const double tCore1 = millisecondsOf([&] { render(p, kLarge, host, RenderOptions{1}); });
+            row.identical = row.identical && corePicture == plainPicture;
+            RenderStats stats;
+            const double tCoreN = millisecondsOf([&] { render(p, kLarge, host, RenderOptions{cores, &stats}); });
+            row.identical = row.identical && corePicture == plainPicture;
+            const double tWindow = millisecondsOf([&] { w.CMD_Click(qint16(index)); });
+            QApplication::processEvents();
+            if (run == 0)
+                continue;
+            plain1.push_back(tPlain);
+            core1.push_back(tCore1);
+            coreN.push_back(tCoreN);
+            window.push_back(tWindow);
+            serial.push_back(stats.serialSeconds * 1e6 / double(std::max(1L, stats.columns)));
+        }
+        row.plain1 = median(plain1);
+        row.core1 = median(core1);
+        row.coreN = median(coreN);
+        row.window = median(window);
+        row.serialMicros = median(serial);
+        std::fprintf(stderr, "%s done\n", p.name);
+        rows.push_back(row);
+    }
+
+    // Halt latency: a halt clicked while the slowest pattern paints column 100,
+    // measured from the click being handled to the render's return.
+    double haltMs = 0;
+    {
+        int slowest = 0;
+        for (int k = 0; k < kPatternCount; ++k)
+            if (rows[std::size_t(k)].coreN > rows[std::size_t(slowest)].coreN)
+                slowest = k;
+        std::vector<double> latencies;
+        for (int run = 0; run < runs; ++run) {
+            QElapsedTimer sinceHalt;
+            w.columnPainted = [&](int, long column) {
+                if (column == 100) {
+                    w.cmdstop_Click();
+                    sinceHalt.start();
+                }
+            };
+            w.CMD_Click(qint16(slowest));
+            latencies.push_back(double(sinceHalt.nsecsElapsed()) / 1e6);
+            w.columnPainted = nullptr;
+            QApplication::processEvents();
+        }
+        haltMs = median(latencies);
+        std::printf("halt latency (%s, halt at column 100): median %.2f ms\n", rows[std::size_t(slowest)].name.c_str(),
+                    haltMs);
+    }
+
+    const std::string cpu = cpuModel();
+    std::printf("%d cores, %s, 1024 x 768, median of %d\n", cores, cpu.c_str(), runs);
+    std::printf("%-7s %9s %9s %9s %9s %12s %19s %12s %10s\n", "pattern", "plain1", "core1", "coreN", "window",
+                "plain1/core1", "coreN/(core1/cores)", "window/coreN", "serial/col");
+    std::ofstream csv(csvPath);
+    csv << "# cores," << cores << "\n# cpu," << cpu << "\n# runs," << runs << "\n# halt latency ms," << haltMs
+        << "\npattern,plain1_ms,core1_ms,coreN_ms,window_ms,plain1_over_core1,coreN_over_core1_per_core,"
+           "window_over_coreN,serial_us_per_column,identical\n";
+    double logGain = 0;
+    for (const Row& r : rows) {
+        const double gain = r.plain1 / r.core1;
+        const double scaling = r.coreN / (r.core1 / cores);
+        const double windowRatio = r.window / r.coreN;
+        logGain += std::log(gain);
+        std::printf("%-7s %9.1f %9.1f %9.1f %9.1f %12.3f %19.3f %12.3f %8.2fus%s\n", r.name.c_str(), r.plain1, r.core1,
+                    r.coreN, r.window, gain, scaling, windowRatio, r.serialMicros, r.identical ? "" : "  PICTURE DIFFERS");
+        csv << r.name << ',' << r.plain1 << ',' << r.core1 << ',' << r.coreN << ',' << r.window << ',' << gain << ','
+            << scaling << ',' << windowRatio << ',' << r.serialMicros << ',' << (r.identical ? "yes" : "no") << '\n';
+    }
+    std::printf("geometric mean plain1/core1: %.3f\n", std::exp(logGain / double(rows.size())));
+    std::printf("CSV written to %s (checksum %u)\n", csvPath.c_str(), sink);
+    return 0;
+}
