@@ -20,11 +20,9 @@ Derived deriveEeee(const PatternParameters& p)
     return d;
 }
 
-Components eeeeAt(const Derived& v, double i, double j)
+// The nested chain t1 .. t8; only its last link is used further.
+inline double chain(double a, double b)
 {
-    const double Z = v.Z, B = v.B;
-    const double a = (K * (j / 200)) * Z;
-    const double b = (K * (i / 200)) * Z;
     const double t1 = std::cos(a - b);
     const double t2 = std::sin(b - t1);
     const double t3 = std::sin(b * t2);
@@ -32,7 +30,15 @@ Components eeeeAt(const Derived& v, double i, double j)
     const double t5 = std::sin(b * t4);
     const double t6 = std::sin(b * t5);
     const double t7 = std::cos(a - t6);
-    const double t8 = std::cos(a * t7);
+    return std::cos(a * t7);
+}
+
+Components eeeeAt(const Derived& v, double i, double j)
+{
+    const double Z = v.Z, B = v.B;
+    const double a = (K * (j / 200)) * Z;
+    const double b = (K * (i / 200)) * Z;
+    const double t8 = chain(a, b);
     const double e = (std::sin(b * a) + 0.2) - t8;
     const double c = std::fabs(std::tan(std::sin(b - a) * e + std::cos(a + b)));
     const double d = std::fabs(std::tan(std::cos(b - a) + std::sin(a - b)));
@@ -65,14 +71,7 @@ void eeeeColumn(const Derived& v, const ColumnArgs& col)
     const double* const halfA = A + col.count;
     for (std::size_t m = 0; m < col.count; ++m) {
         const double a = A[m];
-        const double t1 = std::cos(a - b);
-        const double t2 = std::sin(b - t1);
-        const double t3 = std::sin(b * t2);
-        const double t4 = std::cos(a * t3);
-        const double t5 = std::sin(b * t4);
-        const double t6 = std::sin(b * t5);
-        const double t7 = std::cos(a - t6);
-        const double t8 = std::cos(a * t7);
+        const double t8 = chain(a, b);
         const double e = (std::sin(b * a) + 0.2) - t8;
         const double c = std::fabs(std::tan(std::sin(b - a) * e + std::cos(a + b)));
         const double d = std::fabs(std::tan(std::cos(b - a) + std::sin(a - b)));

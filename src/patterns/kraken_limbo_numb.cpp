@@ -103,15 +103,6 @@ Components numbAt(const Derived& v, double i, double j)
 }
 
 // Row table: a, and 0.000123 + K × (j / 200), the divisor of q.
-void krakenRows(const Derived& v, const double* j, std::size_t n, double* t)
-{
-    for (std::size_t m = 0; m < n; ++m) {
-        const double kj = K * (j[m] / 200);
-        t[m] = kj * v.Z;
-        t[n + m] = 0.000123 + kj;
-    }
-}
-
 // Per column: K × (i / 200), Cos(b) and Abs(Tan(b / 4) + 0.0001), the base of
 // e. Nothing repeats within a pixel.
 void krakenColumn(const Derived& v, const ColumnArgs& col)
@@ -178,7 +169,7 @@ void numbColumn(const Derived& v, const ColumnArgs& col)
 
 }  // namespace
 
-const Pattern kraken{"kraken", deriveKraken, krakenAt, krakenColumn, 2, krakenRows};
+const Pattern kraken{"kraken", deriveKraken, krakenAt, krakenColumn, 2, scaledRowsAndQuotientDivisor};
 const Pattern limbo{"limbo", deriveLimbo, limboAt, limboColumn, 1, shiftedScaledRows};
 const Pattern numb{"numb", deriveNumb, numbAt, numbColumn, 1, scaledRows};
 

@@ -153,15 +153,6 @@ void punkColumn(const Derived& v, const ColumnArgs& col)
 
 // qwin's row coordinate is b. Row table: b, and 0.000123 + K × (j / 200), the
 // divisor of q.
-void qwinRows(const Derived& v, const double* j, std::size_t n, double* t)
-{
-    for (std::size_t m = 0; m < n; ++m) {
-        const double kj = K * (j[m] / 200);
-        t[m] = kj * v.Z;
-        t[n + m] = 0.000123 + kj;
-    }
-}
-
 // Per column: K × (i / 200), Cos(a) and a + 0.000123. Shared: a - b, and
 // a × Cos(a + b), which f and g both scale.
 void qwinColumn(const Derived& v, const ColumnArgs& col)
@@ -197,6 +188,6 @@ void qwinColumn(const Derived& v, const ColumnArgs& col)
 
 const Pattern ooh{"ooh", deriveOoh, oohAt, oohColumn, 1, shiftedScaledRows};
 const Pattern Punk{"Punk", derivePunk, punkAt, punkColumn, 1, shiftedScaledRows};
-const Pattern qwin{"qwin", deriveQwin, qwinAt, qwinColumn, 2, qwinRows};
+const Pattern qwin{"qwin", deriveQwin, qwinAt, qwinColumn, 2, scaledRowsAndQuotientDivisor};
 
 }  // namespace glimra

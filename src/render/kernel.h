@@ -46,6 +46,17 @@ inline void shiftedScaledRows(const Derived& v, const double* j, std::size_t cou
         table[m] = 0.5 + scaled(j[m], v.Z);
 }
 
+// kraken and qwin: the scaled row coordinate and 0.000123 + K x (j / 200),
+// the divisor of their quotient q, for each row.
+inline void scaledRowsAndQuotientDivisor(const Derived& v, const double* j, std::size_t count, double* table)
+{
+    for (std::size_t m = 0; m < count; ++m) {
+        const double kj = K * (j[m] / 200);
+        table[m] = kj * v.Z;
+        table[count + m] = 0.000123 + kj;
+    }
+}
+
 // The formula as written, run over a column with nothing hoisted.
 template <Components (*Pixel)(const Derived&, double, double)>
 void scanColumn(const Derived& d, const ColumnArgs& col)
