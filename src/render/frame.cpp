@@ -3,6 +3,8 @@
 #include "render/kernel.h"
 #include "render/numtext.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cfenv>
@@ -50,7 +52,15 @@ Derived centredFrame(const PatternParameters& p)
 
 Colour packColour(const Components& c) { return packPixel(c); }
 
-int defaultThreadCount() { return std::max(1, int(std::thread::hardware_concurrency())); }
+int defaultThreadCount()
+{
+    // The cores this process may run on (a CPU set or container can allow
+    // fewer than the machine has), else the machine's.
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
+        return CPU_COUNT(&allowed);
+    return std::max(1, int(std::thread::hardware_concurrency()));
+}
 
 namespace {
 
