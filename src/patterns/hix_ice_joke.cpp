@@ -145,8 +145,8 @@ void iceColumn(const Derived& v, const ColumnArgs& col)
     }
 }
 
-// Row table: a. Per column: b + 0.00001. Shared: Sin(a - b) twice, Sin(d - c) twice, and
-// the sums a + b and f + g.
+// Row table: a. Per column: b + 0.00001. Shared: Sin(a - b) twice, Sin(d - c)
+// twice, and the sums a + b and f + g.
 void jokeColumn(const Derived& v, const ColumnArgs& col)
 {
     const double B = v.B;
