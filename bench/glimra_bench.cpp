@@ -7,7 +7,9 @@
 //   coreN   the same on every core;
 //   window  the window's render, from the pattern click to its return.
 // Prints one table, writes it as CSV with the core count and CPU model, and
-// measures how long the window takes to return after a halt click.
+// measures how long the window takes to return after a halt click. cpuN/cpu1
+// (processor time of all threads of coreN over that of core1) shows what the
+// threads cost in work, also when other programs keep the cores busy.
 //
 // usage: glimra-bench [RUNS] [CSV-FILE]   (defaults: 5, bench/results/bench.csv)
 // Run with QT_QPA_PLATFORM=offscreen; see bench/run_bench.sh.
@@ -23,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -42,12 +45,24 @@ double median(std::vector<double> v)
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
-double millisecondsOf(const std::function<void()>& work)
+double processCpuMs()
 {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Wall time of `work`; its processor time (all threads) goes to *cpu when given.
+double millisecondsOf(const std::function<void()>& work, double* cpu = nullptr)
+{
+    const double cpuBefore = processCpuMs();
     QElapsedTimer clock;
     clock.start();
     work();
-    return double(clock.nsecsElapsed()) / 1e6;
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    if (cpu)
+        *cpu = processCpuMs() - cpuBefore;
+    return ms;
 }
 
 // The plain reference: the scan written out once more as loops, the formula
@@ -102,6 +117,7 @@ std::string cpuModel()
 struct Row {
     std::string name;
     double plain1 = 0, core1 = 0, coreN = 0, window = 0, serialMicros = 0;
+    double cpuRatio = 0;  // processor time of coreN (all threads) over that of core1
     bool identical = true;
 };
 
@@ -133,14 +149,16 @@ int main(int argc, char** argv)
         const Pattern& p = *patternTable()[std::size_t(index)];
         Row row;
         row.name = p.name;
-        std::vector<double> plain1, core1, coreN, window, serial;
+        std::vector<double> plain1, core1, coreN, window, serial, cpuRatio;
         for (int run = 0; run <= runs; ++run) {  // run 0 warms up
             const double tPlain = millisecondsOf([&] { sink += plainRender(p, plainPicture); });
             BufferHost host(corePicture);
-            const double tCore1 = millisecondsOf([&] { render(p, kLarge, host, RenderOptions{1}); });
+            double cpu1 = 0, cpuN = 0;
+            const double tCore1 = millisecondsOf([&] { render(p, kLarge, host, RenderOptions{1}); }, &cpu1);
             row.identical = row.identical && corePicture == plainPicture;
             RenderStats stats;
-            const double tCoreN = millisecondsOf([&] { render(p, kLarge, host, RenderOptions{cores, &stats}); });
+            const double tCoreN =
+                millisecondsOf([&] { render(p, kLarge, host, RenderOptions{cores, &stats}); }, &cpuN);
             row.identical = row.identical && corePicture == plainPicture;
             const double tWindow = millisecondsOf([&] { w.CMD_Click(qint16(index)); });
             QApplication::processEvents();
@@ -151,12 +169,14 @@ int main(int argc, char** argv)
             coreN.push_back(tCoreN);
             window.push_back(tWindow);
             serial.push_back(stats.serialSeconds * 1e6 / double(std::max(1L, stats.columns)));
+            cpuRatio.push_back(cpuN / cpu1);
         }
         row.plain1 = median(plain1);
         row.core1 = median(core1);
         row.coreN = median(coreN);
         row.window = median(window);
         row.serialMicros = median(serial);
+        row.cpuRatio = median(cpuRatio);
         std::fprintf(stderr, "%s done\n", p.name);
         rows.push_back(row);
     }
@@ -190,22 +210,24 @@ int main(int argc, char** argv)
 
     const std::string cpu = cpuModel();
     std::printf("%d cores, %s, 1024 x 768, median of %d\n", cores, cpu.c_str(), runs);
-    std::printf("%-7s %9s %9s %9s %9s %12s %19s %12s %10s\n", "pattern", "plain1", "core1", "coreN", "window",
-                "plain1/core1", "coreN/(core1/cores)", "window/coreN", "serial/col");
+    std::printf("%-7s %9s %9s %9s %9s %12s %19s %12s %10s %10s\n", "pattern", "plain1", "core1", "coreN", "window",
+                "plain1/core1", "coreN/(core1/cores)", "window/coreN", "serial/col", "cpuN/cpu1");
     std::ofstream csv(csvPath);
     csv << "# cores," << cores << "\n# cpu," << cpu << "\n# runs," << runs << "\n# halt latency ms," << haltMs
         << "\npattern,plain1_ms,core1_ms,coreN_ms,window_ms,plain1_over_core1,coreN_over_core1_per_core,"
-           "window_over_coreN,serial_us_per_column,identical\n";
+           "window_over_coreN,serial_us_per_column,cpuN_over_cpu1,identical\n";
     double logGain = 0;
     for (const Row& r : rows) {
         const double gain = r.plain1 / r.core1;
         const double scaling = r.coreN / (r.core1 / cores);
         const double windowRatio = r.window / r.coreN;
         logGain += std::log(gain);
-        std::printf("%-7s %9.1f %9.1f %9.1f %9.1f %12.3f %19.3f %12.3f %8.2fus%s\n", r.name.c_str(), r.plain1, r.core1,
-                    r.coreN, r.window, gain, scaling, windowRatio, r.serialMicros, r.identical ? "" : "  PICTURE DIFFERS");
+        std::printf("%-7s %9.1f %9.1f %9.1f %9.1f %12.3f %19.3f %12.3f %8.2fus %10.3f%s\n", r.name.c_str(), r.plain1,
+                    r.core1, r.coreN, r.window, gain, scaling, windowRatio, r.serialMicros, r.cpuRatio,
+                    r.identical ? "" : "  PICTURE DIFFERS");
         csv << r.name << ',' << r.plain1 << ',' << r.core1 << ',' << r.coreN << ',' << r.window << ',' << gain << ','
-            << scaling << ',' << windowRatio << ',' << r.serialMicros << ',' << (r.identical ? "yes" : "no") << '\n';
+            << scaling << ',' << windowRatio << ',' << r.serialMicros << ',' << r.cpuRatio << ','
+            << (r.identical ? "yes" : "no") << '\n';
     }
     std::printf("geometric mean plain1/core1: %.3f\n", std::exp(logGain / double(rows.size())));
     std::printf("CSV written to %s (checksum %u)\n", csvPath.c_str(), sink);
