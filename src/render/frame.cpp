@@ -166,7 +166,7 @@ class Job {
 public:
     Job(const Scan& scan, long total, std::size_t slots, int helpers)
         : scan_(scan), total_(total), slots_(slots), maxHelpers_(helpers),
-          ready_(std::make_unique<std::atomic<long>[]>(slots)), good_(slots), pixels_(slots * scan.rows.size())
+          ready_(std::make_unique<std::atomic<int>[]>(slots)), good_(slots), pixels_(slots * scan.rows.size())
     {
         for (std::size_t s = 0; s < slots; ++s)
             ready_[s].store(-1, std::memory_order_relaxed);
@@ -194,7 +194,7 @@ public:
             while (k < f && !firstFault_.compare_exchange_weak(f, k)) {
             }
         }
-        ready_[s].store(k, std::memory_order_release);
+        ready_[s].store(int(k), std::memory_order_release);
         ready_[s].notify_one();
     }
 
@@ -202,9 +202,9 @@ public:
     // before it faulted). Returns its number of good pixels.
     std::size_t take(long k)
     {
-        std::atomic<long>& flag = ready_[slot(k)];
+        std::atomic<int>& flag = ready_[slot(k)];
         for (;;) {
-            const long v = flag.load(std::memory_order_acquire);
+            const int v = flag.load(std::memory_order_acquire);
             if (v == k)
                 return good_[slot(k)];
             long c;
@@ -241,7 +241,9 @@ private:
     std::atomic<long> consumed_{0};
     std::atomic<long> firstFault_{LONG_MAX};  // no column past a known fault is worth computing
     std::atomic<bool> cancelled_{false};
-    std::unique_ptr<std::atomic<long>[]> ready_;
+    // Per slot, the column it holds once that column is finished. An int
+    // (columns are fewer than 2^24) is what the futex waits on directly.
+    std::unique_ptr<std::atomic<int>[]> ready_;
     std::vector<std::size_t> good_;
     std::vector<Colour> pixels_;
 };
