@@ -149,7 +149,7 @@ void sizzleColumn(const Derived& v, const ColumnArgs& col)
 }
 
 // Row table: a. Per column: 6 × b. Shared: the last term
-// Cos(-Sin(-a - b - Cos(Abs(a + b)))) of d and e, Sin(b + a) three times,
+// Cos(-Sin(-a - b - Cos(Abs(a + b)))) of d and e, Sin(b + a) twice,
 // b - a three times, -a - b, and the sum a + b.
 void tameColumn(const Derived& v, const ColumnArgs& col)
 {
