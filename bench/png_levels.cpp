@@ -1,5 +1,6 @@
-// What PNG's compression level costs and saves: renders one picture, then
-// encodes it at every zlib level, timing each (median of RUNS) against the
+// What PNG encoding costs and saves: renders one picture, then encodes it the
+// way glimra does at a few zlib levels, on one thread and on every core, and
+// the way libpng does by itself, timing each (median of RUNS) against the
 // render itself.
 //   build/glimra-png-levels [PATTERN] [SIZE] [ZOOM] [RUNS]   (dune 768 0.15 5)
 #include "patterns/patterns.h"
@@ -12,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
 #include <vector>
 
 using namespace glimra;
@@ -64,31 +67,67 @@ int main(int argc, char** argv)
     }
     std::printf("%s %dx%d: render (all cores) %.1f ms, median of %d\n", pattern->name, image.width(), image.height(),
                 median(renders), runs);
-    struct Filters {
-        const char* name;
-        int bits;
+    // libpng alone, as a reference: its defaults, and its fastest level with
+    // the up filter, on one thread.
+    auto libpng = [&](int level, int filters) {
+        return [&image, level, filters](FILE* sink) {
+            png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+            png_infop info = png_create_info_struct(png);
+            png_init_io(png, sink);
+            png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8, PNG_COLOR_TYPE_RGB,
+                         PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+            png_set_compression_level(png, level);
+            if (filters)
+                png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
+            png_write_info(png, info);
+            std::vector<png_byte> row(std::size_t(image.width()) * 3);
+            for (int y = 0; y < image.height(); ++y) {
+                const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+                for (int x = 0; x < image.width(); ++x) {
+                    row[std::size_t(3 * x)] = png_byte(qRed(line[x]));
+                    row[std::size_t(3 * x + 1)] = png_byte(qGreen(line[x]));
+                    row[std::size_t(3 * x + 2)] = png_byte(qBlue(line[x]));
+                }
+                png_write_row(png, row.data());
+            }
+            png_write_end(png, info);
+            png_destroy_write_struct(&png, &info);
+        };
     };
-    const Filters filterSets[] = {{"adaptive", 0}, {"none", PNG_FILTER_NONE}, {"sub", PNG_FILTER_SUB},
-                                  {"up", PNG_FILTER_UP}, {"paeth", PNG_FILTER_PAETH}};
-    std::printf("filters   level  encode ms  size KiB  encode/render\n");
-    for (const Filters& f : filterSets)
-    for (int level = 0; level <= 9; ++level) {
-        if (f.bits && level > 3)
-            continue;
+    auto ours = [&](int level, int threads) {
+        return [&image, level, threads](FILE* sink) {
+            PngStream png(sink, image.width(), image.height(), {}, level, threads);
+            png.writeRows(image);
+            png.finish();
+        };
+    };
+    struct Way {
+        std::string name;
+        std::function<void(FILE*)> encode;
+    };
+    const int cores = defaultThreadCount();
+    std::vector<Way> ways = {{"libpng defaults (level 6, all filters), 1 thread", libpng(6, 0)},
+                             {"libpng level 1, up filter, 1 thread", libpng(1, PNG_FILTER_UP)}};
+    for (int level = 1; level <= 6; level += (level < 3 ? 1 : 3)) {
+        ways.push_back({"glimra level " + std::to_string(level) + ", 1 thread", ours(level, 1)});
+        ways.push_back({"glimra level " + std::to_string(level) + ", " + std::to_string(cores) + " threads",
+                        ours(level, cores)});
+    }
+    std::printf("%-50s %9s %9s %13s\n", "encoder", "ms", "KiB", "encode/render");
+    for (const Way& way : ways) {
         std::vector<double> times;
         long size = 0;
         for (int r = 0; r < runs; ++r) {
             FILE* sink = std::tmpfile();
             const auto start = Clock::now();
-            PngStream png(sink, image.width(), image.height(), {}, level, f.bits);
-            png.writeRows(image);
-            png.finish();
+            way.encode(sink);
             std::fflush(sink);
             times.push_back(ms(start));
             size = std::ftell(sink);
             std::fclose(sink);
         }
-        std::printf("%-8s  %5d  %9.1f  %8ld  %13.2f\n", f.name, level, median(times), size / 1024, median(times) / median(renders));
+        std::printf("%-50s %9.1f %9ld %13.2f\n", way.name.c_str(), median(times), size / 1024,
+                    median(times) / median(renders));
     }
     return 0;
 }

@@ -101,8 +101,8 @@ struct Outcome {
 // which are never larger than kMaxPlainSide) one image written at the end.
 class Sink {
 public:
-    Sink(OutputFile& file, QByteArray suffix, const PictureRecipe& recipe, long width, long height)
-        : file_(file), suffix_(std::move(suffix)), recipe_(recipe), width_(width), height_(height)
+    Sink(OutputFile& file, QByteArray suffix, const PictureRecipe& recipe, long width, long height, int threads)
+        : file_(file), suffix_(std::move(suffix)), recipe_(recipe), width_(width), height_(height), threads_(threads)
     {
         begin();
     }
@@ -142,7 +142,7 @@ private:
         if (suffix_ == "png") {
             png_.reset();
             png_ = std::make_unique<PngStream>(file_.stream(), int(width_), int(height_), recipeChunks(recipe_),
-                                               kPngLevel, kPngFilters);
+                                               kPngLevel, threads_);
         } else {
             whole_ = QImage(int(width_), int(height_), QImage::Format_RGB32);
             whole_.fill(kBackground);
@@ -153,6 +153,7 @@ private:
     QByteArray suffix_;
     const PictureRecipe& recipe_;
     long width_, height_;
+    int threads_;
     std::unique_ptr<PngStream> png_;
     QImage whole_;
 };
@@ -443,7 +444,7 @@ int renderPicture(const Job& job)
             std::size_t(plan.width) * (plan.samples > 1 ? sizeof(QRgb) + LinearSums::kBytesPerPixel : sizeof(QRgb));
         const long bandRows =
             job.bandRows > 0 ? job.bandRows : std::max<long>(1, long(kBandBytes / std::max<std::size_t>(1, bytesPerRow)));
-        Sink sink(file, suffix, job.recipe, plan.width, plan.height);
+        Sink sink(file, suffix, job.recipe, plan.width, plan.height, plan.threads);
         out = BandRender(plan, std::min(bandRows, plan.height), progress).run(sink);
         if (!out.interrupted && !out.failed && !sink.finish(&out.why))
             out.failed = true;

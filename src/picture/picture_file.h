@@ -69,9 +69,9 @@ private:
 // failure (a full disk, a write error) is reported, never thrown.
 class PngStream {
 public:
-    // `level` is the zlib compression level, 0 to 9; `filters` the PNG row
-    // filters libpng may choose from (PNG_FILTER_* bits, 0 for its default).
-    PngStream(FILE* out, int width, int height, const TextChunks& chunks, int level, int filters);
+    // `level` is the zlib compression level, 0 to 9; rows given together are
+    // compressed on up to `threads` threads.
+    PngStream(FILE* out, int width, int height, const TextChunks& chunks, int level, int threads);
     ~PngStream();
     PngStream(const PngStream&) = delete;
     PngStream& operator=(const PngStream&) = delete;
@@ -82,18 +82,18 @@ public:
     bool failed() const { return failed_; }
 
 private:
+    bool writeData(const unsigned char* data, std::size_t size);
     struct State;
     State* state_;
     bool failed_ = false;
 };
 
-// How glimra compresses PNG: the fastest zlib level with the "up" row filter
-// alone. Encoding then costs less than rendering even the cheapest pattern
-// (libpng's defaults, level 6 with every filter tried on every row, cost
-// several times the render), for files about a quarter larger
-// (bench/png_levels.cpp measures both).
+// How glimra compresses PNG: every row with the "up" filter, at zlib's fastest
+// level, in pieces compressed side by side on every core. Encoding then costs
+// about what rendering the cheapest pattern does, where libpng's defaults
+// (level 6, every filter tried on every row, one thread) cost several times
+// that, for files about a quarter larger (bench/png_levels.cpp measures both).
 inline constexpr int kPngLevel = 1;
-inline constexpr int kPngFilters = 0x20;  // PNG_FILTER_UP
 
 // The format a picture is written in under `path`: its suffix ("png", "ppm",
 // ...) when the toolkit can write that, PNG for a pipe or device without one
