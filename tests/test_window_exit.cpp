@@ -65,19 +65,15 @@ void TestWindowExit::exitDuringRender_data()
 void TestWindowExit::exitDuringRender()
 {
     QFETCH(QString, how);
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--exit-child", how});
-    QVERIFY(child.waitForFinished(120000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
+    const support::ChildRun child = support::runExitChild(how);
+    QVERIFY(child.finished);
+    QVERIFY(child.normalExit);
+    QCOMPARE(child.exitCode, 0);
 
     QStringList expected;
     for (long c = 0; c <= kExitColumn; ++c)
         expected << QString("column 1 %1").arg(c);
-    const QStringList lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = child.out.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines, expected);
 }
 

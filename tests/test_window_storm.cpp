@@ -483,16 +483,11 @@ void TestWindowStorm::exitAtDeepestNesting_data()
 void TestWindowStorm::exitAtDeepestNesting()
 {
     QFETCH(QString, label);
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--exit-child", label});
-    QVERIFY(child.waitForFinished(120000));  // a hang guard, not a measure
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
-    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
-    QCOMPARE(out, QString("deepest %1\n").arg(qTac::kMaxNesting));
+    const ChildRun child = runExitChild(label);
+    QVERIFY(child.finished);
+    QVERIFY(child.normalExit);
+    QCOMPARE(child.exitCode, 0);
+    QCOMPARE(child.out, QString("deepest %1\n").arg(qTac::kMaxNesting));
 }
 
 int main(int argc, char** argv)

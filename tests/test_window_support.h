@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,6 +49,31 @@ inline bool switchAwayAndBack(QWidget& window)
         return false;
     window.activateWindow();
     return QTest::qWaitForWindowActive(&window);
+}
+
+// Runs this test program again as an offscreen child that is told how to end
+// (`--exit-child HOW`); its exit status and what it printed. The wait is a
+// hang guard, not a measure.
+struct ChildRun {
+    bool finished = false;
+    bool normalExit = false;
+    int exitCode = -1;
+    QString out;
+};
+
+inline ChildRun runExitChild(const QString& how)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--exit-child", how});
+    ChildRun run;
+    run.finished = child.waitForFinished(120000);
+    run.normalExit = child.exitStatus() == QProcess::NormalExit;
+    run.exitCode = child.exitCode();
+    run.out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    return run;
 }
 
 struct Texts {
