@@ -8,7 +8,6 @@
 #include "window/qtac.h"
 
 #include <QApplication>
-#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
