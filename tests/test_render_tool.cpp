@@ -190,6 +190,7 @@ private slots:
         QTest::newRow("dune, fault at an earlier column") << QStringList{"dune", "--size", "60", "--bright", "1e307"};
         QTest::newRow("qwin, fault") << QStringList{"qwin", "--size", "60", "--zoom", "3", "--bright", "1e306"};
         QTest::newRow("celt, odd origin") << QStringList{"celt", "--size", "61", "--x", "-7", "--y", "12"};
+        QTest::newRow("dune, zoom overflows before the scan") << QStringList{"dune", "--size", "30", "--zoom", "1e308"};
     }
     void bandsAndDensity()
     {

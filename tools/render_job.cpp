@@ -171,6 +171,7 @@ struct Plan {
     long height = 0;
     int threads = 1;
     bool bands = false;  // in bands whatever its size (a band height was asked for)
+    bool derives = true;  // false: deriving the values faults, before any pixel
 
     bool plain() const
     {
@@ -195,6 +196,14 @@ public:
 
     Outcome run(Sink& sink)
     {
+        FaultAt first;
+        if (!plan_.derives) {
+            // As the plain scan does: the render ends before its first pixel.
+            first.note(0, 0);
+            Outcome out = pass(sink, first);
+            out.fault = first;
+            return out;
+        }
         Outcome out = pass(sink, FaultAt{});
         if (out.interrupted || out.failed || !out.fault.found())
             return out;
@@ -202,7 +211,7 @@ public:
             out.failed = true;
             return out;
         }
-        const FaultAt first = out.fault;
+        first = out.fault;
         out = pass(sink, first);
         out.fault = first;
         return out;
@@ -380,6 +389,7 @@ std::optional<int> planPicture(const Job& job, Plan& plan)
     // The sizes do not depend on whether zoom or brightness overflow; such a
     // fault shows as a picture in the background colour.
     plan.derived = job.pattern->derive(plan.params);
+    plan.derives = deriveChecked(*job.pattern, plan.params).has_value();
     const Derived& d = plan.derived;
     if (!(d.N >= 1 && d.S >= 1)) {
         std::fprintf(stderr, "%s: nothing to paint (size %s)\n", job.pattern->name, job.recipe.texts.three.c_str());
