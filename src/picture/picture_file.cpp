@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <csetjmp>
+#include <system_error>
 #include <thread>
 #include <cstring>
 #include <fcntl.h>
@@ -350,19 +351,31 @@ struct Piece {
     bool ok = false;
 };
 
+// A row of a 32-bit image as PNG's RGB bytes.
+void rgbBytes(const QImage& image, int y, png_byte* out)
+{
+    const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+        out[3 * x] = png_byte(qRed(line[x]));
+        out[3 * x + 1] = png_byte(qGreen(line[x]));
+        out[3 * x + 2] = png_byte(qBlue(line[x]));
+    }
+}
+
+// `above` is the row before the picture's rows given here, for the first
+// piece; a later piece takes the row above it from `rows` itself.
 void compressRows(const QImage& rows, int from, int to, const png_byte* above, int level, Piece& piece)
 {
     const std::size_t width = std::size_t(rows.width());
     std::vector<Bytef> data;
     data.reserve((to - from) * (1 + 3 * width));
-    std::vector<png_byte> current(3 * width), last(above, above + 3 * width);
+    std::vector<png_byte> current(3 * width), last(3 * width);
+    if (from == 0)
+        std::copy_n(above, last.size(), last.begin());
+    else
+        rgbBytes(rows, from - 1, last.data());
     for (int y = from; y < to; ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(rows.constScanLine(y));
-        for (std::size_t x = 0; x < width; ++x) {
-            current[3 * x] = png_byte(qRed(line[x]));
-            current[3 * x + 1] = png_byte(qGreen(line[x]));
-            current[3 * x + 2] = png_byte(qBlue(line[x]));
-        }
+        rgbBytes(rows, y, current.data());
         data.push_back(2);  // up
         for (std::size_t k = 0; k < current.size(); ++k)
             data.push_back(Bytef(current[k] - last[k]));
@@ -451,28 +464,22 @@ bool PngStream::writeRows(const QImage& rows)
     // Pieces of at least 32 rows, one per thread, compressed side by side.
     const int pieces = std::clamp(rows.height() / 32, 1, s.threads);
     std::vector<Piece> done(static_cast<std::size_t>(pieces));
-    std::vector<std::vector<png_byte>> above(static_cast<std::size_t>(pieces));
     auto bounds = [&](int p) { return rows.height() * p / pieces; };
-    for (int p = 0; p < pieces; ++p) {
-        if (p == 0) {
-            above[0] = s.previous;
-            continue;
-        }
-        std::vector<png_byte>& a = above[std::size_t(p)];
-        a.resize(s.previous.size());
-        const QRgb* line = reinterpret_cast<const QRgb*>(rows.constScanLine(bounds(p) - 1));
-        for (int x = 0; x < s.width; ++x) {
-            a[std::size_t(3 * x)] = png_byte(qRed(line[x]));
-            a[std::size_t(3 * x + 1)] = png_byte(qGreen(line[x]));
-            a[std::size_t(3 * x + 2)] = png_byte(qBlue(line[x]));
-        }
-    }
+    auto compress = [&](int p) {
+        compressRows(rows, bounds(p), bounds(p + 1), s.previous.data(), s.level, done[std::size_t(p)]);
+    };
     {
         std::vector<std::thread> helpers;
-        for (int p = 1; p < pieces; ++p)
-            helpers.emplace_back(compressRows, std::cref(rows), bounds(p), bounds(p + 1), above[std::size_t(p)].data(),
-                                 s.level, std::ref(done[std::size_t(p)]));
-        compressRows(rows, 0, bounds(1), above[0].data(), s.level, done[0]);
+        int p = 1;
+        try {
+            for (; p < pieces; ++p)
+                helpers.emplace_back(compress, p);
+        } catch (const std::system_error&) {
+            // No more threads to be had: the rest on this one, the same bytes.
+            for (; p < pieces; ++p)
+                compress(p);
+        }
+        compress(0);
         for (std::thread& t : helpers)
             t.join();
     }
@@ -483,12 +490,7 @@ bool PngStream::writeRows(const QImage& rows)
         }
         s.adler = adler32_combine(s.adler, piece.adler, z_off_t(piece.length));
     }
-    const QRgb* last = reinterpret_cast<const QRgb*>(rows.constScanLine(rows.height() - 1));
-    for (int x = 0; x < s.width; ++x) {
-        s.previous[std::size_t(3 * x)] = png_byte(qRed(last[x]));
-        s.previous[std::size_t(3 * x + 1)] = png_byte(qGreen(last[x]));
-        s.previous[std::size_t(3 * x + 2)] = png_byte(qBlue(last[x]));
-    }
+    rgbBytes(rows, rows.height() - 1, s.previous.data());
     return true;
 }
 
