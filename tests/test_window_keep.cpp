@@ -218,7 +218,7 @@ void TestWindowKeep::openedPictureRendersAsClick()
     QCOMPARE(texts(f.w), (QStringList{typed.one, typed.two, typed.three, typed.four, typed.five}));
     QCOMPARE(f.columns, 40L);
     QCOMPARE(f.w.HaltFlag, QString());
-    for (int b = 0; b < 19; ++b)
+    for (int b = 0; b < glimra::kPatternCount; ++b)
         QCOMPARE(qTac::backColour(f.w.CMD[b]), b == 14 ? kOrange : kGrey);
     const QString diff = difference(f.w.canvas(), laidOver(blankCanvas(), picture));
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
@@ -280,7 +280,7 @@ void TestWindowKeep::refusedFileChangesNothing()
     QCOMPARE(f.w.HaltFlag, QString("p"));
     QCOMPARE(f.columns, 0L);
     QVERIFY(f.w.canvas() == before);
-    for (int b = 0; b < 19; ++b)
+    for (int b = 0; b < glimra::kPatternCount; ++b)
         QCOMPARE(qTac::backColour(f.w.CMD[b]), kGrey);
 }
 

@@ -150,7 +150,7 @@ void TestWindowRender::haltLeavesColumnsAndOldPicture()
     const QString diff = difference(f.w.canvas(), expected);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
     // The clicked button keeps its highlight after the halt.
-    for (int b = 0; b < 19; ++b)
+    for (int b = 0; b < glimra::kPatternCount; ++b)
         QCOMPARE(qTac::backColour(f.w.CMD[b]), b == 3 ? kOrange : kGrey);
 }
 
@@ -183,7 +183,7 @@ void TestWindowRender::clickDuringRenderMovesHighlight()
     QTest::mouseClick(f.w.CMD[3], Qt::LeftButton);
     QCOMPARE(threeWhileFivePaints, kGrey);
     QCOMPARE(fiveWhileFivePaints, kOrange);
-    for (int b = 0; b < 19; ++b)
+    for (int b = 0; b < glimra::kPatternCount; ++b)
         QCOMPARE(qTac::backColour(f.w.CMD[b]), b == 5 ? kOrange : kGrey);
 }
 

@@ -108,7 +108,7 @@ public:
         if (gust_ > 0 && allow == Everything) {
             // A run of pattern clicks, one a column: nesting to the limit and past it.
             --gust_;
-            click(w_.CMD[std::size_t(pick(19))]);
+            click(w_.CMD[std::size_t(pick(glimra::kPatternCount))]);
             return;
         }
         if (allow == Everything && pick(150) == 0)
@@ -117,7 +117,7 @@ public:
         switch (pick(22)) {
         case 0: case 1: case 2: case 3:
             if (all)
-                click(w_.CMD[std::size_t(pick(19))]);
+                click(w_.CMD[std::size_t(pick(glimra::kPatternCount))]);
             break;
         case 4: case 5:
             if (all)
@@ -239,7 +239,7 @@ int runExitChild(int argc, char** argv)
     w.columnPainted = [&](int level, long column) {
         storm.act(Storm::NoHaltsNoPatterns);
         if (level < qTac::kMaxNesting && column == 0)
-            postClick(w.CMD[std::size_t(storm.pick(19))]);
+            postClick(w.CMD[std::size_t(storm.pick(glimra::kPatternCount))]);
         if (level == qTac::kMaxNesting && column == 0 && exitLabel) {
             std::printf("deepest %d\n", level);
             std::fflush(stdout);
@@ -302,9 +302,9 @@ void TestWindowStorm::memoryFlatOverThousandRenders()
             plan.halt = pick(2);
         if (pick(3) == 0) {
             plan.nest = pick(2);
-            plan.inner = pick(19);
+            plan.inner = pick(glimra::kPatternCount);
         }
-        QTest::mouseClick(w.CMD[std::size_t(pick(19))], Qt::LeftButton);
+        QTest::mouseClick(w.CMD[std::size_t(pick(glimra::kPatternCount))], Qt::LeftButton);
         QCoreApplication::processEvents();
     };
 
@@ -400,7 +400,7 @@ void TestWindowStorm::storm()
             QCOMPARE(probe.last, probe.column + 1);
             haltMs.push_back(ms);
         } else {
-            QTest::mouseClick(w.CMD[std::size_t(storm.pick(19))], Qt::LeftButton);
+            QTest::mouseClick(w.CMD[std::size_t(storm.pick(glimra::kPatternCount))], Qt::LeftButton);
         }
         QCoreApplication::processEvents();  // what the last yields left queued
     }
@@ -437,7 +437,7 @@ void TestWindowStorm::storm()
         QTest::keyClick(w.TextThree, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(w.TextThree, "48");
     }
-    const int k = storm.pick(19);
+    const int k = storm.pick(glimra::kPatternCount);
     QTest::mouseClick(w.CMD[std::size_t(k)], Qt::LeftButton);
     const Texts texts{w.TextOne->text(), w.TextTwo->text(), w.TextThree->text(), w.TextFour->text(),
                       w.Textfive->text()};
