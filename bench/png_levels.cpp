@@ -49,8 +49,8 @@ int main(int argc, char** argv)
         return 2;
     }
     PatternTexts texts;
-    texts.three = argc > 2 ? argv[2] : "768";
-    texts.four = argc > 3 ? argv[3] : "0.15";
+    texts.size = argc > 2 ? argv[2] : "768";
+    texts.zoom = argc > 3 ? argv[3] : "0.15";
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
     const PatternParameters params = readParameters(texts);
     const Derived d = pattern->derive(params);

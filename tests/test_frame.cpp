@@ -29,11 +29,11 @@ PatternParameters params(const char* size, const char* x = "1", const char* y = 
                          const char* bright = "150")
 {
     PatternTexts t;
-    t.one = x;
-    t.two = y;
-    t.three = size;
-    t.four = zoom;
-    t.five = bright;
+    t.x = x;
+    t.y = y;
+    t.size = size;
+    t.zoom = zoom;
+    t.bright = bright;
     return readParameters(t);
 }
 

@@ -115,7 +115,7 @@ private slots:
             row(kLarge, g.large, -1, -1);
             row(kOffset, g.offset, -1, -1);
             Set fault{"fault", kReset.p};
-            fault.p.P5 = g.faultBrightness;
+            fault.p.bright = g.faultBrightness;
             row(fault, g.fault, g.faultColumn, g.faultRow);
         }
     }

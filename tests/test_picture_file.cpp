@@ -32,11 +32,11 @@ private slots:
         const auto back = readRecipe(path("r.png"), &error);
         QVERIFY2(back, qPrintable(error));
         QCOMPARE(back->pattern, recipe.pattern);
-        QCOMPARE(back->texts.one, recipe.texts.one);
-        QCOMPARE(back->texts.two, recipe.texts.two);
-        QCOMPARE(back->texts.three, recipe.texts.three);
-        QCOMPARE(back->texts.four, recipe.texts.four);
-        QCOMPARE(back->texts.five, recipe.texts.five);
+        QCOMPARE(back->texts.x, recipe.texts.x);
+        QCOMPARE(back->texts.y, recipe.texts.y);
+        QCOMPARE(back->texts.size, recipe.texts.size);
+        QCOMPARE(back->texts.zoom, recipe.texts.zoom);
+        QCOMPARE(back->texts.bright, recipe.texts.bright);
         QCOMPARE(back->density, 3);
         QCOMPARE(back->samples, 2);
         QCOMPARE(QImage(path("r.png")).pixelColor(4, 3), QColor(Qt::red));

@@ -109,7 +109,7 @@ void TestPresetsSteps::clicksRewriteBoxes()
         QVERIFY2(control, qPrintable(name));
         QTest::mouseClick(control, Qt::LeftButton);
     }
-    const QStringList expected{after.one, after.two, after.three, after.four, after.five};
+    const QStringList expected{after.x, after.y, after.size, after.zoom, after.bright};
     QCOMPARE(texts(w), expected);
     // Only the reset halts and clears; nothing here paints.
     QCOMPARE(w.HaltFlag, clicks.contains("Command3") ? QString("p") : QString());

@@ -86,11 +86,11 @@ private slots:
         QVERIFY(p);
         const Texts& t = setting == 0 ? kReset : setting == 1 ? kMedium : kMediumDark;
         PatternTexts texts;
-        texts.one = t.x;
-        texts.two = t.y;
-        texts.three = t.size;
-        texts.four = t.zoom;
-        texts.five = t.bright;
+        texts.x = t.x;
+        texts.y = t.y;
+        texts.size = t.size;
+        texts.zoom = t.zoom;
+        texts.bright = t.bright;
         // Only the columns up to X matter; halting there keeps the test quick.
         class UpTo : public CanvasRecorder {
         public:

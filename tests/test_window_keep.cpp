@@ -153,10 +153,10 @@ void TestWindowKeep::savedPictureRendersAgain()
     QString why;
     const auto recipe = glimra::readRecipe(f.saveAs, &why);
     QVERIFY2(recipe, qPrintable(why));
-    const QStringList stored{QString::fromStdString(recipe->texts.one), QString::fromStdString(recipe->texts.two),
-                             QString::fromStdString(recipe->texts.three), QString::fromStdString(recipe->texts.four),
-                             QString::fromStdString(recipe->texts.five)};
-    QCOMPARE(stored, (QStringList{texts.one, texts.two, texts.three, texts.four, texts.five}));
+    const QStringList stored{QString::fromStdString(recipe->texts.x), QString::fromStdString(recipe->texts.y),
+                             QString::fromStdString(recipe->texts.size), QString::fromStdString(recipe->texts.zoom),
+                             QString::fromStdString(recipe->texts.bright)};
+    QCOMPARE(stored, (QStringList{texts.x, texts.y, texts.size, texts.zoom, texts.bright}));
 
     const QString again = f.dir.filePath("again.png");
     const QString failure = renderFrom(f.saveAs, again);
@@ -203,8 +203,8 @@ void TestWindowKeep::openedPictureRendersAsClick()
     Fixture f;
     const QString png = f.dir.filePath("punk.png");
     QProcess p;
-    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"punk", "--x", typed.one, "--y", typed.two, "--size", typed.three,
-                                                 "--zoom", typed.four, "--bright", typed.five, "-o", png});
+    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"punk", "--x", typed.x, "--y", typed.y, "--size", typed.size,
+                                                 "--zoom", typed.zoom, "--bright", typed.bright, "-o", png});
     QVERIFY(p.waitForFinished(300000) && p.exitCode() == 0);
     const QImage picture = rgb(png);
 
@@ -215,7 +215,7 @@ void TestWindowKeep::openedPictureRendersAsClick()
     f.open(png, dropped);
 
     QVERIFY2(f.complaints.isEmpty(), qPrintable(f.complaints.join('\n')));
-    QCOMPARE(texts(f.w), (QStringList{typed.one, typed.two, typed.three, typed.four, typed.five}));
+    QCOMPARE(texts(f.w), (QStringList{typed.x, typed.y, typed.size, typed.zoom, typed.bright}));
     QCOMPARE(f.columns, 40L);
     QCOMPARE(f.w.HaltFlag, QString());
     for (int b = 0; b < glimra::kPatternCount; ++b)

@@ -77,16 +77,16 @@ inline ChildRun runExitChild(const QString& how)
 }
 
 struct Texts {
-    QString one = "1", two = "1", three = "150", four = "1", five = "150";
+    QString x = "1", y = "1", size = "150", zoom = "1", bright = "150";
 };
 
 inline void setTexts(qTac& w, const Texts& t)
 {
-    w.TextOne->setText(t.one);
-    w.TextTwo->setText(t.two);
-    w.TextThree->setText(t.three);
-    w.TextFour->setText(t.four);
-    w.Textfive->setText(t.five);
+    w.TextOne->setText(t.x);
+    w.TextTwo->setText(t.y);
+    w.TextThree->setText(t.size);
+    w.TextFour->setText(t.zoom);
+    w.Textfive->setText(t.bright);
 }
 
 inline QStringList texts(const qTac& w)
@@ -101,8 +101,8 @@ inline QImage reference(const QString& pattern, const Texts& t, QString* failure
     QTemporaryDir dir;
     const QString out = dir.filePath("picture.ppm");
     QProcess p;
-    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {pattern, "--x", t.one, "--y", t.two, "--size", t.three, "--zoom",
-                                                 t.four, "--bright", t.five, "-o", out});
+    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {pattern, "--x", t.x, "--y", t.y, "--size", t.size, "--zoom",
+                                                 t.zoom, "--bright", t.bright, "-o", out});
     if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         if (failure)
             *failure = QString::fromLocal8Bit(p.readAllStandardError());

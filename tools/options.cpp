@@ -145,8 +145,8 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         job.recipe.pattern = job.pattern->name;
 
     const std::pair<const QCommandLineOption*, std::string PatternTexts::*> texts[] = {
-        {&x, &PatternTexts::one},    {&y, &PatternTexts::two},     {&size, &PatternTexts::three},
-        {&zoom, &PatternTexts::four}, {&bright, &PatternTexts::five},
+        {&x, &PatternTexts::x},    {&y, &PatternTexts::y},     {&size, &PatternTexts::size},
+        {&zoom, &PatternTexts::zoom}, {&bright, &PatternTexts::bright},
     };
     for (const auto& [option, text] : texts)
         if (parser.isSet(*option))

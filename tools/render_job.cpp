@@ -392,7 +392,7 @@ std::optional<int> planPicture(const Job& job, Plan& plan)
     plan.derives = deriveChecked(*job.pattern, plan.params).has_value();
     const Derived& d = plan.derived;
     if (!(d.N >= 1 && d.S >= 1)) {
-        std::fprintf(stderr, "%s: nothing to paint (size %s)\n", job.pattern->name, job.recipe.texts.three.c_str());
+        std::fprintf(stderr, "%s: nothing to paint (size %s)\n", job.pattern->name, job.recipe.texts.size.c_str());
         return 0;
     }
     plan.columns = scanCounters(d.x0, d.N, kMaxSide + 1);

@@ -12,8 +12,8 @@ namespace {
 Derived deriveAriesBlood(const PatternParameters& p)
 {
     Derived d = centredFrame(p);
-    d.Z = p.P4 + p.P4;
-    d.B = p.P5;
+    d.Z = p.zoom + p.zoom;
+    d.B = p.bright;
     return d;
 }
 
@@ -61,8 +61,8 @@ Components bloodAt(const Derived& frame, double i, double j)
 Derived deriveCelt(const PatternParameters& p)
 {
     Derived d = centredFrame(p);
-    d.Z = p.P4 * 0.7;
-    d.B = p.P5;
+    d.Z = p.zoom * 0.7;
+    d.B = p.bright;
     return d;
 }
 

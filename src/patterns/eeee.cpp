@@ -13,10 +13,10 @@ namespace {
 Derived deriveEeee(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
-    d.x0 = p.P1 - d.N / 2;
-    d.y0 = p.P2 - d.S / 2;
-    d.Z = p.P4 + p.P4;
-    d.B = p.P5;
+    d.x0 = p.x - d.N / 2;
+    d.y0 = p.y - d.S / 2;
+    d.Z = p.zoom + p.zoom;
+    d.B = p.bright;
     return d;
 }
 

@@ -12,8 +12,8 @@ namespace {
 Derived deriveFun(const PatternParameters& p)
 {
     Derived d = centredFrame(p);
-    d.Z = p.P4;  // not doubled
-    d.B = p.P5;
+    d.Z = p.zoom;  // not doubled
+    d.B = p.bright;
     return d;
 }
 
@@ -37,8 +37,8 @@ Components funAt(const Derived& v, double i, double j)
 Derived deriveGrin(const PatternParameters& p)
 {
     Derived d = centredFrame(p);
-    d.Z = p.P4 + p.P4;
-    d.B = p.P5;
+    d.Z = p.zoom + p.zoom;
+    d.B = p.bright;
     return d;
 }
 

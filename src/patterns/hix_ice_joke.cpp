@@ -12,8 +12,8 @@ namespace {
 Derived deriveHixIceJoke(const PatternParameters& p)
 {
     Derived d = centredFrame(p);
-    d.Z = 2 * p.P4;
-    d.B = p.P5;
+    d.Z = 2 * p.zoom;
+    d.B = p.bright;
     return d;
 }
 

@@ -13,10 +13,10 @@ namespace {
 Derived deriveKraken(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
-    d.x0 = p.P1;
-    d.y0 = p.P2 - halfViaText(d.S);
-    d.Z = p.P4 * 4;
-    d.B = p.P5;
+    d.x0 = p.x;
+    d.y0 = p.y - halfViaText(d.S);
+    d.Z = p.zoom * 4;
+    d.B = p.bright;
     return d;
 }
 
@@ -48,10 +48,10 @@ Components krakenAt(const Derived& v, double i, double j)
 Derived deriveLimbo(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
-    d.x0 = p.P1 - d.S / 2;
-    d.y0 = p.P2 - d.N / 2;
-    d.Z = 2 * p.P4;
-    d.B = p.P5;
+    d.x0 = p.x - d.S / 2;
+    d.y0 = p.y - d.N / 2;
+    d.Z = 2 * p.zoom;
+    d.B = p.bright;
     return d;
 }
 
@@ -77,10 +77,10 @@ Components limboAt(const Derived& v, double i, double j)
 Derived deriveNumb(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
-    d.x0 = p.P1 + 150;
-    d.y0 = p.P2 - 150;
-    d.Z = p.P4 * 1.5;
-    d.B = p.P5;
+    d.x0 = p.x + 150;
+    d.y0 = p.y - 150;
+    d.Z = p.zoom * 1.5;
+    d.B = p.bright;
     return d;
 }
 

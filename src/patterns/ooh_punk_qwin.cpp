@@ -14,10 +14,10 @@ namespace {
 Derived deriveOoh(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
-    d.x0 = p.P1 + 150;
-    d.y0 = p.P2 - 150;
-    d.Z = 2 * p.P4;
-    d.B = p.P5;
+    d.x0 = p.x + 150;
+    d.y0 = p.y - 150;
+    d.Z = 2 * p.zoom;
+    d.B = p.bright;
     return d;
 }
 
@@ -46,10 +46,10 @@ Components oohAt(const Derived& v, double i, double j)
 Derived derivePunk(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
-    d.x0 = p.P1;
-    d.y0 = p.P2;
-    d.Z = p.P4;
-    d.B = 2 * p.P5;
+    d.x0 = p.x;
+    d.y0 = p.y;
+    d.Z = p.zoom;
+    d.B = 2 * p.bright;
     return d;
 }
 
@@ -73,8 +73,8 @@ Components punkAt(const Derived& v, double i, double j)
 Derived deriveQwin(const PatternParameters& p)
 {
     Derived d = centredFrame(p);
-    d.Z = 3 * p.P4;
-    d.B = p.P5 / 2;
+    d.Z = 3 * p.zoom;
+    d.B = p.bright / 2;
     return d;
 }
 

@@ -12,10 +12,10 @@ namespace {
 Derived deriveRumba(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
-    d.x0 = p.P1;
-    d.y0 = p.P2;
-    d.Z = p.P4 / 2;
-    d.B = p.P5;
+    d.x0 = p.x;
+    d.y0 = p.y;
+    d.Z = p.zoom / 2;
+    d.B = p.bright;
     return d;
 }
 
@@ -45,8 +45,8 @@ Components rumbaAt(const Derived& v, double i, double j)
 Derived deriveSizzle(const PatternParameters& p)
 {
     Derived d = centredFrame(p);
-    d.Z = 1.5 * p.P4;
-    d.B = p.P5;
+    d.Z = 1.5 * p.zoom;
+    d.B = p.bright;
     return d;
 }
 
@@ -73,10 +73,10 @@ Components sizzleAt(const Derived& v, double i, double j)
 Derived deriveTame(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
-    d.x0 = p.P1 - halfViaText(d.N);
-    d.y0 = p.P2 + halfViaText(d.S);
-    d.Z = p.P4 / 1.5;
-    d.B = p.P5;
+    d.x0 = p.x - halfViaText(d.N);
+    d.y0 = p.y + halfViaText(d.S);
+    d.Z = p.zoom / 1.5;
+    d.B = p.bright;
     return d;
 }
 

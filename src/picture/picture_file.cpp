@@ -25,15 +25,8 @@ namespace {
 constexpr const char* kSoftwareKey = "Software";
 constexpr const char* kSoftware = "Color Glimra " GLIMRA_VERSION;
 
-struct RecipeKey {
-    const char* key;
-    std::string PatternTexts::*text;
-};
-constexpr RecipeKey kTextKeys[] = {
-    {"glimra-x", &PatternTexts::one},        {"glimra-y", &PatternTexts::two},
-    {"glimra-size", &PatternTexts::three},   {"glimra-zoom", &PatternTexts::four},
-    {"glimra-bright", &PatternTexts::five},
-};
+// A parameter's key in a file: glimra-x, glimra-y, ...
+std::string textKey(const ParameterName& p) { return std::string("glimra-") + p.name; }
 constexpr const char* kPatternKey = "glimra-pattern";
 constexpr const char* kDensityKey = "glimra-density";
 constexpr const char* kSamplesKey = "glimra-samples";
@@ -74,8 +67,8 @@ std::optional<int> smallWholeNumber(const std::string& text, int most)
 TextChunks recipeChunks(const PictureRecipe& recipe)
 {
     TextChunks chunks = {{kSoftwareKey, kSoftware}, {kPatternKey, recipe.pattern}};
-    for (const RecipeKey& k : kTextKeys)
-        chunks.emplace_back(k.key, recipe.texts.*k.text);
+    for (const ParameterName& p : kParameterNames)
+        chunks.emplace_back(textKey(p), recipe.texts.*p.text);
     if (recipe.density != 1)
         chunks.emplace_back(kDensityKey, std::to_string(recipe.density));
     if (recipe.samples != 1)
@@ -163,11 +156,12 @@ std::optional<PictureRecipe> readRecipe(const QString& path, QString* error)
         return fail(QStringLiteral("%1 holds no Color Glimra picture settings").arg(path));
     PictureRecipe recipe;
     recipe.pattern = *pattern;
-    for (const RecipeKey& k : kTextKeys) {
-        const std::string* t = value(k.key);
+    for (const ParameterName& p : kParameterNames) {
+        const std::string key = textKey(p);
+        const std::string* t = value(key.c_str());
         if (!t)
-            return fail(QStringLiteral("%1 lacks the setting %2").arg(path, QString::fromLatin1(k.key)));
-        recipe.texts.*k.text = *t;
+            return fail(QStringLiteral("%1 lacks the setting %2").arg(path, QString::fromStdString(key)));
+        recipe.texts.*p.text = *t;
     }
     if (const std::string* d = value(kDensityKey)) {
         const auto v = smallWholeNumber(*d, 64);

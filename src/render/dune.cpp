@@ -11,8 +11,8 @@ namespace {
 Derived deriveDune(const PatternParameters& p)
 {
     Derived d = centredFrame(p);
-    d.Z = p.P4 + p.P4;
-    d.B = p.P5 / 2;
+    d.Z = p.zoom + p.zoom;
+    d.B = p.bright / 2;
     return d;
 }
 

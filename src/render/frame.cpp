@@ -22,11 +22,11 @@ namespace glimra {
 PatternParameters readParameters(const PatternTexts& texts)
 {
     PatternParameters p;
-    p.P3 = Val(texts.three);
-    p.P1 = Val(texts.one);
-    p.P2 = Val(texts.two);
-    p.P4 = Val(texts.four);
-    p.P5 = Val(texts.five);
+    p.size = Val(texts.size);
+    p.x = Val(texts.x);
+    p.y = Val(texts.y);
+    p.zoom = Val(texts.zoom);
+    p.bright = Val(texts.bright);
     return p;
 }
 
@@ -37,7 +37,7 @@ double halfViaText(double n) { return Val(Text(n)) / 2; }
 Derived sizedFrame(const PatternParameters& p)
 {
     Derived d;
-    d.S = p.P3;
+    d.S = p.size;
     d.N = columnsFor(d.S);
     return d;
 }
@@ -45,8 +45,8 @@ Derived sizedFrame(const PatternParameters& p)
 Derived centredFrame(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
-    d.x0 = p.P1 - halfViaText(d.N);
-    d.y0 = p.P2 - halfViaText(d.S);
+    d.x0 = p.x - halfViaText(d.N);
+    d.y0 = p.y - halfViaText(d.S);
     return d;
 }
 

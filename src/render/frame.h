@@ -17,22 +17,39 @@
 
 namespace glimra {
 
+// The five parameters go by one set of names throughout the core: x, y,
+// size, zoom and bright. The window's boxes (TextOne, TextTwo, TextThree,
+// TextFour, Textfive) and a file's keys (glimra-x ...) are mapped to them
+// only where they meet the core.
+
 // The five numbers every render reads once, before its scan.
 struct PatternParameters {
-    double P1 = 1;    // horizontal position
-    double P2 = 1;    // vertical position
-    double P3 = 150;  // size S
-    double P4 = 1;    // zoom
-    double P5 = 150;  // brightness
+    double x = 1;        // horizontal position
+    double y = 1;        // vertical position
+    double size = 150;   // size S
+    double zoom = 1;     // zoom
+    double bright = 150; // brightness
 };
 
-// The five box texts, as the window holds them at start.
+// The five texts the numbers are read from, as the window's boxes hold them
+// at start.
 struct PatternTexts {
-    std::string one = "1";
-    std::string two = "1";
-    std::string three = "150";
-    std::string four = "1";
-    std::string five = "150";
+    std::string x = "1";
+    std::string y = "1";
+    std::string size = "150";
+    std::string zoom = "1";
+    std::string bright = "150";
+};
+
+// Each parameter's name (as a file's key, a command-line option or a place
+// spells it) and its text, in the window's order.
+struct ParameterName {
+    const char* name;
+    std::string PatternTexts::*text;
+};
+inline constexpr ParameterName kParameterNames[] = {
+    {"x", &PatternTexts::x},       {"y", &PatternTexts::y},           {"size", &PatternTexts::size},
+    {"zoom", &PatternTexts::zoom}, {"bright", &PatternTexts::bright},
 };
 
 // Val of each text, each read exactly once.
@@ -42,7 +59,7 @@ PatternParameters readParameters(const PatternTexts& texts);
 inline constexpr double K = 44.0 / 7.0;
 
 // Values fixed before the scan. x0/y0 are the scan origins; Z and B the zoom
-// and brightness factors the pattern derives from P4 and P5.
+// and brightness factors the pattern derives from zoom and bright.
 struct Derived {
     double S = 0;
     double N = 0;
@@ -59,12 +76,12 @@ double columnsFor(double S);
 // centring rule of most patterns does.
 double halfViaText(double n);
 
-// S = P3 and N by the 768 rule; origins, Z and B left at 0 for the pattern
+// S = size and N by the 768 rule; origins, Z and B left at 0 for the pattern
 // to fill in.
 Derived sizedFrame(const PatternParameters& p);
 
 // sizedFrame with the centring most patterns use:
-// x0 = P1 - Val(Text(N)) / 2, y0 = P2 - Val(Text(S)) / 2.
+// x0 = x - Val(Text(N)) / 2, y0 = y - Val(Text(S)) / 2.
 Derived centredFrame(const PatternParameters& p);
 
 struct Components {

@@ -105,7 +105,7 @@ QString PictureMenu::suggestedPath() const
     if (!recipe_)
         return picturesFolder();
     QString name = QString::fromStdString(recipe_->pattern);
-    const QString size = fileNamePart(recipe_->texts.three);
+    const QString size = fileNamePart(recipe_->texts.size);
     if (!size.isEmpty())
         name += u'-' + size;
     return QDir(picturesFolder()).filePath(name + QStringLiteral(".png"));
@@ -197,10 +197,10 @@ void PictureMenu::openFile(const QString& path)
         return;
     }
     // Exactly as typed, so that they read back as the same numbers.
-    window_.TextOne->setText(QString::fromStdString(recipe->texts.one));
-    window_.TextTwo->setText(QString::fromStdString(recipe->texts.two));
-    window_.TextThree->setText(QString::fromStdString(recipe->texts.three));
-    window_.TextFour->setText(QString::fromStdString(recipe->texts.four));
-    window_.Textfive->setText(QString::fromStdString(recipe->texts.five));
+    window_.TextOne->setText(QString::fromStdString(recipe->texts.x));
+    window_.TextTwo->setText(QString::fromStdString(recipe->texts.y));
+    window_.TextThree->setText(QString::fromStdString(recipe->texts.size));
+    window_.TextFour->setText(QString::fromStdString(recipe->texts.zoom));
+    window_.Textfive->setText(QString::fromStdString(recipe->texts.bright));
     window_.CMD_Click(qint16(glimra::patternIndex(*pattern)));
 }

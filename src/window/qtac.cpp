@@ -214,11 +214,11 @@ void qTac::cmdstop_Click() { HaltFlag = QStringLiteral("p"); }
 void qTac::runPattern(const glimra::Pattern& pattern)
 {
     glimra::PatternTexts texts;
-    texts.one = TextOne->text().toStdString();
-    texts.two = TextTwo->text().toStdString();
-    texts.three = TextThree->text().toStdString();
-    texts.four = TextFour->text().toStdString();
-    texts.five = Textfive->text().toStdString();
+    texts.x = TextOne->text().toStdString();
+    texts.y = TextTwo->text().toStdString();
+    texts.size = TextThree->text().toStdString();
+    texts.zoom = TextFour->text().toStdString();
+    texts.bright = Textfive->text().toStdString();
     const glimra::PatternParameters params = glimra::readParameters(texts);
     pictures_->renderStarts(pattern, texts);
 
