@@ -197,10 +197,6 @@ void PictureMenu::openFile(const QString& path)
         return;
     }
     // Exactly as typed, so that they read back as the same numbers.
-    window_.TextOne->setText(QString::fromStdString(recipe->texts.x));
-    window_.TextTwo->setText(QString::fromStdString(recipe->texts.y));
-    window_.TextThree->setText(QString::fromStdString(recipe->texts.size));
-    window_.TextFour->setText(QString::fromStdString(recipe->texts.zoom));
-    window_.Textfive->setText(QString::fromStdString(recipe->texts.bright));
+    window_.setTexts(recipe->texts);
     window_.CMD_Click(qint16(glimra::patternIndex(*pattern)));
 }

@@ -211,14 +211,25 @@ void qTac::CMD_Click(qint16 Index)
 
 void qTac::cmdstop_Click() { HaltFlag = QStringLiteral("p"); }
 
-void qTac::runPattern(const glimra::Pattern& pattern)
+glimra::PatternTexts qTac::texts() const
 {
     glimra::PatternTexts texts;
-    texts.x = TextOne->text().toStdString();
-    texts.y = TextTwo->text().toStdString();
-    texts.size = TextThree->text().toStdString();
-    texts.zoom = TextFour->text().toStdString();
-    texts.bright = Textfive->text().toStdString();
+    const auto box = boxes();
+    for (std::size_t k = 0; k < box.size(); ++k)
+        texts.*glimra::kParameterNames[k].text = box[k]->text().toStdString();
+    return texts;
+}
+
+void qTac::setTexts(const glimra::PatternTexts& texts)
+{
+    const auto box = boxes();
+    for (std::size_t k = 0; k < box.size(); ++k)
+        box[k]->setText(QString::fromStdString(texts.*glimra::kParameterNames[k].text));
+}
+
+void qTac::runPattern(const glimra::Pattern& pattern)
+{
+    const glimra::PatternTexts texts = this->texts();
     const glimra::PatternParameters params = glimra::readParameters(texts);
     pictures_->renderStarts(pattern, texts);
 

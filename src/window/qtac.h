@@ -70,6 +70,12 @@ public:
 
     QTimer* Timer1 = nullptr;
 
+    // The five box texts under the core's names, and writing them back (the
+    // way the picture menu and navigation change the boxes: a render started
+    // afterwards reads exactly these texts).
+    glimra::PatternTexts texts() const;
+    void setTexts(const glimra::PatternTexts& texts);
+
     // "p" asks the running render (and every render it interrupted) to stop.
     QString HaltFlag;
 
@@ -153,6 +159,8 @@ private:
     void yieldToEvents();
     void clearCanvas();
     void connectParameterHandlers();
+    // The box of each parameter, in the core's order.
+    std::array<TextBox*, 5> boxes() const { return {TextOne, TextTwo, TextThree, TextFour, Textfive}; }
 
     Canvas* canvas_ = nullptr;
     PictureMenu* pictures_ = nullptr;
