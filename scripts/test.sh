@@ -17,9 +17,9 @@ cmake --build build -j"$jobs"
 # The render core's threads under ThreadSanitizer: the tests that render with
 # several threads. (The window runs on one thread and Qt is not instrumented.)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_TSAN=ON >/dev/null
-cmake --build build-tsan -j"$jobs" --target test_frame test_golden test_reference_pixels
+cmake --build build-tsan -j"$jobs" --target test_frame test_parallel test_golden test_reference_pixels
 tsan_supp="$PWD/tests/tsan.supp"
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:suppressions=$tsan_supp" ctest --output-on-failure -R 'test_frame|test_golden|test_reference_pixels')
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:suppressions=$tsan_supp" ctest --output-on-failure -R 'test_frame|test_parallel|test_golden|test_reference_pixels')
 
 cmake -S . -B build-san -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_SANITIZE=ON >/dev/null
 cmake --build build-san -j"$jobs"

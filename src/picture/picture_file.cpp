@@ -1,5 +1,7 @@
 #include "picture/picture_file.h"
 
+#include "render/parallel.h"
+
 #include "version.h"
 
 #include <QFile>
@@ -13,7 +15,6 @@
 #include <algorithm>
 #include <csetjmp>
 #include <system_error>
-#include <thread>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -462,21 +463,7 @@ bool PngStream::writeRows(const QImage& rows)
     auto compress = [&](int p) {
         compressRows(rows, bounds(p), bounds(p + 1), s.previous.data(), s.level, done[std::size_t(p)]);
     };
-    {
-        std::vector<std::thread> helpers;
-        int p = 1;
-        try {
-            for (; p < pieces; ++p)
-                helpers.emplace_back(compress, p);
-        } catch (const std::system_error&) {
-            // No more threads to be had: the rest on this one, the same bytes.
-            for (; p < pieces; ++p)
-                compress(p);
-        }
-        compress(0);
-        for (std::thread& t : helpers)
-            t.join();
-    }
+    parallel::forEach(pieces, s.threads, [&](long p) { compress(int(p)); });
     for (const Piece& piece : done) {
         if (!piece.ok || !writeData(piece.out.data(), piece.out.size())) {
             failed_ = true;

@@ -2,19 +2,13 @@
 
 #include "render/kernel.h"
 #include "render/numtext.h"
-
-#include <sched.h>
+#include "render/parallel.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cfenv>
 #include <chrono>
 #include <climits>
 #include <cmath>
-#include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace glimra {
@@ -52,16 +46,6 @@ Derived centredFrame(const PatternParameters& p)
 
 Colour packColour(const Components& c) { return packPixel(c); }
 
-int defaultThreadCount()
-{
-    // The cores this process may run on (a CPU set or container can allow
-    // fewer than the machine has), else the machine's.
-    cpu_set_t allowed;
-    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
-        return CPU_COUNT(&allowed);
-    return std::max(1, int(std::thread::hardware_concurrency()));
-}
-
 namespace {
 
 // Beyond 2^53 adding 1 to a counter may leave it unchanged and a scan would
@@ -70,7 +54,6 @@ constexpr double kCounterLimit = 9007199254740992.0;
 // One column is held in memory per slot; this keeps a slot within 4 MiB.
 constexpr long kMaxRows = 1L << 20;
 constexpr long kMaxColumns = 1L << 24;
-constexpr int kMaxThreads = 256;
 constexpr int kFaultFlags = FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID;
 
 bool finite(const Components& c)
@@ -158,215 +141,18 @@ std::size_t computeColumn(const Scan& s, long k, Colour* out)
     return s.rows.size();
 }
 
-// One render's columns. Any thread may claim the next column while the
-// consumer is at most `slots` columns behind; the finished column goes into its
-// slot and the slot's ready flag names it. The consumer takes columns strictly
-// in order, computing columns itself while the one it needs is not ready.
-class Job {
-public:
-    Job(const Scan& scan, long total, std::size_t slots, int helpers)
-        : scan_(scan), total_(total), slots_(slots), maxHelpers_(helpers),
-          ready_(std::make_unique<std::atomic<int>[]>(slots)), good_(slots), pixels_(slots * scan.rows.size())
-    {
-        for (std::size_t s = 0; s < slots; ++s)
-            ready_[s].store(-1, std::memory_order_relaxed);
-    }
-
-    // Claims the next column if one may be computed now.
-    bool claim(long& k)
-    {
-        k = next_.load();
-        for (;;) {
-            if (cancelled_.load(std::memory_order_relaxed) || k >= total_ || k >= firstFault_.load() ||
-                k >= consumed_.load() + long(slots_))
-                return false;
-            if (next_.compare_exchange_weak(k, k + 1))
-                return true;
-        }
-    }
-
-    void compute(long k)
-    {
-        const std::size_t s = slot(k);
-        good_[s] = computeColumn(scan_, k, pixels(s));
-        if (good_[s] < scan_.rows.size()) {
-            long f = firstFault_.load();
-            while (k < f && !firstFault_.compare_exchange_weak(f, k)) {
-            }
-        }
-        ready_[s].store(int(k), std::memory_order_release);
-        ready_[s].notify_one();
-    }
-
-    // Column k, once it is finished (k below the column count and no column
-    // before it faulted). Returns its number of good pixels.
-    std::size_t take(long k)
-    {
-        std::atomic<int>& flag = ready_[slot(k)];
-        for (;;) {
-            const int v = flag.load(std::memory_order_acquire);
-            if (v == k)
-                return good_[slot(k)];
-            long c;
-            if (claim(c))
-                compute(c);
-            else
-                flag.wait(v, std::memory_order_acquire);
-        }
-    }
-
-    const Colour* pixels(long k) { return pixels(slot(k)); }
-
-    // The consumer is done with column k: its slot may take column k + slots.
-    void release(long k) { consumed_.store(k + 1); }
-
-    void cancel() { cancelled_.store(true); }
-    bool cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
-    long total() const { return total_; }
-    std::size_t slots() const { return slots_; }
-    int maxHelpers() const { return maxHelpers_; }
-
-    // Helpers inside this job; the render waits for none to be left.
-    std::atomic<int> helpers{0};
-
-private:
-    std::size_t slot(long k) const { return std::size_t(k) % slots_; }
-    Colour* pixels(std::size_t s) { return pixels_.data() + s * scan_.rows.size(); }
-
-    const Scan& scan_;
-    const long total_;
-    const std::size_t slots_;
-    const int maxHelpers_;
-    std::atomic<long> next_{0};
-    std::atomic<long> consumed_{0};
-    std::atomic<long> firstFault_{LONG_MAX};  // no column past a known fault is worth computing
-    std::atomic<bool> cancelled_{false};
-    // Per slot, the column it holds once that column is finished. An int
-    // (columns are fewer than 2^24) is what the futex waits on directly.
-    std::unique_ptr<std::atomic<int>[]> ready_;
-    std::vector<std::size_t> good_;
-    std::vector<Colour> pixels_;
-};
-
-// The program's helper threads, started when a render first asks for them and
-// joined when the program ends. Renders nest (a render may start inside
-// another's yield), so several jobs can be open at once; helpers serve the
-// newest one that has a column to claim, since an outer render cannot go on
-// before the inner one has ended.
-class Pool {
-public:
-    static Pool& instance()
-    {
-        static Pool pool;
-        return pool;
-    }
-
-    ~Pool()
-    {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        poke(true);
-        for (std::thread& t : threads_)
-            t.join();
-    }
-
-    // Opens a job to the helpers, starting more of them if it asks for more.
-    void open(Job& job)
-    {
-        {
-            std::lock_guard lock(mutex_);
-            while (int(threads_.size()) < job.maxHelpers()) {
-                try {
-                    threads_.emplace_back([this] { work(); });
-                } catch (const std::system_error&) {
-                    break;  // fewer helpers: the same picture, only slower
-                }
-            }
-            jobs_.push_back(&job);
-            generation_.fetch_add(1);
-        }
-        poke(true);
-    }
-
-    // Closes a job: no helper enters it any more, and when this returns none
-    // is left inside.
-    void close(Job& job)
-    {
-        job.cancel();
-        {
-            std::lock_guard lock(mutex_);
-            jobs_.erase(std::find(jobs_.begin(), jobs_.end(), &job));
-            generation_.fetch_add(1);
-        }
-        for (int h = job.helpers.load(); h != 0; h = job.helpers.load())
-            job.helpers.wait(h);
-    }
-
-    // Tells idle helpers that there may be work: all of them, or one.
-    void poke(bool all)
-    {
-        epoch_.fetch_add(1);
-        if (idle_.load() > 0) {
-            if (all)
-                epoch_.notify_all();
-            else
-                epoch_.notify_one();
-        }
-    }
-
-private:
-    Pool() = default;
-
-    void work()
-    {
-        for (;;) {
-            const unsigned seen = epoch_.load();
-            Job* job = nullptr;
-            long k = 0;
-            unsigned generation = 0;
-            {
-                std::lock_guard lock(mutex_);
-                if (stop_)
-                    return;
-                for (auto it = jobs_.rbegin(); it != jobs_.rend() && !job; ++it) {
-                    if ((*it)->helpers.load() < (*it)->maxHelpers() && (*it)->claim(k)) {
-                        job = *it;
-                        job->helpers.fetch_add(1);
-                    }
-                }
-                generation = generation_.load();
-            }
-            if (!job) {
-                idle_.fetch_add(1);
-                epoch_.wait(seen);
-                idle_.fetch_sub(1);
-                continue;
-            }
-            // Stay with this job while it has columns, unless a newer one opens.
-            do
-                job->compute(k);
-            while (generation_.load() == generation && job->claim(k));
-            if (job->helpers.fetch_sub(1) == 1)
-                job->helpers.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    bool stop_ = false;
-    std::vector<Job*> jobs_;
-    std::vector<std::thread> threads_;
-    std::atomic<unsigned> generation_{0};
-    std::atomic<unsigned> epoch_{0};
-    std::atomic<int> idle_{0};
+// A computed column: its colours and how many of them are good (all, or the
+// rows before the first faulting pixel).
+struct ColumnResult {
+    std::vector<Colour> colours;
+    std::size_t good = 0;
 };
 
 int threadCount(const RenderOptions& options)
 {
     if (options.threads > 0)
-        return std::min(options.threads, kMaxThreads);
-    return std::min(defaultThreadCount(), kMaxThreads);
+        return std::min(options.threads, parallel::kMaxThreads);
+    return std::min(defaultThreadCount(), parallel::kMaxThreads);
 }
 
 bool beyondCounterLimit(double from, double to)
@@ -398,13 +184,20 @@ RenderResult runScan(Scan& scan, RenderHost& host, const RenderOptions& options)
     // for every column.
     const long wakeEvery = std::max<long>(1, long(slots) / 4);
 
-    Job job(scan, total, slots, helpers);
-    Pool* pool = helpers > 0 ? &Pool::instance() : nullptr;
+    const std::size_t rows = scan.rows.size();
+    parallel::Ordered<ColumnResult> job(
+        total, slots, helpers,
+        [&scan](long k, ColumnResult& out) {
+            out.good = computeColumn(scan, k, out.colours.data());
+            return out.good == out.colours.size();
+        },
+        [rows] { return ColumnResult{std::vector<Colour>(rows), 0}; });
+    parallel::Pool* pool = helpers > 0 ? &parallel::Pool::instance() : nullptr;
     if (pool)
         pool->open(job);
     struct Closer {
-        Pool* pool;
-        Job& job;
+        parallel::Pool* pool;
+        parallel::Work& job;
         ~Closer()
         {
             if (pool)
@@ -414,13 +207,14 @@ RenderResult runScan(Scan& scan, RenderHost& host, const RenderOptions& options)
 
     double serial = 0;
     for (long k = 0; k < total; ++k) {
-        const std::size_t good = job.take(k);
+        const ColumnResult& column = job.take(k);
+        const std::size_t good = column.good;
         const Clock::time_point taken = options.stats ? Clock::now() : Clock::time_point();
         ColumnView view;
         view.index = k;
         view.x = scan.xs[std::size_t(k)];
         view.ys = scan.ys;
-        view.colours = std::span<const Colour>(job.pixels(k), good);
+        view.colours = std::span<const Colour>(column.colours.data(), good);
         host.plotColumn(view);
         if (good < scan.rows.size()) {
             result.outcome = Outcome::Faulted;

@@ -8,6 +8,8 @@
 // the window, the command-line renderer and the tests.
 #pragma once
 
+#include "render/parallel.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -183,7 +185,7 @@ struct RenderOptions {
 };
 
 // One thread per core: what a render uses unless told otherwise.
-int defaultThreadCount();
+using parallel::defaultThreadCount;
 
 // The counter values a scan runs through, from origin + 1 while within
 // origin + extent, each the one before plus 1, exactly as render() counts its
