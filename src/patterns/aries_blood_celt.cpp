@@ -1,21 +1,12 @@
 // aries, blood and celt (pattern buttons 0, 1 and 2): nested sine,
 // cosine and tangent terms of the scaled coordinates, with a power in each.
 #include "patterns/patterns.h"
-#include "render/kernel.h"
+#include "patterns/kernel.h"
 
 #include <cmath>
 
 namespace glimra {
 namespace {
-
-// aries and blood share their frame values: twice the zoom, the brightness as is.
-Derived deriveAriesBlood(const PatternParameters& p)
-{
-    Derived d = centredFrame(p);
-    d.Z = p.zoom + p.zoom;
-    d.B = p.bright;
-    return d;
-}
 
 Components ariesAt(const Derived& v, double i, double j)
 {
@@ -206,8 +197,8 @@ void celtColumn(const Derived& frame, const ColumnArgs& col)
 
 }  // namespace
 
-const Pattern aries{"aries", deriveAriesBlood, ariesAt, ariesColumn, 3, ariesRows};
-const Pattern blood{"blood", deriveAriesBlood, bloodAt, bloodColumn, 3, bloodRows};
+const Pattern aries{"aries", centredDoubledZoom, ariesAt, ariesColumn, 3, ariesRows};
+const Pattern blood{"blood", centredDoubledZoom, bloodAt, bloodColumn, 3, bloodRows};
 const Pattern celt{"celt", deriveCelt, celtAt, celtColumn, 3, celtRows};
 
 }  // namespace glimra

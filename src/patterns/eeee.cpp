@@ -1,7 +1,7 @@
 // eeee (pattern button 4): a long nested sine and cosine chain and a
 // third term that feeds the first two back into a cosine.
 #include "patterns/patterns.h"
-#include "render/kernel.h"
+#include "patterns/kernel.h"
 
 #include <cmath>
 

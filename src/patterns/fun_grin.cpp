@@ -2,7 +2,7 @@
 // term by a power of the other; grin sets two stages of tangent terms against
 // each other in a ratio of products.
 #include "patterns/patterns.h"
-#include "render/kernel.h"
+#include "patterns/kernel.h"
 
 #include <cmath>
 
@@ -32,14 +32,6 @@ Components funAt(const Derived& v, double i, double j)
     out.green = B * ((0.03 * c + 0.08 * d) + 0.018 * e);
     out.blue = B * ((0.19 * c + 0.2 * d) + 0.001 * e);
     return out;
-}
-
-Derived deriveGrin(const PatternParameters& p)
-{
-    Derived d = centredFrame(p);
-    d.Z = p.zoom + p.zoom;
-    d.B = p.bright;
-    return d;
 }
 
 Components grinAt(const Derived& v, double i, double j)
@@ -131,6 +123,6 @@ void grinColumn(const Derived& v, const ColumnArgs& col)
 }  // namespace
 
 const Pattern fun{"fun", deriveFun, funAt, funColumn, 4, funRows};
-const Pattern grin{"grin", deriveGrin, grinAt, grinColumn, 2, grinRows};
+const Pattern grin{"grin", centredDoubledZoom, grinAt, grinColumn, 2, grinRows};
 
 }  // namespace glimra

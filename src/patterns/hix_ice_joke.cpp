@@ -1,21 +1,12 @@
 // hix, ice and joke (pattern buttons 7, 8 and 9): three formulas in
-// one shared frame (Z = 2 x P4, B = P5 unhalved).
+// one shared frame (the zoom doubled, the brightness unhalved).
 #include "patterns/patterns.h"
-#include "render/kernel.h"
+#include "patterns/kernel.h"
 
 #include <cmath>
 
 namespace glimra {
 namespace {
-
-// The frame values of all three routines.
-Derived deriveHixIceJoke(const PatternParameters& p)
-{
-    Derived d = centredFrame(p);
-    d.Z = 2 * p.zoom;
-    d.B = p.bright;
-    return d;
-}
 
 Components hixAt(const Derived& v, double i, double j)
 {
@@ -172,8 +163,8 @@ void jokeColumn(const Derived& v, const ColumnArgs& col)
 
 }  // namespace
 
-const Pattern hix{"hix", deriveHixIceJoke, hixAt, hixColumn, 4, hixRows};
-const Pattern ice{"ice", deriveHixIceJoke, iceAt, iceColumn, 4, iceRows};
-const Pattern joke{"joke", deriveHixIceJoke, jokeAt, jokeColumn, 1, scaledRows};
+const Pattern hix{"hix", centredDoubledZoom, hixAt, hixColumn, 4, hixRows};
+const Pattern ice{"ice", centredDoubledZoom, iceAt, iceColumn, 4, iceRows};
+const Pattern joke{"joke", centredDoubledZoom, jokeAt, jokeColumn, 1, scaledRows};
 
 }  // namespace glimra

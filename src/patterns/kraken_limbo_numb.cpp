@@ -1,14 +1,14 @@
 // kraken (button 10), limbo (button 11) and numb (button 12): three patterns
 // that each place the origin of their plane in a way of their own.
 #include "patterns/patterns.h"
-#include "render/kernel.h"
+#include "patterns/kernel.h"
 
 #include <cmath>
 
 namespace glimra {
 namespace {
 
-// Only the rows are centred: the first column always sits at P1 + 1, so the
+// Only the rows are centred: the first column always sits at x + 1, so the
 // left edge of the picture does not move when the size changes.
 Derived deriveKraken(const PatternParameters& p)
 {
@@ -76,11 +76,8 @@ Components limboAt(const Derived& v, double i, double j)
 // picture right and down from the same pattern point.
 Derived deriveNumb(const PatternParameters& p)
 {
-    Derived d = sizedFrame(p);
-    d.x0 = p.x + 150;
-    d.y0 = p.y - 150;
+    Derived d = shiftedBy150(p);
     d.Z = p.zoom * 1.5;
-    d.B = p.bright;
     return d;
 }
 

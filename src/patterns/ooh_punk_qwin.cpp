@@ -2,22 +2,17 @@
 // one four-link chain and differ in where its outer Sin and Cos sit; qwin has
 // a chain of its own with guarded divisions.
 #include "patterns/patterns.h"
-#include "render/kernel.h"
+#include "patterns/kernel.h"
 
 #include <cmath>
 
 namespace glimra {
 namespace {
 
-// A fixed shift of 150 rather than half the size: the picture is not centred
-// on (P1, P2), and its first pixel does not move when the size changes.
 Derived deriveOoh(const PatternParameters& p)
 {
-    Derived d = sizedFrame(p);
-    d.x0 = p.x + 150;
-    d.y0 = p.y - 150;
+    Derived d = shiftedBy150(p);
     d.Z = 2 * p.zoom;
-    d.B = p.bright;
     return d;
 }
 
@@ -41,7 +36,7 @@ Components oohAt(const Derived& v, double i, double j)
     return out;
 }
 
-// No centring at all: with P1 = P2 = 0 the picture shows the quarter of the
+// No centring at all: with x = y = 0 the picture shows the quarter of the
 // plane where both counters are positive.
 Derived derivePunk(const PatternParameters& p)
 {

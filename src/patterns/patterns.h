@@ -19,9 +19,9 @@ const Pattern* findPattern(std::string_view nameOrIndex);
 // The index of a pattern in the table, -1 when absent.
 int patternIndex(const Pattern& pattern);
 
-// Each routine, defined in the file of its family (dune with the frame).
+// Each routine, defined in the file of its family.
 extern const Pattern aries, blood, celt;   // aries_blood_celt.cpp
-extern const Pattern dune;                 // render/dune.cpp
+extern const Pattern dune;                 // dune.cpp
 extern const Pattern eeee;                 // eeee.cpp
 extern const Pattern fun, grin;            // fun_grin.cpp
 extern const Pattern hix, ice, joke;       // hix_ice_joke.cpp

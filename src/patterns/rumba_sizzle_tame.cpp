@@ -1,14 +1,14 @@
 // rumba (button 16), sizZle (button 17) and Tame (button 18): the patterns
 // with powers inside their chains.
 #include "patterns/patterns.h"
-#include "render/kernel.h"
+#include "patterns/kernel.h"
 
 #include <cmath>
 
 namespace glimra {
 namespace {
 
-// No centring: the scan starts at (P1 + 1, P2 + 1).
+// No centring: the scan starts at (x + 1, y + 1).
 Derived deriveRumba(const PatternParameters& p)
 {
     Derived d = sizedFrame(p);
@@ -68,7 +68,7 @@ Components sizzleAt(const Derived& v, double i, double j)
     return out;
 }
 
-// Centred horizontally, but the rows start half a size below P2 instead of
+// Centred horizontally, but the rows start half a size below y instead of
 // above it, one picture height further along than a centred pattern.
 Derived deriveTame(const PatternParameters& p)
 {

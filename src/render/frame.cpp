@@ -1,6 +1,6 @@
 #include "render/frame.h"
 
-#include "render/kernel.h"
+#include "patterns/kernel.h"
 #include "render/numtext.h"
 #include "render/parallel.h"
 

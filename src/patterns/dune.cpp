@@ -1,7 +1,7 @@
 // dune, the reference pattern (button 3): two tangent terms of the sum and
 // difference of the coordinates.
 #include "patterns/patterns.h"
-#include "render/kernel.h"
+#include "patterns/kernel.h"
 
 #include <cmath>
 

@@ -28,6 +28,28 @@ inline Colour packPixel(double red, double green, double blue)
 
 inline Colour packPixel(const Components& c) { return packPixel(c.red, c.green, c.blue); }
 
+// The frame values most patterns share: centred, the zoom doubled, the
+// brightness as is.
+inline Derived centredDoubledZoom(const PatternParameters& p)
+{
+    Derived d = centredFrame(p);
+    d.Z = p.zoom + p.zoom;
+    d.B = p.bright;
+    return d;
+}
+
+// A fixed shift of 150 rather than half the size: the picture is not centred
+// on (x, y), and its first pixel does not move when the size changes. Z and
+// B are the pattern's own.
+inline Derived shiftedBy150(const PatternParameters& p)
+{
+    Derived d = sizedFrame(p);
+    d.x0 = p.x + 150;
+    d.y0 = p.y - 150;
+    d.B = p.bright;
+    return d;
+}
+
 // The scaled coordinate of a counter as most patterns map it: K times the
 // quotient, then times the zoom.
 inline double scaled(double counter, double Z) { return (K * (counter / 200)) * Z; }
