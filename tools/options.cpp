@@ -169,10 +169,12 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     if (auto e = whole({threads, 1, 256, "--threads takes a whole number from 1 to 256"},
                        [&](int v) { job.threads = v; }))
         return *e;
-    if (auto e = whole({density, 1, 64, "--density takes a whole number from 1 to 64"},
+    static const std::string densityRange = "--density takes a whole number from 1 to " + std::to_string(kMaxDensity);
+    static const std::string samplesRange = "--samples takes a whole number from 1 to " + std::to_string(kMaxSamples);
+    if (auto e = whole({density, 1, kMaxDensity, densityRange.c_str()},
                        [&](int v) { job.recipe.density = v; }))
         return *e;
-    if (auto e = whole({samples, 1, 8, "--samples takes a whole number from 1 to 8"},
+    if (auto e = whole({samples, 1, kMaxSamples, samplesRange.c_str()},
                        [&](int v) { job.recipe.samples = v; }))
         return *e;
     if (auto e = whole({bandRows, 1, 1 << 20, "--band-rows takes a whole number from 1"},

@@ -165,13 +165,13 @@ std::optional<PictureRecipe> readRecipe(const QString& path, QString* error)
         recipe.texts.*p.text = *t;
     }
     if (const std::string* d = value(kDensityKey)) {
-        const auto v = smallWholeNumber(*d, 64);
+        const auto v = smallWholeNumber(*d, kMaxDensity);
         if (!v)
             return fail(QStringLiteral("%1 has a broken density setting").arg(path));
         recipe.density = *v;
     }
     if (const std::string* s = value(kSamplesKey)) {
-        const auto v = smallWholeNumber(*s, 8);
+        const auto v = smallWholeNumber(*s, kMaxSamples);
         if (!v)
             return fail(QStringLiteral("%1 has a broken samples setting").arg(path));
         recipe.samples = *v;

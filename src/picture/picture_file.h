@@ -16,6 +16,11 @@
 
 namespace glimra {
 
+// A picture's density (its resolution over the same region) and samples per
+// pixel on a side go up to these.
+inline constexpr int kMaxDensity = 64;
+inline constexpr int kMaxSamples = 8;
+
 // What a picture file says about how it was made: enough to make it again.
 struct PictureRecipe {
     std::string pattern;  // the pattern's name

@@ -131,6 +131,10 @@ inline constexpr int redOf(Colour c) { return int(c & 0xff); }
 inline constexpr int greenOf(Colour c) { return int(c >> 8 & 0xff); }
 inline constexpr int blueOf(Colour c) { return int(c >> 16 & 0xff); }
 
+// The window's background, RGB(64, 64, 64): what every pixel a render never
+// reached shows, in the window and in every picture file.
+inline constexpr Colour kBackground = rgb(64, 64, 64);
+
 // Clamp each component to 0..255, Round it, pack it. Components must be finite.
 Colour packColour(const Components& c);
 

@@ -22,7 +22,8 @@
 
 namespace {
 
-const QColor kWindowColour(64, 64, 64);
+const QColor kWindowColour(glimra::redOf(glimra::kBackground), glimra::greenOf(glimra::kBackground),
+                            glimra::blueOf(glimra::kBackground));
 const QColor kPatternGrey(128, 128, 128);
 
 }  // namespace

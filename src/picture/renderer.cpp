@@ -1,0 +1,466 @@
+#include "picture/renderer.h"
+
+#include "picture/picture.h"
+#include "picture/samples.h"
+#include "render/frame.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace glimra {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kBandBytes = 96u << 20;
+const QRgb kBackgroundRgb = toQRgb(kBackground);
+
+// What one pass of the renderer came to.
+struct Pass {
+    FaultAt fault;
+    bool stopped = false;
+    bool failed = false;
+    std::string why;
+};
+
+// Where the picture goes: a PNG streamed band by band, or (for other formats,
+// which are never larger than kMaxPlainSide) one image written at the end.
+class Sink {
+public:
+    Sink(OutputFile& file, QByteArray suffix, const PictureRecipe& recipe, long width, long height, int threads,
+         std::function<bool()> stop)
+        : file_(file), suffix_(std::move(suffix)), recipe_(recipe), width_(width), height_(height), threads_(threads),
+          stop_(std::move(stop))
+    {
+        begin();
+    }
+
+    bool restart(std::string* why)
+    {
+        if (!file_.restart(why))
+            return false;
+        begin();
+        return true;
+    }
+
+    bool write(const QImage& band, long top)
+    {
+        if (png_)
+            return png_->writeRows(band);
+        for (int y = 0; y < band.height(); ++y)
+            std::copy_n(reinterpret_cast<const QRgb*>(band.constScanLine(y)), band.width(),
+                        reinterpret_cast<QRgb*>(whole_.scanLine(int(top) + y)));
+        return true;
+    }
+
+    bool finish(std::string* why)
+    {
+        if (png_) {
+            if (png_->finish())
+                return true;
+            *why = "the picture could not be written (is the disk full?)";
+            return false;
+        }
+        return writeImage(file_, whole_, suffix_, &recipe_, why, stop_);
+    }
+
+private:
+    void begin()
+    {
+        if (suffix_ == "png") {
+            png_.reset();
+            png_ = std::make_unique<PngStream>(file_.stream(), int(width_), int(height_), recipeChunks(recipe_),
+                                               kPngLevel, threads_);
+        } else {
+            whole_ = QImage(int(width_), int(height_), QImage::Format_RGB32);
+            whole_.fill(kBackgroundRgb);
+        }
+    }
+
+    OutputFile& file_;
+    QByteArray suffix_;
+    const PictureRecipe& recipe_;
+    long width_, height_;
+    int threads_;
+    std::function<bool()> stop_;
+    std::unique_ptr<PngStream> png_;
+    QImage whole_;
+};
+
+// The picture of a request, with everything fixed before its scan.
+struct Plan {
+    const PictureRequest* request = nullptr;
+    const Pattern* pattern = nullptr;
+    PatternParameters params;
+    Derived derived;
+    std::vector<double> columns;  // the plain scan's counters
+    std::vector<double> rows;
+    int density = 1;
+    int samples = 1;
+    long width = 0;
+    long height = 0;
+    int threads = 1;
+    bool bands = false;  // in bands whatever its size (a band height was asked for)
+    bool derives = true;  // false: deriving the values faults, before any pixel
+
+    bool plain() const
+    {
+        return !bands && density == 1 && samples == 1 && width <= kMaxPlainSide && height <= kMaxPlainSide;
+    }
+    bool stopped() const { return request->stop && request->stop(); }
+    void progress(double done) const
+    {
+        if (request->progress)
+            request->progress(done);
+    }
+};
+
+// Renders in bands of rows, each band streamed out before the next. Every pixel
+// is a pure function of its counters, so bands give the picture a single scan
+// gives, except where a fault ends the scan: there the first fault in scan
+// order decides what is painted, and a band above it may already hold columns
+// right of it. So a fault found is noted, the bands after it scan only up to
+// its column (an earlier fault can still hide there), and the picture is then
+// written again with everything at or after the first fault left as
+// background.
+class BandRender {
+public:
+    BandRender(const Plan& plan, long bandRows) : plan_(plan), bandRows_(bandRows)
+    {
+    }
+
+    Pass run(Sink& sink)
+    {
+        FaultAt first;
+        if (!plan_.derives) {
+            // As the plain scan does: the render ends before its first pixel.
+            first.note(0, 0);
+            Pass out = pass(sink, first);
+            out.fault = first;
+            return out;
+        }
+        Pass out = pass(sink, FaultAt{});
+        if (out.stopped || out.failed || !out.fault.found())
+            return out;
+        if (!sink.restart(&out.why)) {
+            out.failed = true;
+            return out;
+        }
+        first = out.fault;
+        out = pass(sink, first);
+        out.fault = first;
+        return out;
+    }
+
+private:
+    // With `limit`, the picture's first fault is known: pixels at or after it
+    // stay background.
+    Pass pass(Sink& sink, const FaultAt& limit)
+    {
+        Pass out;
+        const long bands = (plan_.height + bandRows_ - 1) / bandRows_;
+        const int perPixel = plan_.samples * plan_.samples;
+        for (long b = 0; b < bands; ++b) {
+            const long top = b * bandRows_;
+            const long rows = std::min(bandRows_, plan_.height - top);
+            const FaultAt& known = limit.found() ? limit : out.fault;
+            const long columns = known.found() ? std::min(plan_.width, known.m + 1) : plan_.width;
+            QImage band(int(plan_.width), int(rows), QImage::Format_RGB32);
+            band.fill(kBackgroundRgb);
+            LinearSums sums(perPixel > 1 ? std::size_t(plan_.width) * std::size_t(rows) : 0);
+            for (int s = 0; s < perPixel; ++s) {
+                const int sx = s % plan_.samples;
+                const int sy = s / plan_.samples;
+                ScanGrid grid;
+                grid.columns = columns;
+                grid.rowBegin = top;
+                grid.rowEnd = top + rows;
+                grid.column = [&, sx](long m) { return counter(plan_.derived.x0, m, sx, plan_.columns); };
+                grid.row = [&, sy](long n) { return counter(plan_.derived.y0, n, sy, plan_.rows); };
+                Host host(*this, band, sums, top, (double(b) * perPixel + s) / double(bands * perPixel),
+                          1.0 / double(bands * perPixel), columns);
+                RenderOptions options;
+                options.threads = plan_.threads;
+                const RenderResult r = renderGrid(*plan_.pattern, plan_.derived, grid, host, options);
+                if (plan_.stopped()) {
+                    out.stopped = true;
+                    return out;
+                }
+                if (r.outcome == glimra::Outcome::Faulted)
+                    out.fault.note(r.faultColumn, r.faultRow);
+            }
+            if (perPixel > 1)
+                sums.averageInto(band, columns, perPixel);
+            if (limit.found())
+                leaveBackgroundFrom(band, top, limit);
+            // Once a fault is found the picture will be written again; until
+            // then every band goes out as soon as it is done.
+            if ((limit.found() || !out.fault.found()) && !sink.write(band, top)) {
+                out.failed = true;
+                out.why = "the picture could not be written (is the disk full?)";
+                return out;
+            }
+        }
+        return out;
+    }
+
+    // Column or row m (0-based) of the picture. Plain pictures use the scan's
+    // own counters; denser ones origin + M / density for the 1-based M, and
+    // each sample sits evenly spaced inside its pixel around that.
+    double counter(double origin, long m, int sample, const std::vector<double>& plainRun) const
+    {
+        const long M = m + 1;
+        const long density = plan_.density;
+        const long samples = plan_.samples;
+        if (samples == 1)
+            return density == 1 ? plainRun[std::size_t(m)] : origin + double(M) / double(density);
+        return origin + double(2 * samples * M + 2 * sample + 1 - samples) / double(2 * samples * density);
+    }
+
+    static void leaveBackgroundFrom(QImage& band, long top, const FaultAt& fault)
+    {
+        for (int y = 0; y < band.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(band.scanLine(y));
+            for (long x = std::max(0L, fault.m); x < band.width(); ++x)
+                if (fault.covers(x, top + y))
+                    line[x] = kBackgroundRgb;
+        }
+    }
+
+    class Host : public RenderHost {
+    public:
+        Host(BandRender& owner, QImage& band, LinearSums& sums, long top, double doneBefore, double share,
+             long columns)
+            : owner_(owner), band_(band), sums_(sums), top_(top), doneBefore_(doneBefore), share_(share),
+              columns_(columns)
+        {
+        }
+        void plotColumn(const ColumnView& column) override
+        {
+            if (sums_.empty())
+                glimra::plotColumn(band_, column, QPoint(0, int(top_)));
+            else
+                sums_.add(column, top_, band_.width());
+        }
+        void yield() override
+        {
+            ++done_;
+            owner_.plan_.progress(doneBefore_ + share_ * double(done_) / double(columns_));
+        }
+        bool haltRequested() override { return owner_.plan_.stopped(); }
+
+    private:
+        BandRender& owner_;
+        QImage& band_;
+        LinearSums& sums_;
+        long top_;
+        double doneBefore_, share_;
+        long columns_;
+        long done_ = 0;
+    };
+
+    const Plan& plan_;
+    long bandRows_;
+};
+
+// The window's own scan, into an image the size of the scan: image pixel
+// (x, y) is Canvas pixel (161 + x, 51 + y).
+Pass renderPlain(const Plan& plan, QImage& picture)
+{
+    class Host : public RenderHost {
+    public:
+        Host(const Plan& plan, QImage& picture, long columns) : plan_(plan), picture_(picture), columns_(columns)
+        {
+        }
+        void plotColumn(const ColumnView& column) override
+        {
+            glimra::plotColumn(picture_, column, QPoint(kCanvasLeft + 1, kCanvasTop + 1));
+        }
+        void yield() override { plan_.progress(double(++done_) / double(columns_)); }
+        bool haltRequested() override { return plan_.stopped(); }
+
+    private:
+        const Plan& plan_;
+        QImage& picture_;
+        long columns_;
+        long done_ = 0;
+    } host(plan, picture, plan.width);
+    RenderOptions options;
+    options.threads = plan.threads;
+    const RenderResult r = render(*plan.pattern, plan.params, host, options);
+    Pass out;
+    out.stopped = plan.stopped();
+    if (r.outcome == glimra::Outcome::Faulted)
+        out.fault.note(r.faultColumn, r.faultRow);
+    return out;
+}
+
+
+// Everything about a request that is fixed before its scan; `out` says whether
+// there is anything to render.
+Plan makePlan(const PictureRequest& request, PicturePlan& out)
+{
+    Plan plan;
+    plan.request = &request;
+    plan.pattern = request.pattern;
+    plan.params = readParameters(request.recipe.texts);
+    plan.density = request.recipe.density;
+    plan.samples = request.recipe.samples;
+    plan.threads = request.threads > 0 ? request.threads : defaultThreadCount();
+    plan.bands = request.bandRows > 0;
+    out.threads = plan.threads;
+    out.pattern = plan.pattern;
+    // The sizes do not depend on whether zoom or brightness overflow; such a
+    // fault shows as a picture in the background colour.
+    plan.derived = plan.pattern->derive(plan.params);
+    plan.derives = deriveChecked(*plan.pattern, plan.params).has_value();
+    out.derives = plan.derives;
+    const Derived& d = plan.derived;
+    if (!(d.N >= 1 && d.S >= 1)) {
+        out.verdict = PicturePlan::Verdict::NothingToPaint;
+        return plan;
+    }
+    plan.columns = scanCounters(d.x0, d.N, kMaxSide + 1);
+    plan.rows = scanCounters(d.y0, d.S, kMaxSide + 1);
+    if (plan.columns.empty() || plan.rows.empty()) {
+        out.verdict = PicturePlan::Verdict::Refused;
+        out.why = std::string(plan.pattern->name) + ": offsets too large to scan (beyond 9e15); refused";
+        return plan;
+    }
+    plan.width = long(plan.columns.size()) * plan.density;
+    plan.height = long(plan.rows.size()) * plan.density;
+    out.width = plan.width;
+    out.height = plan.height;
+    if (plan.width > kMaxSide || plan.height > kMaxSide) {
+        char line[200];
+        std::snprintf(line, sizeof line, "a picture of %.15g x %.15g is larger than %ld x %ld; refused",
+                      std::floor(d.N) * plan.density, std::floor(d.S) * plan.density, kMaxSide, kMaxSide);
+        out.verdict = PicturePlan::Verdict::Refused;
+        out.why = line;
+        return plan;
+    }
+    const bool png = pictureFormat(QString::fromStdString(request.output)) == "png";
+    if (!png && (plan.width > kMaxPlainSide || plan.height > kMaxPlainSide)) {
+        out.verdict = PicturePlan::Verdict::Refused;
+        out.why = "a picture of " + std::to_string(plan.width) + " x " + std::to_string(plan.height) +
+                  " is larger than " + std::to_string(kMaxPlainSide) + " on a side: write it as .png; refused";
+        return plan;
+    }
+    return plan;
+}
+
+QImage backgroundImage(long width, long height)
+{
+    QImage picture(int(width), int(height), QImage::Format_RGB32);
+    picture.fill(kBackgroundRgb);
+    return picture;
+}
+
+}  // namespace
+
+PicturePlan planPicture(const PictureRequest& request)
+{
+    PicturePlan out;
+    (void)makePlan(request, out);
+    return out;
+}
+
+std::string PictureResult::ending() const
+{
+    if (!fault.found())
+        return "completed";
+    return "stopped by an arithmetic fault at column " + std::to_string(fault.m + 1) + ", row " +
+           std::to_string(fault.n + 1);
+}
+
+PictureResult renderPicture(const PictureRequest& request)
+{
+    PictureResult result;
+    const Plan plan = makePlan(request, result.plan);
+    switch (result.plan.verdict) {
+    case PicturePlan::Verdict::NothingToPaint:
+        result.status = PictureResult::Status::NothingToPaint;
+        return result;
+    case PicturePlan::Verdict::Refused:
+        result.status = PictureResult::Status::Refused;
+        result.why = result.plan.why;
+        return result;
+    case PicturePlan::Verdict::Render:
+        break;
+    }
+
+    // Fail before a long render, not after it.
+    OutputFile file(request.output);
+    if (!file.open(&result.why)) {
+        result.status = PictureResult::Status::CannotWrite;
+        return result;
+    }
+    const QByteArray suffix = pictureFormat(QString::fromStdString(request.output));
+    auto cannotWrite = [&](const std::string& why) {
+        result.status = PictureResult::Status::CannotWrite;
+        result.why = "cannot write " + request.output + ": " + why;
+        return result;
+    };
+    auto stopped = [&] {
+        result.status = PictureResult::Status::Stopped;
+        return result;
+    };
+
+    const auto start = Clock::now();
+    Pass out;
+    QImage picture;
+    if (plan.plain()) {
+        picture = backgroundImage(plan.width, plan.height);
+        out = renderPlain(plan, picture);
+    } else {
+        const std::size_t bytesPerRow =
+            std::size_t(plan.width) * (plan.samples > 1 ? sizeof(QRgb) + LinearSums::kBytesPerPixel : sizeof(QRgb));
+        const long bandRows = request.bandRows > 0
+                                  ? request.bandRows
+                                  : std::max<long>(1, long(kBandBytes / std::max<std::size_t>(1, bytesPerRow)));
+        Sink sink(file, suffix, request.recipe, plan.width, plan.height, plan.threads, request.stop);
+        out = BandRender(plan, std::min(bandRows, plan.height)).run(sink);
+        if (!out.stopped && !out.failed && !sink.finish(&out.why))
+            out.failed = true;
+    }
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.fault = out.fault;
+    if (out.stopped)
+        return stopped();
+    result.rendered = true;
+    if (out.failed)
+        return cannotWrite(out.why);
+    std::string why;
+    if (plan.plain() && !writeImage(file, picture, suffix, &request.recipe, &why, request.stop)) {
+        if (plan.stopped())
+            return stopped();
+        return cannotWrite(why);
+    }
+    if (plan.stopped())
+        return stopped();
+    if (!file.commit(&result.why)) {
+        result.status = PictureResult::Status::CannotWrite;
+        return result;
+    }
+    result.status = PictureResult::Status::Written;
+    return result;
+}
+
+std::optional<QImage> renderPlainImage(const PictureRequest& request)
+{
+    PicturePlan verdict;
+    const Plan plan = makePlan(request, verdict);
+    if (verdict.verdict != PicturePlan::Verdict::Render || !plan.plain())
+        return std::nullopt;
+    QImage picture = backgroundImage(plan.width, plan.height);
+    if (renderPlain(plan, picture).stopped)
+        return std::nullopt;
+    return picture;
+}
+
+}  // namespace glimra

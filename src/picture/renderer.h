@@ -1,0 +1,102 @@
+// The picture renderer: one place, plain or dense or sampled, of any size up
+// to 65536 on a side, rendered into a picture file that appears whole or not
+// at all. glimra-render and the window's "Save large picture…" both use it, so
+// the two write the same file byte for byte.
+#pragma once
+
+#include "patterns/patterns.h"
+#include "picture/picture_file.h"
+
+#include <QImage>
+
+#include <climits>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace glimra {
+
+// Larger pictures are rendered in bands and must be PNG.
+inline constexpr long kMaxPlainSide = 8192;
+inline constexpr long kMaxSide = 65536;
+
+// What to render and where to.
+struct PictureRequest {
+    const Pattern* pattern = nullptr;
+    PictureRecipe recipe;  // the five texts, density and samples (and the pattern's name)
+    std::string output;    // its suffix chooses the format
+    int threads = 0;       // 0: one per core
+    long bandRows = 0;     // rows per band; 0: chosen by memory; set: in bands whatever the size
+    // Told the share done so far, 0 to 1, now and then.
+    std::function<void(double done)> progress;
+    // Asked after every column: true ends the render, and no file is written.
+    std::function<bool()> stop;
+};
+
+// The first pixel where the arithmetic faulted, in scan order (column by
+// column, each top to bottom).
+struct FaultAt {
+    long m = LONG_MAX;
+    long n = LONG_MAX;
+    bool found() const { return m != LONG_MAX; }
+    bool before(long mm, long nn) const { return mm < m || (mm == m && nn < n); }
+    void note(long mm, long nn)
+    {
+        if (before(mm, nn)) {
+            m = mm;
+            n = nn;
+        }
+    }
+    // A pixel the scan never reached, because it lies at or after the fault.
+    bool covers(long mm, long nn) const { return found() && !before(mm, nn); }
+};
+
+// The size a request makes, or why it makes none.
+struct PicturePlan {
+    enum class Verdict {
+        Render,          // width x height pixels
+        NothingToPaint,  // a size below 1
+        Refused,         // too large, or offsets the scan cannot run through; `why` says which
+    };
+    Verdict verdict = Verdict::Render;
+    std::string why;
+    const Pattern* pattern = nullptr;
+    long width = 0;
+    long height = 0;
+    int threads = 1;
+    bool derives = true;  // false: deriving the values faults, before any pixel
+};
+
+// Sizes the picture from the scan the frame runs, without rendering it.
+PicturePlan planPicture(const PictureRequest& request);
+
+struct PictureResult {
+    enum class Status {
+        Written,
+        NothingToPaint,
+        Refused,       // `why` says why; nothing written
+        CannotWrite,   // `why` says why; nothing written
+        Stopped,       // the stop function asked for it; nothing written
+    };
+    Status status = Status::Written;
+    std::string why;
+    PicturePlan plan;
+    FaultAt fault;          // where an arithmetic fault ended the scan
+    bool rendered = false;  // the scan ran to its end (the file may still have failed)
+    double seconds = 0;
+
+    // "completed", or where the fault stopped the scan.
+    std::string ending() const;
+};
+
+// Renders the picture into its file. Never throws for a failed write or a
+// stop: the result says what happened.
+PictureResult renderPicture(const PictureRequest& request);
+
+// The plain picture of a request, the size of its scan, in memory: image
+// pixel (x, y) is Canvas pixel (161 + x, 51 + y). Nothing when the request is
+// not plain (dense, sampled or larger than kMaxPlainSide) or has nothing to
+// paint, or was stopped.
+std::optional<QImage> renderPlainImage(const PictureRequest& request);
+
+}  // namespace glimra
