@@ -209,11 +209,14 @@ struct TextChunk {
 TextChunk inspectText(const std::string& type, const std::vector<unsigned char>& data)
 {
     TextChunk chunk;
+    if (data.empty())
+        return chunk;
     const auto* begin = data.data();
     const auto* end = begin + data.size();
-    const auto* nul = std::find(begin, std::min(end, begin + 80), 0);
+    const auto* keyEnd = begin + std::min<std::size_t>(data.size(), 80);  // 79 characters and a zero at most
+    const auto* nul = std::find(begin, keyEnd, 0);
     chunk.key.assign(begin, nul);
-    if (nul == end || nul == begin + 80)
+    if (nul == keyEnd)
         return chunk;
     const unsigned char* rest = nul + 1;
     if (type == "tEXt") {
