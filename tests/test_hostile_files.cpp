@@ -344,6 +344,8 @@ private slots:
 
         const Ended w = window(file);
         QVERIFY2(w.finished, "the window hung on the file");
+        qInfo("peak memory: glimra-render %ld KiB (%ld for a file of ours), window %ld KiB (%ld)", t.peakKiB,
+              toolBaseKiB_, w.peakKiB, windowBaseKiB_);
         QVERIFY2(w.status == 0, qPrintable(w.err));
         QVERIFY2(w.out.startsWith("Cannot open picture: " + file) && w.out.contains(windowSays), qPrintable(w.out));
         QVERIFY2(w.out.contains("painted 0x0, size box 3 characters"), qPrintable(w.out));
