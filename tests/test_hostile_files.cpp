@@ -418,6 +418,31 @@ private slots:
         QVERIFY(contents(target).startsWith("\x89PNG"));
     }
 
+    // A failed write says what failed, whatever the format.
+    void writeFailuresSayWhy_data()
+    {
+        QTest::addColumn<QString>("shell");  // run by sh; $R is glimra-render
+        QTest::addColumn<QString>("says");
+        QTest::newRow("reader goes away") << "\"$R\" dune --size 300 -o /dev/stdout | head -c 1 >/dev/null"
+                                          << "glimra-render: cannot write /dev/stdout: the program reading it went away";
+        QTest::newRow("file size limit, BMP") << "ulimit -f 20; exec \"$R\" dune --size 300 -o limited.bmp"
+                                              << "glimra-render: cannot write limited.bmp: File too large";
+        QTest::newRow("file size limit, PNG") << "ulimit -f 20; exec \"$R\" dune --size 300 -o limited.png"
+                                              << "glimra-render: cannot write limited.png: File too large";
+    }
+    void writeFailuresSayWhy()
+    {
+        QFETCH(QString, shell);
+        QFETCH(QString, says);
+        QTemporaryDir here;
+        QVERIFY(QDir::setCurrent(here.path()));
+        qputenv("R", GLIMRA_RENDER_PATH);
+        const Ended e = finish(start("/bin/sh", {"-c", shell}, path("failed.txt")), 60);
+        QVERIFY(e.finished);
+        QVERIFY2(e.err.contains(says), qPrintable(e.err));
+        QVERIFY(QDir(here.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
     // Written through a link to a set-user-id program: the new picture keeps
     // the old file's read and write bits and nothing else.
     void setuidBitIsNotKept()
