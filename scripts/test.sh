@@ -55,3 +55,17 @@ if ! build-fuzz/tests/fuzz/fuzz_numtext -max_total_time=60 -dict=tests/fuzz/numt
   exit 1
 fi
 grep -E '^(#[0-9]+[[:space:]]+DONE|Done [0-9]+ runs)' "$tmp/fuzz.log"
+
+# A minute of libFuzzer on reading a picture's settings, seeded with small
+# PNGs the program wrote; any single allocation over 64 MiB counts as a
+# finding, as does any other fault, and its input is kept in build-fuzz/.
+cmake --build build-fuzz -j"$jobs" --target fuzz_recipe
+mkdir "$tmp/recipe-corpus"
+cp tests/fuzz/recipe_corpus/* "$tmp/recipe-corpus/"
+if ! build-fuzz/tests/fuzz/fuzz_recipe -max_total_time=60 -malloc_limit_mb=64 -dict=tests/fuzz/recipe.dict \
+    -artifact_prefix=build-fuzz/ "$tmp/recipe-corpus" >"$tmp/fuzz-recipe.log" 2>&1; then
+  tail -n 40 "$tmp/fuzz-recipe.log"
+  echo "fuzzing the settings reader found a fault; the input is in build-fuzz/"
+  exit 1
+fi
+grep -E '^(#[0-9]+[[:space:]]+DONE|Done [0-9]+ runs)' "$tmp/fuzz-recipe.log"

@@ -35,13 +35,18 @@ using TextChunks = std::vector<std::pair<std::string, std::string>>;
 TextChunks recipeChunks(const PictureRecipe& recipe);
 
 // The recipe a PNG of ours carries; nothing, with the reason in `error`, for a
-// file that cannot be read, is no PNG, or holds no recipe (or a broken one).
+// file that cannot be read, is no regular file (a pipe is refused, not waited
+// on), is no PNG, holds no recipe (or a broken one), or holds more than the
+// reader takes: a setting of more than 1 MiB, more than 2 MiB of text, more
+// than 32 text chunks. Whatever the file, reading it holds a few MiB at most.
 std::optional<PictureRecipe> readRecipe(const QString& path, QString* error);
 
 // A file that appears under its name only when it is complete. It is written
 // as a temporary file beside the target and renamed over it at commit(); until
 // then an earlier file of that name stays untouched, and a file that is never
-// committed is removed. A pipe or a device (standard output, say) cannot be
+// committed is removed. The temporary name, .NAME.glimra-PID-XXXXXX, tells
+// whose it is: opening a target removes those that processes no longer
+// running left beside it. A pipe or a device (standard output, say) cannot be
 // replaced that way and is written directly.
 class OutputFile {
 public:
@@ -63,12 +68,20 @@ public:
     // only calls that are safe there.
     static void removePendingFromSignal();
 
+    // The target as given, for messages.
+    const std::string& path() const { return path_; }
+
 private:
     std::string path_;
+    std::string real_;  // what is replaced: the file a link points at
     std::string temporary_;
     FILE* stream_ = nullptr;
     bool direct_ = false;
 };
+
+// What a failed write's errno means for a picture file: the system's words,
+// except that a pipe's reader going away is said as that.
+std::string writeFailure(int error);
 
 // Writes a PNG row by row, so a picture never has to be held whole. Every
 // failure (a full disk, a write error) is reported, never thrown.
@@ -85,6 +98,8 @@ public:
     bool writeRows(const QImage& rows);
     bool finish();
     bool failed() const { return failed_; }
+    // Why writing failed: the system's reason, or that compressing did.
+    std::string failure() const;
 
 private:
     bool writeData(const unsigned char* data, std::size_t size);

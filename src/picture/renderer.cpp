@@ -58,12 +58,14 @@ public:
         return true;
     }
 
+    std::string failure() const { return png_ ? png_->failure() : std::string(); }
+
     bool finish(std::string* why)
     {
         if (png_) {
             if (png_->finish())
                 return true;
-            *why = "the picture could not be written (is the disk full?)";
+            *why = png_->failure();
             return false;
         }
         return writeImage(file_, whole_, suffix_, &recipe_, why, stop_);
@@ -202,7 +204,7 @@ private:
             // then every band goes out as soon as it is done.
             if ((limit.found() || !out.fault.found()) && !sink.write(band, top)) {
                 out.failed = true;
-                out.why = "the picture could not be written (is the disk full?)";
+                out.why = sink.failure();
                 return out;
             }
         }

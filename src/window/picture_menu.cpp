@@ -1,6 +1,7 @@
 #include "window/picture_menu.h"
 
 #include "patterns/patterns.h"
+#include "render/numtext.h"
 #include "window/qtac.h"
 
 #include <QAction>
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QMenu>
@@ -15,6 +17,8 @@
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <array>
 
 namespace {
 
@@ -183,6 +187,41 @@ void PictureMenu::open()
         openFile(path);
 }
 
+namespace {
+
+// Why the window cannot take a recipe as it is, or nothing. A box keeps only
+// what it can hold exactly (at most maxLength characters, of valid text), and
+// a file's size obeys the size box's own range: otherwise the window would
+// paint something other than what the file and glimra-render say.
+QString refusal(const glimra::PictureRecipe& recipe, const qTac& window, const QString& path)
+{
+    const double size = glimra::Val(recipe.texts.size);
+    if (!(size >= 1 && size <= 1024))
+        return QStringLiteral("%1 has the size %2; the window paints sizes from 1 to 1024 (larger pictures: "
+                              "glimra-render --from %1 -o FILE)")
+            .arg(path, QString::fromStdString(glimra::Text(size)));
+    const std::array<const QLineEdit*, 5> boxes = {window.TextOne, window.TextTwo, window.TextThree,
+                                                   window.TextFour, window.Textfive};
+    for (std::size_t k = 0; k < boxes.size(); ++k) {
+        const std::string& text = recipe.texts.*glimra::kParameterNames[k].text;
+        const QString key = QStringLiteral("glimra-") + QLatin1String(glimra::kParameterNames[k].name);
+        const QString shown = QString::fromStdString(text);
+        if (shown.toStdString() != text)
+            return QStringLiteral("%1: the setting %2 is not UTF-8 text, which a box cannot hold exactly "
+                                  "(glimra-render --from %1 -o FILE paints it)")
+                .arg(path, key);
+        if (shown.size() > boxes[k]->maxLength())
+            return QStringLiteral("%1: the setting %2 has %3 characters, more than the %4 a box holds "
+                                  "(glimra-render --from %1 -o FILE paints it)")
+                .arg(path, key)
+                .arg(shown.size())
+                .arg(boxes[k]->maxLength());
+    }
+    return {};
+}
+
+}  // namespace
+
 void PictureMenu::openFile(const QString& path)
 {
     QString why;
@@ -190,13 +229,27 @@ void PictureMenu::openFile(const QString& path)
     const glimra::Pattern* pattern = recipe ? glimra::findPattern(recipe->pattern) : nullptr;
     if (recipe && !pattern)
         why = QStringLiteral("%1 names a pattern this program does not have").arg(path);
-    if (!pattern) {
-        if (!why.isEmpty())
+    if (pattern)
+        why = refusal(*recipe, window_, path);
+    if (!why.isEmpty()) {
+        // A message that starts with the path keeps it as given.
+        if (!why.startsWith(path))
             why[0] = why[0].toUpper();
         complain_(QStringLiteral("Cannot open picture"), why);
         return;
     }
     // Exactly as typed, so that they read back as the same numbers.
+    const glimra::PatternTexts before = window_.texts();
     window_.setTexts(recipe->texts);
+    const glimra::PatternTexts held = window_.texts();
+    for (const glimra::ParameterName& p : glimra::kParameterNames) {
+        if (held.*p.text != recipe->texts.*p.text) {
+            window_.setTexts(before);
+            complain_(QStringLiteral("Cannot open picture"),
+                      QStringLiteral("%1: the setting glimra-%2 does not fit its box exactly")
+                          .arg(path, QLatin1String(p.name)));
+            return;
+        }
+    }
     window_.CMD_Click(qint16(glimra::patternIndex(*pattern)));
 }
