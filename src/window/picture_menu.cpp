@@ -1,6 +1,7 @@
 #include "window/picture_menu.h"
 
 #include "patterns/patterns.h"
+#include "window/navigation.h"
 #include "window/qtac.h"
 
 #include <QAction>
@@ -128,6 +129,7 @@ bool PictureMenu::showMenu(const QPoint& local, const QPoint& global)
     menu.addAction(copyAction);
     menu.addSeparator();
     menu.addAction(openAction);
+    window_.navigation()->addToMenu(menu, local);
     menu.exec(global);
     return true;
 }
