@@ -236,6 +236,7 @@ void qTac::runPattern(const glimra::Pattern& pattern)
     const glimra::PatternParameters params = glimra::readParameters(texts);
     pictures_->renderStarts(pattern, texts);
     navigation_->renderStarts(pattern, texts);
+    canvas_->refreshSoon();
 
     CanvasHost host(*this, depth_ + 1);
     struct Level {
