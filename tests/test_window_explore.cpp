@@ -255,6 +255,47 @@ private slots:
         QVERIFY2(QToolTip::text().contains("\u201c12abc\u201d"), qPrintable(QToolTip::text()));
     }
 
+    // In a box its own keys win: Ctrl+Left moves by words and Ctrl+V pastes
+    // there; keys the box has no use for navigate from anywhere.
+    void keysBesideTheBoxesOwn()
+    {
+        Fixture f;
+        f.w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.w));
+        setTexts(f.w, {"1", "1", "40", "1", "150"});
+        f.w.CMD_Click(3);
+        QGuiApplication::clipboard()->setText("glimra:qwin?size=40");
+        f.w.TextOne->setFocus();
+        f.w.TextOne->setCursorPosition(1);
+        QTest::keyClick(f.w.TextOne, Qt::Key_Left, Qt::ControlModifier);
+        QTest::keyClick(f.w.TextOne, Qt::Key_V, Qt::ControlModifier);
+        f.settle();
+        QCOMPARE(texts(f.w), (QStringList{"glimra:qwin?size=401", "1", "40", "1", "150"}));
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+
+        f.w.TextOne->setText("1");
+        QTest::keyClick(f.w.TextOne, Qt::Key_Up, Qt::ControlModifier);  // move up: y less by 10 (40 / 4)
+        f.settle();
+        QCOMPARE(f.w.TextTwo->text(), QString("-9"));
+        QTest::keyClick(f.w.TextOne, Qt::Key_Plus, Qt::ControlModifier);
+        f.settle();
+        QCOMPARE(f.w.TextFour->text(), QString("2"));
+        QTest::keyClick(f.w.TextOne, Qt::Key_Left, Qt::AltModifier);
+        f.settle();
+        QCOMPARE(f.w.TextFour->text(), QString("1"));
+
+        // With the focus on a button, Ctrl+Left and Ctrl+V navigate.
+        f.w.CMD[3]->setFocus();
+        QTest::keyClick(f.w.CMD[3], Qt::Key_Left, Qt::ControlModifier);
+        f.settle();
+        QCOMPARE(f.w.TextOne->text(), QString("-9"));
+        QTest::keyClick(f.w.CMD[3], Qt::Key_V, Qt::ControlModifier);
+        f.settle();
+        QCOMPARE(f.w.navigation()->history().back().pattern, std::string("qwin"));
+        QCOMPARE(f.w.TextThree->text(), QString("40"));
+        QCOMPARE(f.w.TextOne->text(), QString("1"));
+    }
+
     // Shift and a left drag zoom to the rectangle; a plain drag does not.
     void rubberBand()
     {
