@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QCursor>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -186,7 +187,7 @@ bool Navigation::apply(const glimra::NavigationStep& step)
                                 glimra::unreadableNote(QString::fromStdString(
                                     texts.*glimra::kParameterNames[result.unreadable].text)));
         else
-            glimra::showRefusal(window_.canvasWidget(), QString::fromStdString(result.why));
+            QToolTip::showText(QCursor::pos(), QString::fromStdString(result.why), &window_);
         return false;
     }
     window_.setTexts(*result.texts);
