@@ -188,6 +188,61 @@ private slots:
         server.waitForFinished();
     }
 
+    // A glimra: link opens the installed program at that place: xdg-open, on a
+    // private X display with a fresh desktop database that knows only the
+    // installed desktop entry, finds the program by the link's scheme.
+    void installedProgramOpensAPlaceLink()
+    {
+        QVERIFY(desktopEntryKey("MimeType").split(';').contains("x-scheme-handler/glimra"));
+        QVERIFY(desktopEntryKey("MimeType").split(';').contains("image/png"));
+        QVERIFY(desktopEntryKey("Exec").endsWith(" %u"));
+        const QString xvfb = tool("Xvfb"), xdotool = tool("xdotool"), xdgOpen = tool("xdg-open"),
+                      xdgMime = tool("xdg-mime");
+        QVERIFY(!xvfb.isEmpty() && !xdotool.isEmpty() && !xdgOpen.isEmpty() && !xdgMime.isEmpty());
+
+        // The entry as installed, but starting the program from the DESTDIR.
+        const QString data = tmp_.filePath("xdg-data"), config = tmp_.filePath("xdg-config");
+        QVERIFY(QDir().mkpath(data + "/applications") && QDir().mkpath(config));
+        QFile entry(installed("/usr/share/applications/" + kAppId + ".desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(entry.readAll());
+        text.replace(QRegularExpression("^Exec=glimra ", QRegularExpression::MultilineOption),
+                     "Exec=" + installed("/usr/bin/glimra") + " ");
+        QFile copy(data + "/applications/" + kAppId + ".desktop");
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(text.toUtf8()) > 0);
+        copy.close();
+
+        QProcess server, opener;
+        server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1600x1200x24"});
+        QByteArray number;
+        while (!number.endsWith('\n') && server.waitForReadyRead(60000))
+            number += server.readAllStandardOutput();
+        QVERIFY2(number.endsWith('\n'), "Xvfb did not report its display");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", ":" + QString::fromLatin1(number.trimmed()));
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("XDG_DATA_HOME", data);
+        env.insert("XDG_CONFIG_HOME", config);
+        env.remove("XDG_CURRENT_DESKTOP");
+        env.remove("BROWSER");
+        if (env.contains("ASAN_OPTIONS"))
+            env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":strict_string_checks=0");
+        const Run registered = run(xdgMime, {"default", kAppId + ".desktop", "x-scheme-handler/glimra"}, env);
+        QVERIFY2(registered.exitCode == 0, qPrintable(describe("xdg-mime", registered)));
+
+        opener.setProcessEnvironment(env);
+        opener.start(xdgOpen, {"glimra:qwin?x=1&y=1&size=40&zoom=1&bright=150"});
+        QVERIFY(opener.waitForStarted());
+        // The title the window shows once it has painted that place.
+        const Run found = run(xdotool, {"search", "--sync", "--name", "^Color Glimra - qwin 40 x 40, "}, env);
+        QVERIFY2(found.exitCode == 0, qPrintable(describe("xdotool search", found) + opener.readAllStandardError()));
+        const QString id = found.out.split('\n').first();
+        run(xdotool, {"windowkill", id}, env);
+        opener.waitForFinished(60000);
+        server.terminate();
+        server.waitForFinished();
+    }
+
     void validatorsAccept_data()
     {
         QTest::addColumn<QString>("program");

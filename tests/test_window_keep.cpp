@@ -389,8 +389,11 @@ void TestWindowKeep::contextMenuOnlyOverPictureArea()
     QApplication::sendEvent(target, &event);
     QCoreApplication::processEvents();
 
-    // Before any render: nothing to save or copy, but a picture to open.
-    const QStringList expected{"-Save picture\u2026", "-Copy picture", "Open picture\u2026"};
+    // Before any render: nothing to save, copy or navigate, but a picture to
+    // open and a place to paste.
+    const QStringList expected{"-Save picture\u2026", "-Copy picture", "Open picture\u2026", "-Centre here",
+                               "-Zoom in", "-Zoom out", "-Move left", "-Move right", "-Move up", "-Move down",
+                               "-Back", "-Forward", "-Copy place", "Paste place"};
     QCOMPARE(items, shown ? expected : QStringList());
 }
 

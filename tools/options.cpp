@@ -1,9 +1,11 @@
 #include "options.h"
 
 #include "render/numtext.h"
+#include "render/place.h"
 #include "version.h"
 
 #include <QCommandLineParser>
+#include <QImageReader>
 #include <QStringList>
 
 #include <cmath>
@@ -37,6 +39,8 @@ const char* const kHelp =
     "usage: glimra-render PATTERN [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
     "                     [--bright TEXT] [--density K] [--samples N] [--from FILE.png]\n"
     "                     [--threads N] -o FILE\n"
+    "       glimra-render --place PLACE [options as above] -o FILE\n"
+    "       glimra-render --print-place FILE.png\n"
     "       glimra-render --gallery [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
     "                     [--bright TEXT] -o FILE\n"
     "\n"
@@ -51,6 +55,11 @@ const char* const kHelp =
     "  --samples N      N x N samples per pixel, averaged in linear light (1 to 8)\n"
     "  --from FILE.png  pattern and values from a PNG this program wrote;\n"
     "                   options given as well override them\n"
+    "  --place PLACE    pattern and values from a place, a line such as\n"
+    "                   glimra:dune?x=1&y=1&size=150&zoom=1&bright=150;\n"
+    "                   options given as well override them\n"
+    "  --print-place FILE.png\n"
+    "                   prints the place a PNG of this program shows\n"
     "  --threads N      threads (1 to 256, default one per core); any count\n"
     "                   gives the same picture\n"
     "  --gallery        all nineteen patterns as named thumbnails in one picture\n"
@@ -58,6 +67,26 @@ const char* const kHelp =
     "                   .bmp, ...). Pictures larger than 8192 on a side (up to\n"
     "                   65536) are PNG only, written in bands with bounded memory.\n"
     "  --help, --version\n";
+
+// The place a PNG of ours carries in its glimra-place chunk; a picture from
+// before places were written has its recipe instead.
+Exit printPlace(const QString& path)
+{
+    QImageReader reader(path, "png");
+    const QString chunk = reader.text(QStringLiteral("glimra-place"));
+    if (chunk.isEmpty()) {
+        QString why;
+        const auto recipe = readRecipe(path, &why);
+        if (!recipe)
+            return {1, "glimra-render: " + why.toStdString()};
+        return {0, formatPlace(Place{recipe->pattern, recipe->texts})};
+    }
+    std::string why;
+    const auto place = parsePlace(chunk.toStdString(), &why);
+    if (!place)
+        return {1, "glimra-render: " + path.toStdString() + " has a broken place: " + why};
+    return {0, formatPlace(*place)};
+}
 
 }  // namespace
 
@@ -89,6 +118,13 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
                                   QStringLiteral("pattern and values from a PNG this program wrote; options given "
                                                  "as well override them"),
                                   QStringLiteral("FILE.png"));
+    const QCommandLineOption place(QStringLiteral("place"),
+                                   QStringLiteral("pattern and values from a place; options given as well override "
+                                                  "them"),
+                                   QStringLiteral("PLACE"));
+    const QCommandLineOption printPlaceOption(QStringLiteral("print-place"),
+                                              QStringLiteral("prints the place a PNG of this program shows"),
+                                              QStringLiteral("FILE.png"));
     const QCommandLineOption threads(QStringLiteral("threads"),
                                      QStringLiteral("threads, 1 to 256 (default one per core); any count gives "
                                                     "the same picture"),
@@ -102,7 +138,8 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this help"));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
     parser.addOptions(
-        {x, y, size, zoom, bright, density, samples, from, threads, output, gallery, bandRows, help, version});
+        {x, y, size, zoom, bright, density, samples, from, place, printPlaceOption, threads, output, gallery, bandRows,
+         help, version});
 
     if (!parser.parse(arguments)) {
         std::string why = parser.errorText().toStdString();
@@ -114,6 +151,12 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         return Exit{0, std::string(kHelp) + "\npatterns: " + patternNames()};
     if (parser.isSet(version))
         return Exit{0, std::string("glimra-render ") + GLIMRA_VERSION};
+
+    if (parser.isSet(printPlaceOption)) {
+        if (!parser.positionalArguments().isEmpty())
+            return usageError("--print-place takes no pattern");
+        return printPlace(parser.value(printPlaceOption));
+    }
 
     Job job;
     job.gallery = parser.isSet(gallery);
@@ -132,6 +175,14 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         job.pattern = findPattern(recipe->pattern);
         if (!job.pattern)
             return usageError(parser.value(from).toStdString() + " names an unknown pattern");
+    }
+    if (parser.isSet(place)) {
+        std::string why;
+        const auto p = parsePlace(parser.value(place).toStdString(), &why);
+        if (!p)
+            return usageError("--place: " + why);
+        job.recipe.texts = p->texts;
+        job.pattern = findPattern(p->pattern);
     }
     if (!positional.isEmpty()) {
         job.pattern = findPattern(positional[0].toStdString());

@@ -1,6 +1,7 @@
 #include "picture/picture_file.h"
 
 #include "render/parallel.h"
+#include "render/place.h"
 
 #include "version.h"
 
@@ -92,6 +93,9 @@ TextChunks recipeChunks(const PictureRecipe& recipe)
         chunks.emplace_back(kDensityKey, std::to_string(recipe.density));
     if (recipe.samples != 1)
         chunks.emplace_back(kSamplesKey, std::to_string(recipe.samples));
+    // The same settings as one line, as the window copies and pastes them.
+    if (!recipe.pattern.empty())
+        chunks.emplace_back("glimra-place", formatPlace(Place{recipe.pattern, recipe.texts}));
     return chunks;
 }
 

@@ -190,6 +190,31 @@ double Val(std::string_view text)
     return d.digits ? parseDecimal(d.clean).value : 0;
 }
 
+std::optional<double> valWhole(std::string_view text)
+{
+    Reader r(text, true);
+    double value = 0;
+    if (r.peek() == '&') {
+        r.next();
+        const char p = r.peek();
+        const int bits = p == 'H' || p == 'h' ? 4 : p == 'O' || p == 'o' ? 3 : 0;
+        if (bits == 0)
+            return std::nullopt;
+        r.next();
+        if (hexDigit(r.peek()) < 0 || hexDigit(r.peek()) >= 1 << bits)
+            return std::nullopt;
+        value = readWhole(r, bits);
+    } else {
+        const Decimal d = scanDecimal(r);
+        if (!d.digits || d.danglingExponent)
+            return std::nullopt;
+        value = parseDecimal(d.clean).value;
+    }
+    if (!r.atEnd())
+        return std::nullopt;
+    return value;
+}
+
 std::string Text(double x)
 {
     if (x == 0)

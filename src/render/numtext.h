@@ -20,6 +20,11 @@ namespace glimra {
 // sign, so a typed "1e999" can never put an infinity into a computation.
 double Val(std::string_view text);
 
+// Val of a text that Val reads to its end: nothing when the text holds no
+// number or something follows it ("12abc"), so that an action that writes a
+// box back can refuse rather than overwrite what the user typed.
+std::optional<double> valWhole(std::string_view text);
+
 // Text form with at most 15 significant digits, always with a point as the
 // decimal separator whatever the locale, so that Val(Text(x)) keeps fractions.
 // x must be finite.

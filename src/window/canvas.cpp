@@ -26,8 +26,10 @@ void Canvas::plot(const glimra::ColumnView& column)
 
 void Canvas::refreshIfDue()
 {
-    if (!dirty_.isEmpty() && sinceShown_.elapsed() >= kRefreshMs)
+    if (!dirty_.isEmpty() && (soon_ || sinceShown_.elapsed() >= kRefreshMs)) {
+        soon_ = false;
         refreshNow();
+    }
 }
 
 void Canvas::refreshNow()

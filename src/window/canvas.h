@@ -34,6 +34,9 @@ public:
     void refreshIfDue();
     // Shows what is new now.
     void refreshNow();
+    // The next refreshIfDue shows what is new however recent the last
+    // refresh: a new render's first column appears at once.
+    void refreshSoon() { soon_ = true; }
 
     // Back to the background everywhere.
     void clear();
@@ -47,4 +50,5 @@ private:
     QRect dirty_;    // painted since the screen was last refreshed
     QRect painted_;  // painted since start-up or the last clear
     QElapsedTimer sinceShown_;
+    bool soon_ = false;
 };

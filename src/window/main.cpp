@@ -1,18 +1,31 @@
 // glimra: the Color Glimra window.
 #include "window/application.h"
+#include "window/navigation.h"
 #include "window/qtac.h"
 
 #include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     glimra::prepareApplication(app);
+    // One optional argument, a place or a picture of ours; the toolkit has
+    // already taken its own options out.
+    const QStringList arguments = QApplication::arguments().mid(1);
+    if (arguments.size() > 1 || (arguments.size() == 1 && arguments.front().startsWith(u'-'))) {
+        std::fprintf(stderr, "usage: glimra [PLACE | PICTURE.png]\n");
+        return 2;
+    }
     qTac window;
     glimra::placeCentred(window);
     window.show();
     // Desktops without a window manager do not activate a new window by
     // themselves; the window starts active (and runs Form_Activate) either way.
     window.activateWindow();
+    if (!arguments.isEmpty())
+        QTimer::singleShot(0, &window, [&window, a = arguments.front()] { window.navigation()->openArgument(a); });
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "window/qtac.h"
 
 #include "render/numtext.h"
+#include "window/navigation.h"
 
 #include <QPushButton>
 
@@ -27,6 +28,8 @@ void adjust(QLineEdit* box, Change change)
     const double v = change(valOf(box));
     if (std::isfinite(v))
         box->setText(textOf(v));
+    else
+        glimra::showRefusal(box, glimra::outOfRangeNote(box->text()));
 }
 
 double twice(double v) { return v + v; }
@@ -129,8 +132,11 @@ void qTac::cmdXX_Click(qint16 Index)
     // Everything is checked before any box is written: a click either makes
     // its whole step or leaves every box as it was.
     const double size = glimra::Round(valOf(TextThree));
-    if (!(size >= -32768 && size <= 32767))
+    if (!(size >= -32768 && size <= 32767)) {
+        glimra::showRefusal(TextThree, QStringLiteral("The steps cannot use a size of %1: nothing was changed")
+                                           .arg(TextThree->text().left(60)));
         return;  // not a 16-bit size
+    }
     const qint16 H = qint16(size);
     qint16 W = H;
     if (H == 600)
@@ -153,8 +159,10 @@ void qTac::cmdXX_Click(qint16 Index)
         move = +1;
     } else
         return;
-    if (!std::isfinite(zoom))
+    if (!std::isfinite(zoom)) {
+        glimra::showRefusal(TextFour, glimra::outOfRangeNote(TextFour->text()));
         return;
+    }
     if (move == 0) {
         TextFour->setText(textOf(zoom));
         return;
@@ -162,12 +170,19 @@ void qTac::cmdXX_Click(qint16 Index)
 
     const std::optional<double> x = strictOf(TextOne);
     const std::optional<double> y = strictOf(TextTwo);
-    if (!x || !y)
-        return;  // a centre box that is not a number as a whole
+    if (!x || !y) {
+        // A centre box that is not a number as a whole.
+        QLineEdit* box = !x ? TextOne : TextTwo;
+        glimra::showRefusal(box, glimra::unreadableNote(box->text()));
+        return;
+    }
     const double newX = move > 0 ? *x + W : *x - W;
     const double newY = move > 0 ? *y + H : *y - H;
-    if (!std::isfinite(newX) || !std::isfinite(newY))
+    if (!std::isfinite(newX) || !std::isfinite(newY)) {
+        QLineEdit* box = !std::isfinite(newX) ? TextOne : TextTwo;
+        glimra::showRefusal(box, glimra::outOfRangeNote(box->text()));
         return;
+    }
     TextFour->setText(textOf(zoom));
     TextOne->setText(textOf(newX));
     TextTwo->setText(textOf(newY));

@@ -2,6 +2,7 @@
 
 #include "patterns/patterns.h"
 #include "render/numtext.h"
+#include "window/navigation.h"
 #include "window/qtac.h"
 
 #include <QAction>
@@ -132,6 +133,7 @@ bool PictureMenu::showMenu(const QPoint& local, const QPoint& global)
     menu.addAction(copyAction);
     menu.addSeparator();
     menu.addAction(openAction);
+    window_.navigation()->addToMenu(menu, local);
     menu.exec(global);
     return true;
 }

@@ -1,6 +1,7 @@
 #include "window/qtac.h"
 
 #include "render/frame.h"
+#include "window/navigation.h"
 #include "window/picture_menu.h"
 
 #include <QCloseEvent>
@@ -38,6 +39,7 @@ public:
     void plotColumn(const glimra::ColumnView& column) override
     {
         window_.canvas_->plot(column);
+        window_.navigation_->columnDone(column.index);
         // A copy: the observer may replace itself.
         if (const auto observer = window_.columnPainted)
             observer(level_, column.index);
@@ -76,6 +78,7 @@ qTac::qTac(QWidget* parent)
     buildControls();
     connectHandlers();
     pictures_ = new PictureMenu(*this);
+    navigation_ = new Navigation(*this);
     setAcceptDrops(true);
 
     Timer1 = new QTimer(this);
@@ -233,6 +236,8 @@ void qTac::runPattern(const glimra::Pattern& pattern)
     const glimra::PatternTexts texts = this->texts();
     const glimra::PatternParameters params = glimra::readParameters(texts);
     pictures_->renderStarts(pattern, texts);
+    navigation_->renderStarts(pattern, texts);
+    canvas_->refreshSoon();
 
     CanvasHost host(*this, depth_ + 1);
     struct Level {
@@ -240,13 +245,16 @@ void qTac::runPattern(const glimra::Pattern& pattern)
         explicit Level(int& d) : depth(d) { ++depth; }
         ~Level() { --depth; }
     } level(depth_);
+    glimra::RenderResult result;
     try {
         // A fault or a refused scan simply ends the picture where it stands.
-        (void)glimra::render(pattern, params, host);
+        result = glimra::render(pattern, params, host);
     } catch (const std::bad_alloc&) {
         // Not enough memory for the scan: nothing more to paint.
+        result.outcome = glimra::Outcome::Refused;
     }
     canvas_->refreshNow();
+    navigation_->renderEnded(result);
 }
 
 void qTac::yieldToEvents()

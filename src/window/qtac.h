@@ -19,6 +19,7 @@
 #include <array>
 #include <functional>
 
+class Navigation;
 class PictureMenu;
 class QPushButton;
 class QTimer;
@@ -102,6 +103,10 @@ public:
     // its shortcuts and dropped files.
     PictureMenu* pictures() const { return pictures_; }
 
+    // Zooming and moving by pointing, back and forward, places, and the
+    // progress in the title.
+    Navigation* navigation() const { return navigation_; }
+
     // Colours of a control as the design speaks of them: the back colour and
     // the text colour, whatever kind of control it is.
     static QColor backColour(const QWidget* control);
@@ -164,6 +169,7 @@ private:
 
     Canvas* canvas_ = nullptr;
     PictureMenu* pictures_ = nullptr;
+    Navigation* navigation_ = nullptr;
     int depth_ = 0;
     QColor savedExitColour_{0, 0, 0};
     BrowserStarter startBrowser_;

@@ -1,0 +1,516 @@
+#include "window/navigation.h"
+
+#include "patterns/patterns.h"
+#include "render/place.h"
+#include "window/picture_menu.h"
+#include "window/qtac.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCursor>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <QToolTip>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace glimra {
+
+void showRefusal(QWidget* at, const QString& text)
+{
+    if (!at)
+        return;
+    QToolTip::showText(at->mapToGlobal(QPoint(0, at->height())), text, at);
+}
+
+}  // namespace glimra
+
+namespace {
+
+QString quoted(QString t)
+{
+    if (t.size() > 60)
+        t = t.left(60) + QStringLiteral("\u2026");
+    return QStringLiteral("\u201c%1\u201d").arg(t);
+}
+
+QString quoted(const std::string& text) { return quoted(QString::fromStdString(text)); }
+
+// The place a drag carries: one glimra: address, or text that starts as a
+// place does. Anything else is no drop for us.
+std::optional<QString> droppedPlace(const QMimeData* data)
+{
+    if (!data)
+        return std::nullopt;
+    QString text;
+    if (data->hasUrls()) {
+        if (data->urls().size() != 1)
+            return std::nullopt;
+        text = data->urls().front().toString(QUrl::FullyEncoded);
+    } else if (data->hasText()) {
+        text = data->text().trimmed();
+    }
+    if (!text.startsWith(QLatin1String(glimra::kPlaceScheme.data(), qsizetype(glimra::kPlaceScheme.size())),
+                         Qt::CaseInsensitive))
+        return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
+namespace glimra {
+
+QString unreadableNote(const QString& text)
+{
+    return QStringLiteral("%1 could not be read as a number: nothing was changed").arg(quoted(text));
+}
+
+QString outOfRangeNote(const QString& text)
+{
+    return QStringLiteral("%1 cannot be changed that far: nothing was changed").arg(quoted(text));
+}
+
+}  // namespace glimra
+
+bool Navigation::Entry::operator==(const Entry& other) const
+{
+    if (pattern != other.pattern)
+        return false;
+    for (const glimra::ParameterName& p : glimra::kParameterNames)
+        if (texts.*p.text != other.texts.*p.text)
+            return false;
+    return true;
+}
+
+Navigation::Navigation(qTac& window) : QObject(&window), window_(window)
+{
+    setObjectName(QStringLiteral("navigation"));
+    auto action = [&](const char* name, const QString& text, QList<QKeySequence> keys, auto slot) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcuts(keys);
+        // Where a box has the focus, its own editing keys (Ctrl+arrows by
+        // words, Ctrl+V pastes) win: the box claims them before any shortcut.
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        window.addAction(a);
+        return a;
+    };
+    zoomInAction = action("zoomIn", QStringLiteral("Zoom in"), {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+                          [this] { zoomCentre(+1); });
+    zoomOutAction = action("zoomOut", QStringLiteral("Zoom out"), {QKeySequence::ZoomOut}, [this] { zoomCentre(-1); });
+    moveLeftAction = action("moveLeft", QStringLiteral("Move left"), {QKeySequence(Qt::CTRL | Qt::Key_Left)},
+                            [this] { move(-1, 0); });
+    moveRightAction = action("moveRight", QStringLiteral("Move right"), {QKeySequence(Qt::CTRL | Qt::Key_Right)},
+                             [this] { move(+1, 0); });
+    moveUpAction = action("moveUp", QStringLiteral("Move up"), {QKeySequence(Qt::CTRL | Qt::Key_Up)},
+                          [this] { move(0, -1); });
+    moveDownAction = action("moveDown", QStringLiteral("Move down"), {QKeySequence(Qt::CTRL | Qt::Key_Down)},
+                            [this] { move(0, +1); });
+    backAction = action("back", QStringLiteral("Back"), {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Back)},
+                        [this] { back(); });
+    forwardAction = action("forward", QStringLiteral("Forward"),
+                           {QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_Forward)}, [this] { forward(); });
+    copyPlaceAction = action("copyPlace", QStringLiteral("Copy place"), {QKeySequence(Qt::CTRL | Qt::Key_L)},
+                             [this] { copyPlace(); });
+    pastePlaceAction = action("pastePlace", QStringLiteral("Paste place"), {QKeySequence(Qt::CTRL | Qt::Key_V)},
+                              [this] { pastePlace(); });
+
+    complain_ = [this](const QString& title, const QString& text) {
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, &window_);
+        box.exec();
+    };
+    window.installEventFilter(this);
+    updateActions();
+}
+
+Navigation::~Navigation() = default;
+
+// --- what is shown -----------------------------------------------------------
+
+const glimra::Pattern* Navigation::lastPattern() const
+{
+    return last_ ? glimra::findPattern(last_->pattern) : nullptr;
+}
+
+QString Navigation::currentPlace() const
+{
+    if (!last_)
+        return {};
+    return QString::fromStdString(glimra::formatPlace(glimra::Place{last_->pattern, last_->texts}));
+}
+
+bool Navigation::onPictureArea(const QPoint& local) const
+{
+    // The context menu's rule: right of and below the picture's corner, and
+    // not on a control that lies there.
+    if (local.x() < glimra::kCanvasLeft + 1 || local.y() < glimra::kCanvasTop + 1 || !window_.rect().contains(local))
+        return false;
+    QWidget* under = window_.childAt(local);
+    return !under || under == window_.canvasWidget();
+}
+
+std::optional<glimra::PicturePoint> Navigation::pixelAt(const QPoint& local) const
+{
+    const glimra::Pattern* pattern = lastPattern();
+    if (!pattern || !onPictureArea(local))
+        return std::nullopt;
+    const auto extent = glimra::pictureExtent(*pattern, window_.texts());
+    const long column = local.x() - glimra::kCanvasLeft, row = local.y() - glimra::kCanvasTop;
+    if (!extent || column > extent->columns || row > extent->rows)
+        return std::nullopt;
+    return glimra::PicturePoint{double(column), double(row)};
+}
+
+// --- navigating ----------------------------------------------------------------
+
+bool Navigation::apply(const glimra::NavigationStep& step)
+{
+    const glimra::Pattern* pattern = lastPattern();
+    if (!pattern)
+        return false;
+    const glimra::PatternTexts texts = window_.texts();
+    const glimra::NavigationResult result = glimra::navigate(*pattern, texts, step);
+    if (!result.texts) {
+        const std::array<QWidget*, 5> boxes{window_.TextOne, window_.TextTwo, window_.TextThree, window_.TextFour,
+                                            window_.Textfive};
+        if (result.unreadable >= 0)
+            glimra::showRefusal(boxes[std::size_t(result.unreadable)],
+                                glimra::unreadableNote(QString::fromStdString(
+                                    texts.*glimra::kParameterNames[result.unreadable].text)));
+        else
+            QToolTip::showText(QCursor::pos(), QString::fromStdString(result.why), &window_);
+        return false;
+    }
+    window_.setTexts(*result.texts);
+    request(glimra::patternIndex(*pattern), false);
+    return true;
+}
+
+bool Navigation::zoomAt(const QPoint& local, int notches)
+{
+    const auto at = pixelAt(local);
+    return at && notches != 0 && apply(glimra::zoomAbout(*at, notches));
+}
+
+bool Navigation::zoomCentre(int notches)
+{
+    const glimra::Pattern* pattern = lastPattern();
+    const auto extent = pattern ? glimra::pictureExtent(*pattern, window_.texts()) : std::nullopt;
+    return extent && apply(glimra::zoomAbout(extent->centre(), notches));
+}
+
+bool Navigation::centreAt(const QPoint& local)
+{
+    const auto at = pixelAt(local);
+    const auto extent = at ? glimra::pictureExtent(*lastPattern(), window_.texts()) : std::nullopt;
+    return extent && apply(glimra::centreOn(*at, *extent));
+}
+
+bool Navigation::zoomToRectangle(const QPoint& a, const QPoint& b)
+{
+    const glimra::Pattern* pattern = lastPattern();
+    const auto extent = pattern ? glimra::pictureExtent(*pattern, window_.texts()) : std::nullopt;
+    if (!extent)
+        return false;
+    // The corners as pixels of the picture, the rectangle cut to it.
+    auto pixel = [&](const QPoint& p) {
+        return glimra::PicturePoint{double(std::clamp<long>(p.x() - glimra::kCanvasLeft, 1, extent->columns)),
+                                    double(std::clamp<long>(p.y() - glimra::kCanvasTop, 1, extent->rows))};
+    };
+    const auto step = glimra::zoomToRectangle(pixel(a), pixel(b), *extent);
+    return step && apply(*step);
+}
+
+bool Navigation::move(int dx, int dy)
+{
+    const glimra::Pattern* pattern = lastPattern();
+    const auto extent = pattern ? glimra::pictureExtent(*pattern, window_.texts()) : std::nullopt;
+    return extent && apply(glimra::panQuarter(dx, dy, *extent));
+}
+
+bool Navigation::goTo(int index)
+{
+    if (index < 0 || index >= int(history_.size()))
+        return false;
+    const glimra::Pattern* pattern = glimra::findPattern(history_[std::size_t(index)].pattern);
+    if (!pattern)
+        return false;
+    current_ = index;
+    window_.setTexts(history_[std::size_t(index)].texts);
+    request(glimra::patternIndex(*pattern), true);
+    updateActions();
+    return true;
+}
+
+bool Navigation::back() { return goTo(current_ - 1); }
+bool Navigation::forward() { return goTo(current_ + 1); }
+
+void Navigation::copyPlace()
+{
+    if (last_)
+        QGuiApplication::clipboard()->setText(currentPlace());
+}
+
+void Navigation::pastePlace() { openPlace(QGuiApplication::clipboard()->text()); }
+
+bool Navigation::openPlace(const QString& text)
+{
+    std::string why;
+    const std::optional<glimra::Place> place = glimra::parsePlace(text.toStdString(), &why);
+    if (!place) {
+        complain_(QStringLiteral("Not a place"),
+                  QStringLiteral("%1 is not a place: %2.").arg(quoted(text.trimmed().toStdString()),
+                                                               QString::fromStdString(why)));
+        return false;
+    }
+    window_.setTexts(place->texts);
+    request(glimra::patternIndex(*glimra::findPattern(place->pattern)), false);
+    return true;
+}
+
+void Navigation::openArgument(const QString& argument)
+{
+    if (argument.startsWith(glimra::kPlaceScheme.data(), Qt::CaseInsensitive)) {
+        openPlace(argument);
+        return;
+    }
+    // A file manager hands over a file: address for %u.
+    const QUrl url(argument);
+    if (url.isLocalFile()) {
+        window_.pictures()->openFile(url.toLocalFile());
+        return;
+    }
+    window_.pictures()->openFile(argument);
+}
+
+// --- starting the render ---------------------------------------------------------
+
+void Navigation::request(int patternIndex, bool fromHistory)
+{
+    pendingIndex_ = patternIndex;
+    pendingFromHistory_ = fromHistory;
+    pending_ = true;
+    // The renders running now show the old view: they end after their current
+    // column, and the new render starts once the last of them has returned.
+    if (window_.renderDepth() > 0)
+        window_.HaltFlag = QStringLiteral("p");
+    else
+        schedule();
+}
+
+void Navigation::schedule()
+{
+    if (scheduled_)
+        return;
+    scheduled_ = true;
+    QMetaObject::invokeMethod(this, &Navigation::startNow, Qt::QueuedConnection);
+}
+
+void Navigation::startNow()
+{
+    scheduled_ = false;
+    if (!pending_)
+        return;
+    if (window_.renderDepth() > 0) {
+        // Something started a render meanwhile; when it has returned, the
+        // start comes again.
+        window_.HaltFlag = QStringLiteral("p");
+        return;
+    }
+    pending_ = false;
+    starting_ = true;
+    window_.CMD_Click(qint16(pendingIndex_));
+    starting_ = false;
+}
+
+// --- the window's renders -----------------------------------------------------------
+
+void Navigation::renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts)
+{
+    const bool ours = starting_;
+    starting_ = false;
+    // A click on a pattern button reads the boxes a waiting navigation wrote:
+    // it is that navigation's render.
+    const bool fromHistory = ours && pendingFromHistory_;
+    pending_ = false;
+    pendingFromHistory_ = false;
+
+    const Entry entry{pattern.name, texts};
+    last_ = entry;
+    if (!fromHistory) {
+        // A new road from here: what lay ahead goes, as in a browser.
+        if (current_ + 1 < int(history_.size()))
+            history_.erase(history_.begin() + (current_ + 1), history_.end());
+        if (history_.empty() || !(history_.back() == entry)) {
+            history_.push_back(entry);
+            if (int(history_.size()) > kHistoryLimit)
+                history_.erase(history_.begin());
+        }
+        current_ = int(history_.size()) - 1;
+    }
+    updateActions();
+
+    Running run;
+    run.name = QString::fromLatin1(pattern.name);
+    if (const auto extent = glimra::pictureExtent(pattern, texts)) {
+        run.columns = extent->columns;
+        run.rows = extent->rows;
+    }
+    run.clock.start();
+    running_.push_back(run);
+    showTitle(QStringLiteral("%1 0 %").arg(run.name));
+}
+
+void Navigation::columnDone(long index)
+{
+    if (running_.empty())
+        return;
+    Running& run = running_.back();
+    const int percent = run.columns > 0 ? int((index + 1) * 100 / run.columns) : 100;
+    if (percent != run.percent) {
+        run.percent = percent;
+        showTitle(QStringLiteral("%1 %2 %").arg(run.name).arg(percent));
+    }
+}
+
+void Navigation::renderEnded(const glimra::RenderResult& result)
+{
+    if (!running_.empty()) {
+        const Running& run = running_.back();
+        QString text = QStringLiteral("%1 %2 x %3").arg(run.name).arg(run.columns).arg(run.rows);
+        const long done = run.columns > 0 ? result.columns * 100 / run.columns : 100;
+        if (result.outcome == glimra::Outcome::Halted)
+            text += QStringLiteral(", halted at %1 %").arg(done);
+        else if (result.outcome == glimra::Outcome::Faulted)
+            text += QStringLiteral(", arithmetic fault at %1 %").arg(done);
+        else if (result.outcome == glimra::Outcome::Refused)
+            text += QStringLiteral(", not painted");
+        text += QStringLiteral(", %1 s").arg(double(run.clock.nsecsElapsed()) / 1e9, 0, 'f', 2);
+        running_.pop_back();
+        showTitle(text);
+        // The render this one interrupted shows its progress again.
+        if (!running_.empty())
+            running_.back().percent = -1;
+    }
+    // The last running render is returning: now the waiting start may come.
+    if (pending_ && window_.renderDepth() <= 1)
+        schedule();
+}
+
+void Navigation::showTitle(const QString& text) { window_.setWindowTitle(QStringLiteral("Color Glimra - ") + text); }
+
+void Navigation::updateActions()
+{
+    backAction->setEnabled(current_ > 0);
+    forwardAction->setEnabled(current_ >= 0 && current_ + 1 < int(history_.size()));
+    const bool shown = last_.has_value();
+    for (QAction* a : {zoomInAction, zoomOutAction, moveLeftAction, moveRightAction, moveUpAction, moveDownAction,
+                       copyPlaceAction})
+        a->setEnabled(shown);
+}
+
+void Navigation::addToMenu(QMenu& menu, const QPoint& local)
+{
+    menu.addSeparator();
+    QAction* centre = menu.addAction(QStringLiteral("Centre here"), this, [this, local] { centreAt(local); });
+    centre->setObjectName(QStringLiteral("centreHere"));
+    centre->setEnabled(pixelAt(local).has_value());
+    for (QAction* a : {zoomInAction, zoomOutAction, moveLeftAction, moveRightAction, moveUpAction, moveDownAction})
+        menu.addAction(a);
+    menu.addSeparator();
+    menu.addAction(backAction);
+    menu.addAction(forwardAction);
+    menu.addSeparator();
+    menu.addAction(copyPlaceAction);
+    menu.addAction(pastePlaceAction);
+}
+
+// --- mouse, wheel and drops ----------------------------------------------------------
+
+bool Navigation::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &window_)
+        return false;
+    switch (event->type()) {
+    case QEvent::Wheel: {
+        auto* e = static_cast<QWheelEvent*>(event);
+        const QPoint at = e->position().toPoint();
+        if (!pixelAt(at))
+            return false;
+        // Touchpads send a notch in small pieces; only whole notches zoom.
+        wheelRemainder_ += e->angleDelta().y();
+        const int notches = wheelRemainder_ / 120;
+        wheelRemainder_ -= notches * 120;
+        if (notches != 0)
+            zoomAt(at, notches);
+        return true;
+    }
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        const QPoint at = e->position().toPoint();
+        if (e->button() == Qt::BackButton) {
+            back();
+            return true;
+        }
+        if (e->button() == Qt::ForwardButton) {
+            forward();
+            return true;
+        }
+        if (e->button() == Qt::MiddleButton && pixelAt(at)) {
+            centreAt(at);
+            return true;
+        }
+        if (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier) && pixelAt(at)) {
+            if (!band_)
+                band_ = new QRubberBand(QRubberBand::Rectangle, &window_);
+            bandOrigin_ = at;
+            band_->setGeometry(QRect(at, QSize(1, 1)));
+            band_->show();
+            return true;
+        }
+        return false;
+    }
+    case QEvent::MouseMove:
+        if (band_ && band_->isVisible()) {
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            band_->setGeometry(QRect(bandOrigin_, at).normalized());
+            return true;
+        }
+        return false;
+    case QEvent::MouseButtonRelease:
+        if (band_ && band_->isVisible() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            band_->hide();
+            zoomToRectangle(bandOrigin_, static_cast<QMouseEvent*>(event)->position().toPoint());
+            return true;
+        }
+        return false;
+    case QEvent::DragEnter: {
+        auto* e = static_cast<QDragEnterEvent*>(event);
+        if (!droppedPlace(e->mimeData()))
+            return false;
+        e->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* e = static_cast<QDropEvent*>(event);
+        const std::optional<QString> place = droppedPlace(e->mimeData());
+        if (!place)
+            return false;
+        e->acceptProposedAction();
+        // After the drop: the dragging program waits for its answer.
+        QMetaObject::invokeMethod(this, [this, text = *place] { openPlace(text); }, Qt::QueuedConnection);
+        return true;
+    }
+    default:
+        return false;
+    }
+}

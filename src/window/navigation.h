@@ -1,0 +1,145 @@
+// Exploring by pointing: zoom and centre with the wheel, the middle button,
+// a Shift-dragged rectangle and the keyboard; going back and forward through
+// the renders; places copied, pasted, dropped and given on the command line;
+// and the render's progress in the window's title. Everything is reached
+// through the mouse, shortcuts, the picture area's context menu and the
+// command line: no control of its own.
+//
+// A navigation writes new texts into the boxes and then starts a render as a
+// click on the pattern button of the most recent render would, but never
+// inside a running render: it asks the running renders to halt, and starts
+// the new one once all of them have returned.
+#pragma once
+
+#include "render/frame.h"
+#include "render/navigate.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QRubberBand;
+class QWidget;
+class qTac;
+
+namespace glimra {
+// A short note at a control saying why an action did nothing there.
+void showRefusal(QWidget* at, const QString& text);
+// That note for a box whose text is not a number.
+QString unreadableNote(const QString& text);
+// That note for a box whose number cannot be changed as asked.
+QString outOfRangeNote(const QString& text);
+}  // namespace glimra
+
+class Navigation : public QObject {
+    Q_OBJECT
+public:
+    explicit Navigation(qTac& window);
+    ~Navigation() override;
+
+    static constexpr int kHistoryLimit = 1000;
+
+    QAction* zoomInAction = nullptr;      // "Zoom in", Ctrl++
+    QAction* zoomOutAction = nullptr;     // "Zoom out", Ctrl+-
+    QAction* moveLeftAction = nullptr;    // "Move left", Ctrl+Left
+    QAction* moveRightAction = nullptr;   // "Move right", Ctrl+Right
+    QAction* moveUpAction = nullptr;      // "Move up", Ctrl+Up
+    QAction* moveDownAction = nullptr;    // "Move down", Ctrl+Down
+    QAction* backAction = nullptr;        // "Back", Alt+Left
+    QAction* forwardAction = nullptr;     // "Forward", Alt+Right
+    QAction* copyPlaceAction = nullptr;   // "Copy place", Ctrl+L
+    QAction* pastePlaceAction = nullptr;  // "Paste place", Ctrl+V
+
+    // What a render started with.
+    struct Entry {
+        std::string pattern;
+        glimra::PatternTexts texts;
+        bool operator==(const Entry& other) const;
+    };
+    const std::vector<Entry>& history() const { return history_; }
+    int historyIndex() const { return current_; }
+
+    // The place of the most recent render; empty before the first.
+    QString currentPlace() const;
+
+    // A message that says why something could not be done; replaceable so
+    // that nothing has to wait for a person.
+    using Complaint = std::function<void(const QString& title, const QString& text)>;
+    void setComplaint(Complaint complaint) { complain_ = std::move(complaint); }
+
+    // The entries this adds to the picture area's context menu opened at a
+    // point of the window.
+    void addToMenu(QMenu& menu, const QPoint& local);
+
+    // Hooks of the window's renders.
+    void renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts);
+    void columnDone(long index);
+    void renderEnded(const glimra::RenderResult& result);
+
+    // Whether a start is waiting for the running renders to return.
+    bool startPending() const { return pending_; }
+
+public slots:
+    // Each returns whether it changed the boxes and asked for a render. The
+    // points are positions in the window.
+    bool zoomAt(const QPoint& local, int notches);
+    bool zoomCentre(int notches);
+    bool centreAt(const QPoint& local);
+    bool zoomToRectangle(const QPoint& a, const QPoint& b);
+    bool move(int dx, int dy);
+    bool back();
+    bool forward();
+    void copyPlace();
+    void pastePlace();
+    // A place as text: renders it, or says why it is none.
+    bool openPlace(const QString& text);
+    // The program's one optional argument: a place, or a picture file (a path
+    // or a file: address).
+    void openArgument(const QString& argument);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Running {
+        QString name;
+        long columns = 0, rows = 0;
+        int percent = -1;
+        QElapsedTimer clock;
+    };
+
+    const glimra::Pattern* lastPattern() const;
+    std::optional<glimra::PicturePoint> pixelAt(const QPoint& local) const;
+    bool onPictureArea(const QPoint& local) const;
+    bool apply(const glimra::NavigationStep& step);
+    bool goTo(int index);
+    void request(int patternIndex, bool fromHistory);
+    void schedule();
+    void startNow();
+    void updateActions();
+    void showTitle(const QString& text);
+
+    qTac& window_;
+    std::vector<Entry> history_;
+    int current_ = -1;
+    std::optional<Entry> last_;  // the most recent render's start
+
+    bool pending_ = false;     // a start waits
+    bool scheduled_ = false;   // a queued startNow is on its way
+    bool starting_ = false;    // startNow is clicking the button
+    bool pendingFromHistory_ = false;
+    int pendingIndex_ = 0;
+
+    int wheelRemainder_ = 0;  // eighths of a degree short of a notch
+    QRubberBand* band_ = nullptr;
+    QPoint bandOrigin_;
+    std::vector<Running> running_;
+    Complaint complain_;
+};

@@ -1,0 +1,322 @@
+// Exploring by pointing: wheel notches during nested renders, back and
+// forward, places through the clipboard, picture files and glimra-render,
+// and refusals that leave the boxes alone.
+#include "test_window_support.h"
+
+#include "patterns/patterns.h"
+#include "picture/picture_file.h"
+#include "render/place.h"
+#include "window/application.h"
+#include "window/navigation.h"
+#include "window/picture_menu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QClipboard>
+#include <QRegularExpression>
+#include <QToolTip>
+#include <QWheelEvent>
+
+using namespace support;
+
+namespace {
+
+struct Fixture {
+    qTac w;
+    QStringList complaints;
+    Fixture()
+    {
+        w.setProgramEnder([] { QFAIL("the program was ended"); });
+        w.navigation()->setComplaint([this](const QString& title, const QString& text) { complaints << title + ": " + text; });
+        w.pictures()->setComplaint([this](const QString& title, const QString& text) { complaints << title + ": " + text; });
+        w.show();
+    }
+    // Lets a queued start run, and the render it starts.
+    void settle()
+    {
+        for (int k = 0; k < 5; ++k)
+            QCoreApplication::processEvents();
+    }
+};
+
+void postWheel(qTac& w, QPoint at, int angle)
+{
+    QCoreApplication::postEvent(&w, new QWheelEvent(QPointF(at), QPointF(w.mapToGlobal(at)), QPoint(), QPoint(0, angle),
+                                                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false));
+}
+
+QImage pictureOf(const qTac& w, QSize size) { return w.canvas().copy(QRect(QPoint(kLeft, kTop), size)); }
+
+Texts textsOf(const qTac& w)
+{
+    const QStringList t = texts(w);
+    return {t[0], t[1], t[2], t[3], t[4]};
+}
+
+}  // namespace
+
+class TestWindowExplore : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { glimra::prepareApplication(*qApp); }
+
+    // A notch during a render nested in another: both end, the new view is
+    // painted once, and nothing of the old ones paints over it.
+    void wheelDuringNestedRender()
+    {
+        Fixture f;
+        setTexts(f.w, {"1", "1", "768", "0.15", "150"});
+        long outer = 0, inner = 0, after = 0;
+        bool zoomed = false;
+        f.w.columnPainted = [&](int level, long column) {
+            if (zoomed) {
+                ++after;
+                QVERIFY2(level == 1 && f.w.renderDepth() == 1, "a stale render painted after the zoom");
+                return;
+            }
+            (level == 1 ? outer : inner)++;
+            if (level == 1 && column == 5) {
+                setTexts(f.w, {"-20", "35", "300", "0.5", "150"});
+                postClick(f.w.CMD[3]);  // dune, inside qwin
+            }
+            if (level == 2 && column == 10)
+                postWheel(f.w, QPoint(kLeft + 99, kTop + 200), 120);
+        };
+        // The notch's render starts only once qwin has returned.
+        f.w.CMD_Click(15);
+        QVERIFY(f.w.navigation()->startPending());
+        QCOMPARE(f.w.HaltFlag, QString("p"));
+        QVERIFY2(outer == 6 && inner == 11, qPrintable(QString("%1 %2").arg(outer).arg(inner)));
+        zoomed = true;
+        f.settle();
+        QCOMPARE(f.w.renderDepth(), 0);
+        QCOMPARE(after, 300L);
+
+        const Texts now = textsOf(f.w);
+        QCOMPARE(now.zoom, QString("1"));
+        QCOMPARE(now.size, QString("300"));
+        QString why;
+        const QImage expected = reference("dune", now, &why);
+        QVERIFY2(!expected.isNull(), qPrintable(why));
+        QCOMPARE(difference(pictureOf(f.w, expected.size()), expected), QString());
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(3));
+        QVERIFY(QRegularExpression("^Color Glimra - dune 300 x 300, \\d+\\.\\d\\d s$").match(f.w.windowTitle()).hasMatch());
+    }
+
+    // Notches that arrive before the new render has started make one step.
+    void notchesCombine()
+    {
+        Fixture f;
+        setTexts(f.w, {"1", "1", "40", "1", "150"});
+        f.w.CMD_Click(3);
+        const QPoint at(kLeft + 10, kTop + 30);
+        for (int k = 0; k < 3; ++k)
+            postWheel(f.w, at, 120);
+        postWheel(f.w, at, 60);  // half a notch from a touchpad: waits for its other half
+        f.settle();
+        QCOMPARE(f.w.TextFour->text(), QString("8"));
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(2));
+        postWheel(f.w, at, -180);  // completes the half and goes one back
+        f.settle();
+        QCOMPARE(f.w.TextFour->text(), QString("4"));
+    }
+
+    void backAndForward()
+    {
+        Fixture f;
+        QVERIFY(!f.w.navigation()->back());  // nothing yet
+        QVERIFY(!f.w.navigation()->zoomCentre(1));
+        setTexts(f.w, {"1", "1", "40", "1", "150"});
+        f.w.CMD_Click(7);
+        const QStringList a = texts(f.w);
+        QVERIFY(f.w.navigation()->zoomCentre(1));
+        f.settle();
+        const QStringList b = texts(f.w);
+        QVERIFY(f.w.navigation()->move(1, 0));
+        f.settle();
+        const QStringList c = texts(f.w);
+        QVERIFY(a != b && b != c);
+
+        QVERIFY(f.w.navigation()->back());
+        f.settle();
+        QCOMPARE(texts(f.w), b);
+        QVERIFY(f.w.navigation()->back());
+        f.settle();
+        QCOMPARE(texts(f.w), a);
+        QVERIFY(!f.w.navigation()->back());
+        QVERIFY(f.w.navigation()->forward());
+        f.settle();
+        QCOMPARE(texts(f.w), b);
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(3));
+
+        // A new road from b drops c.
+        QVERIFY(f.w.navigation()->move(0, 1));
+        f.settle();
+        const QStringList d = texts(f.w);
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(3));
+        QVERIFY(!f.w.navigation()->forward());
+        QVERIFY(f.w.navigation()->back());
+        f.settle();
+        QCOMPARE(texts(f.w), b);
+        QVERIFY(f.w.navigation()->forward());
+        f.settle();
+        QCOMPARE(texts(f.w), d);
+        // Every one of them was painted with the pattern of the first.
+        for (const auto& e : f.w.navigation()->history())
+            QCOMPARE(e.pattern, std::string("hix"));
+    }
+
+    // Texts no box would read as a number survive every way a place travels.
+    void placeTravels()
+    {
+        Fixture f;
+        const Texts odd{" 1 & 2", "50%=x", "30", "1 \u00e9\u20ac", "+150#"};
+        setTexts(f.w, odd);
+        f.w.CMD_Click(14);  // Punk
+        f.w.navigation()->copyPlace();
+        const QString place = QGuiApplication::clipboard()->text();
+        QVERIFY2(place.startsWith("glimra:Punk?x=") && !place.contains(' '), qPrintable(place));
+
+        // The clipboard, back into the boxes.
+        setTexts(f.w, {"9", "9", "9", "9", "9"});
+        f.w.TextThree->clearFocus();
+        f.w.navigation()->pastePlace();
+        f.settle();
+        QCOMPARE(texts(f.w), (QStringList{odd.x, odd.y, odd.size, odd.zoom, odd.bright}));
+        QCOMPARE(f.w.navigation()->history().back().pattern, std::string("Punk"));
+
+        // glimra-render paints it, its PNG carries it, --print-place gives it back.
+        QTemporaryDir dir;
+        const QString png = dir.filePath("p.png");
+        QProcess render;
+        render.start(GLIMRA_RENDER_PATH, {"--place", place, "-o", png});
+        QVERIFY(render.waitForFinished(60000) && render.exitCode() == 0);
+        QProcess print;
+        print.start(GLIMRA_RENDER_PATH, {"--print-place", png});
+        QVERIFY(print.waitForFinished(60000) && print.exitCode() == 0);
+        QCOMPARE(QString::fromUtf8(print.readAllStandardOutput()).trimmed(), place);
+        QCOMPARE(difference(pictureOf(f.w, QSize(30, 30)), QImage(png).convertToFormat(QImage::Format_RGB32)),
+                 QString());
+
+        // The window's argument, as a place and as that PNG.
+        setTexts(f.w, {"9", "9", "9", "9", "9"});
+        f.w.navigation()->openArgument(place);
+        f.settle();
+        QCOMPARE(texts(f.w), (QStringList{odd.x, odd.y, odd.size, odd.zoom, odd.bright}));
+        setTexts(f.w, {"9", "9", "9", "9", "9"});
+        f.w.navigation()->openArgument(QUrl::fromLocalFile(png).toString());
+        f.settle();
+        QCOMPARE(texts(f.w), (QStringList{odd.x, odd.y, odd.size, odd.zoom, odd.bright}));
+        QVERIFY2(f.complaints.isEmpty(), qPrintable(f.complaints.join('\n')));
+    }
+
+    void notAPlaceChangesNothing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("web address") << "https://example.org/";
+        QTest::newRow("unknown pattern") << "glimra:nothing?x=1";
+        QTest::newRow("broken escape") << "glimra:dune?x=%zz";
+    }
+
+    void notAPlaceChangesNothing()
+    {
+        QFETCH(QString, text);
+        Fixture f;
+        setTexts(f.w, {"1", "1", "20", "1", "150"});
+        f.w.CMD_Click(3);
+        QGuiApplication::clipboard()->setText(text);
+        f.w.navigation()->pastePlace();
+        f.settle();
+        QCOMPARE(f.complaints.size(), 1);
+        QVERIFY2(f.complaints[0].contains("is not a place: "), qPrintable(f.complaints[0]));
+        QCOMPARE(texts(f.w), (QStringList{"1", "1", "20", "1", "150"}));
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+    }
+
+    // A box that does not hold a number is not overwritten, and its note
+    // names the text; the steps that refuse say so the same way.
+    void unreadableBoxIsNamed()
+    {
+        Fixture f;
+        setTexts(f.w, {"1", "1", "40", "1", "150"});
+        f.w.CMD_Click(3);
+        f.w.TextTwo->setText("12abc");
+        QToolTip::hideText();
+        QVERIFY(!f.w.navigation()->zoomAt(QPoint(kLeft + 5, kTop + 5), 1));
+        f.settle();
+        QCOMPARE(texts(f.w), (QStringList{"1", "12abc", "40", "1", "150"}));
+        QVERIFY2(QToolTip::text().contains("\u201c12abc\u201d"), qPrintable(QToolTip::text()));
+        QVERIFY(!f.w.navigation()->startPending());
+
+        QToolTip::hideText();
+        f.w.cmdXX_Click(3);
+        QCOMPARE(texts(f.w), (QStringList{"1", "12abc", "40", "1", "150"}));
+        QVERIFY2(QToolTip::text().contains("\u201c12abc\u201d"), qPrintable(QToolTip::text()));
+    }
+
+    // In a box its own keys win: Ctrl+Left moves by words and Ctrl+V pastes
+    // there; keys the box has no use for navigate from anywhere.
+    void keysBesideTheBoxesOwn()
+    {
+        Fixture f;
+        f.w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.w));
+        setTexts(f.w, {"1", "1", "40", "1", "150"});
+        f.w.CMD_Click(3);
+        QGuiApplication::clipboard()->setText("glimra:qwin?size=40");
+        f.w.TextOne->setFocus();
+        f.w.TextOne->setCursorPosition(1);
+        QTest::keyClick(f.w.TextOne, Qt::Key_Left, Qt::ControlModifier);
+        QTest::keyClick(f.w.TextOne, Qt::Key_V, Qt::ControlModifier);
+        f.settle();
+        QCOMPARE(texts(f.w), (QStringList{"glimra:qwin?size=401", "1", "40", "1", "150"}));
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+
+        f.w.TextOne->setText("1");
+        QTest::keyClick(f.w.TextOne, Qt::Key_Up, Qt::ControlModifier);  // move up: y less by 10 (40 / 4)
+        f.settle();
+        QCOMPARE(f.w.TextTwo->text(), QString("-9"));
+        QTest::keyClick(f.w.TextOne, Qt::Key_Plus, Qt::ControlModifier);
+        f.settle();
+        QCOMPARE(f.w.TextFour->text(), QString("2"));
+        QTest::keyClick(f.w.TextOne, Qt::Key_Left, Qt::AltModifier);
+        f.settle();
+        QCOMPARE(f.w.TextFour->text(), QString("1"));
+
+        // With the focus on a button, Ctrl+Left and Ctrl+V navigate.
+        f.w.CMD[3]->setFocus();
+        QTest::keyClick(f.w.CMD[3], Qt::Key_Left, Qt::ControlModifier);
+        f.settle();
+        QCOMPARE(f.w.TextOne->text(), QString("-9"));
+        QTest::keyClick(f.w.CMD[3], Qt::Key_V, Qt::ControlModifier);
+        f.settle();
+        QCOMPARE(f.w.navigation()->history().back().pattern, std::string("qwin"));
+        QCOMPARE(f.w.TextThree->text(), QString("40"));
+        QCOMPARE(f.w.TextOne->text(), QString("1"));
+    }
+
+    // Shift and a left drag zoom to the rectangle; a plain drag does not.
+    void rubberBand()
+    {
+        Fixture f;
+        setTexts(f.w, {"0", "0", "200", "1", "150"});
+        f.w.CMD_Click(3);
+        const QPoint a(kLeft + 20, kTop + 30), b(kLeft + 69, kTop + 54);  // 50 x 25 pixels
+        QTest::mousePress(&f.w, Qt::LeftButton, Qt::ShiftModifier, a);
+        QTest::mouseMove(&f.w, b);
+        QTest::mouseRelease(&f.w, Qt::LeftButton, Qt::ShiftModifier, b);
+        f.settle();
+        QCOMPARE(f.w.TextFour->text(), QString("4"));  // 200 / 50
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(2));
+        // Columns 21 to 70, rows 31 to 55: the centre, pixel (45.5, 43) of dune
+        // at x = y = 0 (origin -100), shows counters (-54.5, -57) at zoom 1,
+        // which are (-13.625, -14.25) at zoom 4; dune's centre pixel 100 shows
+        // the position boxes.
+        QCOMPARE(f.w.TextOne->text(), QString("-13.625"));
+        QCOMPARE(f.w.TextTwo->text(), QString("-14.25"));
+    }
+};
+
+QTEST_MAIN(TestWindowExplore)
+#include "test_window_explore.moc"
