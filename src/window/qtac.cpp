@@ -1,6 +1,7 @@
 #include "window/qtac.h"
 
 #include "render/frame.h"
+#include "window/accessibility.h"
 #include "window/picture_menu.h"
 
 #include <QCloseEvent>
@@ -83,6 +84,7 @@ qTac::qTac(QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, &qTac::Timer1_Timer);
     Timer1->start();
 
+    glimra::makeAccessible(*this);
     TextThree->setFocus();
 }
 
@@ -178,7 +180,7 @@ void qTac::Label1_Click() { endProgram_(); }
 void qTac::Label2_Click() { endProgram_(); }
 void qTac::Label4_Click() { endProgram_(); }
 
-void qTac::Label7_Click() { setWindowState(windowState() | Qt::WindowMinimized); }
+void qTac::Label7_Click() { window()->setWindowState(window()->windowState() | Qt::WindowMinimized); }
 
 void qTac::Command1_Click()
 {
@@ -241,7 +243,7 @@ void qTac::runPattern(const glimra::Pattern& pattern)
     } level(depth_);
     try {
         // A fault or a refused scan simply ends the picture where it stands.
-        (void)glimra::render(pattern, params, host);
+        lastOutcome_ = glimra::render(pattern, params, host).outcome;
     } catch (const std::bad_alloc&) {
         // Not enough memory for the scan: nothing more to paint.
     }
@@ -262,8 +264,10 @@ bool qTac::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
         Form_Activate();
-    if (event->type() == QEvent::Show && windowHandle() && !focusWatch_)
-        focusWatch_ = connect(windowHandle(), &QWindow::focusObjectChanged, TextThree, &TextBox::focusMovedInWindow);
+    // The window may be one that holds this client area (see ScreenFit).
+    QWindow* const shown = window()->windowHandle();
+    if (event->type() == QEvent::Show && shown && !focusWatch_)
+        focusWatch_ = connect(shown, &QWindow::focusObjectChanged, TextThree, &TextBox::focusMovedInWindow);
     return QWidget::event(event);
 }
 
@@ -283,16 +287,16 @@ void qTac::mousePressEvent(QMouseEvent* event)
         return;
     }
     // The window has no title bar: its background is the handle to move it.
-    if (windowHandle() && windowHandle()->startSystemMove())
+    if (window()->windowHandle() && window()->windowHandle()->startSystemMove())
         return;
     dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    dragOffset_ = event->globalPosition().toPoint() - window()->frameGeometry().topLeft();
 }
 
 void qTac::mouseMoveEvent(QMouseEvent* event)
 {
     if (dragging_)
-        move(event->globalPosition().toPoint() - dragOffset_);
+        window()->move(event->globalPosition().toPoint() - dragOffset_);
 }
 
 void qTac::mouseReleaseEvent(QMouseEvent* event)
