@@ -88,7 +88,7 @@ PictureMenu::PictureMenu(qTac& window) : QObject(&window), window_(window)
 
 void PictureMenu::renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts)
 {
-    recipe_ = glimra::PictureRecipe{pattern.name, texts, 1, 1};
+    recipe_ = glimra::PictureRecipe{pattern.name, texts, window_.canvasWidget()->density(), 1};
     saveAction->setEnabled(true);
     copyAction->setEnabled(true);
 }

@@ -2,6 +2,7 @@
 
 #include "render/frame.h"
 #include "window/accessibility.h"
+#include "window/dense_scan.h"
 #include "window/picture_menu.h"
 
 #include <QCloseEvent>
@@ -233,6 +234,11 @@ void qTac::runPattern(const glimra::Pattern& pattern)
 {
     const glimra::PatternTexts texts = this->texts();
     const glimra::PatternParameters params = glimra::readParameters(texts);
+    // At the screen's own resolution; a render nested in another paints at
+    // the density that one paints at.
+    if (depth_ == 0)
+        canvas_->setDensity(glimra::densityForRatio(devicePixelRatioF()));
+    const int density = canvas_->density();
     pictures_->renderStarts(pattern, texts);
 
     CanvasHost host(*this, depth_ + 1);
@@ -243,7 +249,10 @@ void qTac::runPattern(const glimra::Pattern& pattern)
     } level(depth_);
     try {
         // A fault or a refused scan simply ends the picture where it stands.
-        lastOutcome_ = glimra::render(pattern, params, host).outcome;
+        lastOutcome_ = density == 1 ? glimra::render(pattern, params, host).outcome
+                                    : glimra::renderDense(pattern, params, density, kClientWidth - glimra::kCanvasLeft,
+                                                          kClientHeight - glimra::kCanvasTop, host)
+                                          .outcome;
     } catch (const std::bad_alloc&) {
         // Not enough memory for the scan: nothing more to paint.
     }
