@@ -249,6 +249,15 @@ void makeAccessible(qTac& window)
         if (QWidget* w = window.findChild<QWidget*>(QString::fromLatin1(name)))
             w->setProperty(kDecoration, true);
     window.setAccessibleName(QStringLiteral("Color Glimra"));
+    // The toolkit made (and kept) the plain interfaces of these as they were
+    // built, when a label's text was first set; they are made again, as ours.
+    QList<QObject*> ours{&window, window.canvasWidget()};
+    for (ClickLabel* l : window.findChildren<ClickLabel*>())
+        if (l->isClickable())
+            ours.append(l);
+    for (QObject* o : ours)
+        if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(o))
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 
     auto* keys = new ButtonKeys(&window);
     for (QPushButton* b : window.findChildren<QPushButton*>())
