@@ -63,6 +63,7 @@ private slots:
     void insideTheScreen();
     void everyControlReachable();
     void wheel();
+    void anotherScreen();
     void densePicture();
 
 private:
@@ -170,6 +171,22 @@ void ScreenChild::wheel()
     const QPoint button = design_->CMD[0]->mapTo(viewport, QPoint(5, 5));
     sendWheel(viewport, button, Qt::NoModifier);
     QVERIFY(bar->value() > shifted);
+}
+
+void ScreenChild::anotherScreen()
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2)
+        QSKIP("one screen");
+    // Moved onto the other screen (as a drag would move it), it fits there.
+    QScreen* other = screens[1] == window_->currentScreen() ? screens[0] : screens[1];
+    window_->move(other->availableGeometry().topLeft() + QPoint(200, 100));
+    QTRY_COMPARE(window_->currentScreen(), other);
+    QTRY_VERIFY(other->availableGeometry().contains(window_->frameGeometry()));
+    const QSize design(qTac::kClientWidth, qTac::kClientHeight);
+    const bool holds = other->availableGeometry().width() >= design.width() &&
+                       other->availableGeometry().height() >= design.height();
+    QTRY_COMPARE(window_->verticalScrollBar()->isVisible() || window_->horizontalScrollBar()->isVisible(), !holds);
 }
 
 void ScreenChild::densePicture()
@@ -309,6 +326,10 @@ void TestWindowScreens::screens_data()
     // The offscreen screens' sizes are in window pixels, whatever the ratio.
     QTest::newRow("offscreen 1366x768 at ratio 2") << "offscreen" << screen(0, 1366, 768, 2) << false;
     QTest::newRow("offscreen 1920x1200 at ratio 2") << "offscreen" << screen(0, 1920, 1200, 2) << true;
+    QTest::newRow("offscreen 1920x1200 beside 1280x720")
+        << "offscreen" << screen(0, 1920, 1200, 1) + ", " + screen(1920, 1280, 720, 1) << true;
+    QTest::newRow("offscreen 1280x720 beside 1920x1200")
+        << "offscreen" << screen(0, 1280, 720, 1) + ", " + screen(1280, 1920, 1200, 1) << false;
     QTest::newRow("Xvfb 1366x768") << "xcb" << "1366x768" << false;
     QTest::newRow("Xvfb 1280x720") << "xcb" << "1280x720" << false;
 }
