@@ -63,6 +63,7 @@ private slots:
     void insideTheScreen();
     void everyControlReachable();
     void wheel();
+    void realWheel();
     void anotherScreen();
     void densePicture();
 
@@ -170,6 +171,34 @@ void ScreenChild::wheel()
     QVERIFY(shifted > 0);
     const QPoint button = design_->CMD[0]->mapTo(viewport, QPoint(5, 5));
     sendWheel(viewport, button, Qt::NoModifier);
+    QVERIFY(bar->value() > shifted);
+}
+
+void ScreenChild::realWheel()
+{
+    // Under X the wheel comes from the server, as a person's would: it
+    // travels from the control under the pointer up to the scroll area.
+    const QString xdotool = QStandardPaths::findExecutable("xdotool");
+    if (QGuiApplication::platformName() != "xcb" || xdotool.isEmpty() || holds_)
+        QSKIP("needs an X server, xdotool and a window that scrolls");
+    QScrollBar* bar = window_->verticalScrollBar();
+    bar->setValue(0);
+    auto wheelAt = [&](QPoint global, bool shift) {
+        QStringList args{"mousemove", "--sync", QString::number(global.x()), QString::number(global.y())};
+        if (shift)
+            args << "keydown" << "shift";
+        args << "click" << "5";
+        if (shift)
+            args << "keyup" << "shift";
+        QProcess::execute(xdotool, args);
+        QTest::qWait(300);
+    };
+    wheelAt(design_->mapToGlobal(QPoint(600, 100)), false);
+    QCOMPARE(bar->value(), 0);
+    wheelAt(design_->mapToGlobal(QPoint(600, 100)), true);
+    const int shifted = bar->value();
+    QVERIFY(shifted > 0);
+    wheelAt(design_->CMD[0]->mapToGlobal(QPoint(5, 5)), false);
     QVERIFY(bar->value() > shifted);
 }
 
