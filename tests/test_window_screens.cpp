@@ -7,7 +7,9 @@
 // is 2.
 #include "test_window_support.h"
 
+#include "picture/picture_file.h"
 #include "window/application.h"
+#include "window/picture_menu.h"
 #include "window/qtac.h"
 #include "window/screen_fit.h"
 
@@ -18,6 +20,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QAction>
 #include <QStandardPaths>
 #include <QWheelEvent>
 #include <QWindow>
@@ -247,6 +250,28 @@ void ScreenChild::densePicture()
                                .convertToFormat(QImage::Format_RGB32);
     QCOMPARE(painted.size(), expected.size());
     QCOMPARE(difference(painted, expected), QString());
+
+    // Saved at the screen's resolution it is that picture; at the window's,
+    // the plain one.
+    const QImage plain = reference("dune", t, &failure);
+    QVERIFY2(!plain.isNull(), qPrintable(failure));
+    for (const bool dense : {true, false}) {
+        const QString path = dir.filePath(dense ? "screen.png" : "window.png");
+        QList<QSize> offered;
+        design_->pictures()->setSaveChooser([&](const QString&) { return path; });
+        design_->pictures()->setResolutionChooser([&](QSize window, QSize screen) {
+            offered = {window, screen};
+            return std::optional<bool>(dense);
+        });
+        design_->pictures()->saveAction->trigger();
+        QCOMPARE(offered, QList<QSize>({plain.size(), expected.size()}));
+        const QImage saved = QImage(path).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(difference(saved, dense ? expected : plain), QString());
+        QString why;
+        const auto recipe = glimra::readRecipe(path, &why);
+        QVERIFY2(recipe, qPrintable(why));
+        QCOMPARE(recipe->density, dense ? K : 1);
+    }
 }
 
 // ---------------------------------------------------------------------------
