@@ -7,11 +7,15 @@
 
 #include "window/accessibility.h"
 #include "window/application.h"
+#include "window/picture_menu.h"
 #include "window/qtac.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -69,6 +73,8 @@ private slots:
     void pictureDescribed();
     void enterPresses_data();
     void enterPresses();
+    void menuKeyOpensPictureMenu_data();
+    void menuKeyOpensPictureMenu();
 };
 
 void TestWindowAccess::initTestCase() { glimra::prepareApplication(*qApp); }
@@ -179,6 +185,43 @@ void TestWindowAccess::enterPresses()
     c.w.cmdblue[2]->setFocus();
     QTest::keyClick(c.w.cmdblue[2], Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     QCOMPARE(c.w.TextOne->text(), QString("6"));
+}
+
+void TestWindowAccess::menuKeyOpensPictureMenu_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Menu") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+}
+
+void TestWindowAccess::menuKeyOpensPictureMenu()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    Counted c;
+    c.w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&c.w));
+    c.w.CMD[3]->setFocus();
+    QStringList shown;
+    QTimer::singleShot(200, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            for (QAction* a : popup->actions())
+                shown << a->text();
+            popup->close();
+        }
+    });
+    if (key == Qt::Key_Menu) {
+        // What the window system makes of the menu key: a context menu event
+        // for the focused control.
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, c.w.CMD[3]->rect().center(),
+                               c.w.CMD[3]->mapToGlobal(c.w.CMD[3]->rect().center()));
+        QApplication::sendEvent(c.w.CMD[3], &menu);
+    } else {
+        QTest::keyClick(c.w.CMD[3], Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    }
+    QTRY_VERIFY(!shown.isEmpty());
+    QVERIFY(shown.contains(c.w.pictures()->saveAction->text()));
 }
 
 QTEST_MAIN(TestWindowAccess)

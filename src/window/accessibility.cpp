@@ -170,8 +170,16 @@ protected:
     }
 };
 
-// The keyboard's way to the picture menu: the menu key (or Shift+F10) with
-// a button focused opens it on the picture area, where the mouse opens it.
+// The picture area's menu where the mouse opens it, on the picture.
+bool showPictureMenu(qTac& window)
+{
+    const QPoint onPicture(kCanvasLeft + 9, kCanvasTop + 9);
+    return window.pictures()->showMenu(onPicture, window.mapToGlobal(onPicture));
+}
+
+// The keyboard's way to the picture menu: the menu key with a button focused
+// (the window system makes it a context menu event for the focus) opens it
+// on the picture area. A box keeps its own menu.
 class MenuKey : public QObject {
 public:
     MenuKey(qTac& window) : QObject(&window), window_(window) {}
@@ -179,13 +187,10 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() != QEvent::ContextMenu)
+        if (event->type() != QEvent::ContextMenu ||
+            static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Keyboard)
             return false;
-        auto* menu = static_cast<QContextMenuEvent*>(event);
-        if (menu->reason() != QContextMenuEvent::Keyboard)
-            return false;
-        const QPoint onPicture(kCanvasLeft + 9, kCanvasTop + 9);
-        return window_.pictures()->showMenu(onPicture, window_.mapToGlobal(onPicture));
+        return showPictureMenu(window_);
     }
 
 private:
@@ -275,6 +280,10 @@ void makeAccessible(qTac& window)
     };
     shortcut("exitAction", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), &qTac::Label1_Click);
     shortcut("minimizeAction", QStringLiteral("Minimize"), QKeySequence(Qt::CTRL | Qt::Key_M), &qTac::Label7_Click);
+    // Shift+F10 is the menu key where a keyboard has none; the window system
+    // does not make it a context menu event by itself.
+    shortcut("pictureMenuAction", QStringLiteral("Picture menu"), QKeySequence(Qt::SHIFT | Qt::Key_F10),
+             [&window] { showPictureMenu(window); });
 }
 
 }  // namespace glimra
