@@ -405,6 +405,12 @@ void TestWindowScreens::screens()
             QSKIP("no X server can be started here");
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("DISPLAY", x.display);
+        // The X keymap library reads its strings with strndup past their end
+        // (bounded by a length, so harmless); AddressSanitizer's strict string
+        // checks would stop every X client at its start.
+        if (env.contains("ASAN_OPTIONS"))
+            env.insert("ASAN_OPTIONS",
+                       env.value("ASAN_OPTIONS").replace("strict_string_checks=1", "strict_string_checks=0"));
     }
     const Run run = runChild(env);
     QVERIFY2(run.code == 0, qPrintable(run.out));
