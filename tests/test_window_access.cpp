@@ -73,6 +73,7 @@ private slots:
     void pictureDescribed();
     void enterPresses_data();
     void enterPresses();
+    void shortcutsForTheLabels();
     void menuKeyOpensPictureMenu_data();
     void menuKeyOpensPictureMenu();
 };
@@ -185,6 +186,18 @@ void TestWindowAccess::enterPresses()
     c.w.cmdblue[2]->setFocus();
     QTest::keyClick(c.w.cmdblue[2], Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     QCOMPARE(c.w.TextOne->text(), QString("6"));
+}
+
+void TestWindowAccess::shortcutsForTheLabels()
+{
+    // What only the mouse reached: exit and minimize.
+    Counted c;
+    c.w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&c.w));
+    QTest::keyClick(c.w.TextThree, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(c.exits, 1);
+    QTest::keyClick(c.w.TextThree, Qt::Key_M, Qt::ControlModifier);
+    QTRY_VERIFY(c.w.isMinimized());
 }
 
 void TestWindowAccess::menuKeyOpensPictureMenu_data()
