@@ -35,7 +35,7 @@ void Canvas::refreshIfDue()
 void Canvas::refreshNow()
 {
     if (!dirty_.isEmpty()) {
-        repaint(dirty_);
+        repaint(inWindow(dirty_));
         dirty_ = QRect();
     }
     sinceShown_.restart();
@@ -52,6 +52,30 @@ void Canvas::clear()
 void Canvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    const int K = density_;
     for (const QRect& r : event->region())
-        painter.drawImage(r, image_, r);
+        painter.drawImage(r, image_, QRect(r.x() * K, r.y() * K, r.width() * K, r.height() * K));
+}
+
+QRect Canvas::inWindow(const QRect& pixels) const
+{
+    const int K = density_;
+    if (K == 1 || pixels.isEmpty())
+        return pixels;
+    return QRect(QPoint(pixels.left() / K, pixels.top() / K), QPoint(pixels.right() / K, pixels.bottom() / K));
+}
+
+void Canvas::setDensity(int density)
+{
+    if (density == density_ || density < 1)
+        return;
+    const QSize size = this->size();
+    image_ = image_.scaled(size * density, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (!painted_.isEmpty()) {
+        const QRect shown = inWindow(painted_);
+        painted_ = QRect(shown.topLeft() * density, shown.size() * density);
+    }
+    dirty_ = QRect();
+    density_ = density;
+    update();
 }

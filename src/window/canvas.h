@@ -21,10 +21,15 @@ public:
 
     Canvas(QWidget* parent, QSize size, QColor background);
 
+    // The picture, `density()` image pixels to a window pixel each way.
     const QImage& image() const { return image_; }
+    int density() const { return density_; }
+    // A denser or coarser picture for a screen of another ratio; what is
+    // painted stays, each pixel copied into its block.
+    void setDensity(int density);
 
     // Everything painted since start-up or the last clear: the bounding box of
-    // painted pixels (empty when nothing is).
+    // painted pixels (empty when nothing is), in the image's pixels.
     QRect paintedRect() const { return painted_; }
 
     // Into the picture only; the screen follows at the next refresh.
@@ -45,8 +50,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Image pixels to the window pixels that show them.
+    QRect inWindow(const QRect& pixels) const;
+
     QImage image_;
     QColor background_;
+    int density_ = 1;
     QRect dirty_;    // painted since the screen was last refreshed
     QRect painted_;  // painted since start-up or the last clear
     QElapsedTimer sinceShown_;

@@ -24,6 +24,7 @@ class ClickLabel : public QLabel {
 public:
     explicit ClickLabel(QWidget* parent = nullptr);
     void setClickable(bool clickable) { clickable_ = clickable; }
+    bool isClickable() const { return clickable_; }
 
 signals:
     void clicked();

@@ -2,6 +2,7 @@
 #include "window/application.h"
 #include "window/navigation.h"
 #include "window/qtac.h"
+#include "window/screen_fit.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -19,13 +20,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: glimra [PLACE | PICTURE.png]\n");
         return 2;
     }
-    qTac window;
-    glimra::placeCentred(window);
+    qTac design;
+    // The window that holds the design inside whatever screen it opens on.
+    ScreenFit window(design);
+    window.fit(true);
     window.show();
     // Desktops without a window manager do not activate a new window by
     // themselves; the window starts active (and runs Form_Activate) either way.
     window.activateWindow();
     if (!arguments.isEmpty())
-        QTimer::singleShot(0, &window, [&window, a = arguments.front()] { window.navigation()->openArgument(a); });
+        QTimer::singleShot(0, &window, [&design, a = arguments.front()] { design.navigation()->openArgument(a); });
     return app.exec();
 }

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -85,6 +86,20 @@ PictureMenu::PictureMenu(qTac& window) : QObject(&window), window_(window)
         return QFileDialog::getOpenFileName(&window_, QStringLiteral("Open picture"), picturesFolder(),
                                             QStringLiteral("PNG pictures (*.png);;All files (*)"));
     };
+    chooseResolution_ = [this](QSize plain, QSize dense) -> std::optional<bool> {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Save picture"),
+                        QStringLiteral("Save the picture at which resolution?"), QMessageBox::Cancel, &window_);
+        auto size = [](QSize s) { return QStringLiteral("%1 \u00d7 %2").arg(s.width()).arg(s.height()); };
+        QPushButton* screen = box.addButton(QStringLiteral("The screen's, ") + size(dense), QMessageBox::AcceptRole);
+        QPushButton* design = box.addButton(QStringLiteral("The window's, ") + size(plain), QMessageBox::AcceptRole);
+        box.setDefaultButton(screen);
+        box.exec();
+        if (box.clickedButton() == screen)
+            return true;
+        if (box.clickedButton() == design)
+            return false;
+        return std::nullopt;
+    };
     complain_ = [this](const QString& title, const QString& text) {
         QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, &window_);
         box.exec();
@@ -93,7 +108,7 @@ PictureMenu::PictureMenu(qTac& window) : QObject(&window), window_(window)
 
 void PictureMenu::renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts)
 {
-    recipe_ = glimra::PictureRecipe{pattern.name, texts, 1, 1};
+    recipe_ = glimra::PictureRecipe{pattern.name, texts, window_.canvasWidget()->density(), 1};
     saveAction->setEnabled(true);
     copyAction->setEnabled(true);
 }
@@ -104,6 +119,19 @@ bool PictureMenu::hasPicture() const
 }
 
 QImage PictureMenu::picture() const { return window_.canvas().copy(window_.canvasWidget()->paintedRect()); }
+
+QImage PictureMenu::windowPicture() const
+{
+    const int K = window_.canvasWidget()->density();
+    const QImage dense = picture();
+    if (K == 1 || dense.isNull())
+        return dense;
+    QImage plain(dense.width() / K, dense.height() / K, QImage::Format_RGB32);
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x)
+            plain.setPixel(x, y, dense.pixel(K * x + K - 1, K * y + K - 1));
+    return plain;
+}
 
 QString PictureMenu::suggestedPath() const
 {
@@ -163,8 +191,18 @@ void PictureMenu::save()
     // waits while the dialog is open) does not change what is saved.
     if (!hasPicture())
         return;
-    const QImage image = picture();
-    const glimra::PictureRecipe recipe = *recipe_;
+    QImage image = picture();
+    glimra::PictureRecipe recipe = *recipe_;
+    if (recipe.density > 1) {
+        const QImage plain = windowPicture();
+        const std::optional<bool> dense = chooseResolution_(plain.size(), image.size());
+        if (!dense)
+            return;
+        if (!*dense) {
+            image = plain;
+            recipe.density = 1;
+        }
+    }
     QString path = chooseSave_(suggestedPath());
     if (path.isEmpty())
         return;

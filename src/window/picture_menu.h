@@ -16,6 +16,7 @@ class QAction;
 class QImage;
 class QMimeData;
 class QPoint;
+class QSize;
 class qTac;
 
 namespace glimra {
@@ -39,6 +40,11 @@ public:
     void setSaveChooser(SaveChooser chooser) { chooseSave_ = std::move(chooser); }
     void setOpenChooser(OpenChooser chooser) { chooseOpen_ = std::move(chooser); }
     void setComplaint(Complaint complaint) { complain_ = std::move(complaint); }
+    // On a screen denser than the window's pixels, which picture to save:
+    // true for the screen's resolution, false for the window's own, nothing
+    // when the person cancelled.
+    using ResolutionChooser = std::function<std::optional<bool>(QSize window, QSize screen)>;
+    void setResolutionChooser(ResolutionChooser chooser) { chooseResolution_ = std::move(chooser); }
 
     // Every render tells what it started with: that is what a saved picture
     // records, whatever the boxes say later.
@@ -49,6 +55,10 @@ public:
     std::optional<glimra::PictureRecipe> recipe() const { return recipe_; }
     bool hasPicture() const;
     QImage picture() const;
+    // The picture at one pixel per window pixel: from a denser picture the
+    // last pixel of each pixel's block, the one at the window pixel's own
+    // counters.
+    QImage windowPicture() const;
     // PATTERN-SIZE.png in the pictures folder.
     QString suggestedPath() const;
 
@@ -76,4 +86,5 @@ private:
     SaveChooser chooseSave_;
     OpenChooser chooseOpen_;
     Complaint complain_;
+    ResolutionChooser chooseResolution_;
 };

@@ -1,6 +1,8 @@
 #include "window/qtac.h"
 
 #include "render/frame.h"
+#include "window/accessibility.h"
+#include "window/dense_scan.h"
 #include "window/navigation.h"
 #include "window/picture_menu.h"
 
@@ -87,6 +89,7 @@ qTac::qTac(QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, &qTac::Timer1_Timer);
     Timer1->start();
 
+    glimra::makeAccessible(*this);
     TextThree->setFocus();
 }
 
@@ -182,7 +185,7 @@ void qTac::Label1_Click() { endProgram_(); }
 void qTac::Label2_Click() { endProgram_(); }
 void qTac::Label4_Click() { endProgram_(); }
 
-void qTac::Label7_Click() { setWindowState(windowState() | Qt::WindowMinimized); }
+void qTac::Label7_Click() { window()->setWindowState(window()->windowState() | Qt::WindowMinimized); }
 
 void qTac::Command1_Click()
 {
@@ -235,6 +238,11 @@ void qTac::runPattern(const glimra::Pattern& pattern)
 {
     const glimra::PatternTexts texts = this->texts();
     const glimra::PatternParameters params = glimra::readParameters(texts);
+    // At the screen's own resolution; a render nested in another paints at
+    // the density that one paints at.
+    if (depth_ == 0)
+        canvas_->setDensity(glimra::densityForRatio(devicePixelRatioF()));
+    const int density = canvas_->density();
     pictures_->renderStarts(pattern, texts);
     navigation_->renderStarts(pattern, texts);
     canvas_->refreshSoon();
@@ -248,11 +256,14 @@ void qTac::runPattern(const glimra::Pattern& pattern)
     glimra::RenderResult result;
     try {
         // A fault or a refused scan simply ends the picture where it stands.
-        result = glimra::render(pattern, params, host);
+        result = density == 1 ? glimra::render(pattern, params, host)
+                              : glimra::renderDense(pattern, params, density, kClientWidth - glimra::kCanvasLeft,
+                                                    kClientHeight - glimra::kCanvasTop, host);
     } catch (const std::bad_alloc&) {
         // Not enough memory for the scan: nothing more to paint.
         result.outcome = glimra::Outcome::Refused;
     }
+    lastOutcome_ = result.outcome;
     canvas_->refreshNow();
     navigation_->renderEnded(result);
 }
@@ -271,8 +282,10 @@ bool qTac::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
         Form_Activate();
-    if (event->type() == QEvent::Show && windowHandle() && !focusWatch_)
-        focusWatch_ = connect(windowHandle(), &QWindow::focusObjectChanged, TextThree, &TextBox::focusMovedInWindow);
+    // The window may be one that holds this client area (see ScreenFit).
+    QWindow* const shown = window()->windowHandle();
+    if (event->type() == QEvent::Show && shown && !focusWatch_)
+        focusWatch_ = connect(shown, &QWindow::focusObjectChanged, TextThree, &TextBox::focusMovedInWindow);
     return QWidget::event(event);
 }
 
@@ -292,16 +305,16 @@ void qTac::mousePressEvent(QMouseEvent* event)
         return;
     }
     // The window has no title bar: its background is the handle to move it.
-    if (windowHandle() && windowHandle()->startSystemMove())
+    if (window()->windowHandle() && window()->windowHandle()->startSystemMove())
         return;
     dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    dragOffset_ = event->globalPosition().toPoint() - window()->frameGeometry().topLeft();
 }
 
 void qTac::mouseMoveEvent(QMouseEvent* event)
 {
     if (dragging_)
-        move(event->globalPosition().toPoint() - dragOffset_);
+        window()->move(event->globalPosition().toPoint() - dragOffset_);
 }
 
 void qTac::mouseReleaseEvent(QMouseEvent* event)

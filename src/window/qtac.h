@@ -18,6 +18,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class Navigation;
 class PictureMenu;
@@ -87,6 +88,9 @@ public:
 
     // How many renders are running, nested inside one another.
     int renderDepth() const { return depth_; }
+
+    // How the most recent render to end ended; nothing before the first.
+    std::optional<glimra::Outcome> lastOutcome() const { return lastOutcome_; }
 
     // Starts the web browser on an address; false when it cannot be started.
     using BrowserStarter = std::function<bool(const QString& address)>;
@@ -171,6 +175,7 @@ private:
     PictureMenu* pictures_ = nullptr;
     Navigation* navigation_ = nullptr;
     int depth_ = 0;
+    std::optional<glimra::Outcome> lastOutcome_;
     QColor savedExitColour_{0, 0, 0};
     BrowserStarter startBrowser_;
     std::function<void()> endProgram_;
