@@ -1,8 +1,8 @@
 // Navigation arithmetic and places, on the render core alone.
 #include "patterns/patterns.h"
-#include "render/navigate.h"
+#include "place/navigate.h"
 #include "render/numtext.h"
-#include "render/place.h"
+#include "place/place.h"
 
 #include <QTest>
 

@@ -5,7 +5,7 @@
 
 #include "patterns/patterns.h"
 #include "picture/picture_file.h"
-#include "render/place.h"
+#include "place/place.h"
 #include "window/application.h"
 #include "window/navigation.h"
 #include "window/picture_menu.h"

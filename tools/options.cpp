@@ -1,7 +1,7 @@
 #include "options.h"
 
 #include "render/numtext.h"
-#include "render/place.h"
+#include "place/place.h"
 #include "version.h"
 
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 #include "picture/picture_file.h"
 
 #include "render/parallel.h"
-#include "render/place.h"
+#include "place/place.h"
 
 #include "version.h"
 

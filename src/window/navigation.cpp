@@ -1,7 +1,7 @@
 #include "window/navigation.h"
 
 #include "patterns/patterns.h"
-#include "render/place.h"
+#include "place/place.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 

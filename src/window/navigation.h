@@ -12,7 +12,7 @@
 #pragma once
 
 #include "render/frame.h"
-#include "render/navigate.h"
+#include "place/navigate.h"
 
 #include <QElapsedTimer>
 #include <QObject>

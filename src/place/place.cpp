@@ -1,4 +1,4 @@
-#include "render/place.h"
+#include "place/place.h"
 
 #include "patterns/patterns.h"
 

@@ -1,4 +1,4 @@
-#include "render/navigate.h"
+#include "place/navigate.h"
 
 #include "render/numtext.h"
 
