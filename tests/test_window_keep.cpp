@@ -9,6 +9,7 @@
 
 #include "picture/picture_file.h"
 #include "window/application.h"
+#include "window/large_picture.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -74,6 +76,8 @@ private slots:
     void shortcutsBesideTheBoxesOwn();
     void contextMenuOnlyOverPictureArea_data();
     void contextMenuOnlyOverPictureArea();
+    void largePictureIsTheToolsFile();
+    void largePictureRendersBesideTheWindow();
 
 private:
     struct Fixture {
@@ -391,10 +395,62 @@ void TestWindowKeep::contextMenuOnlyOverPictureArea()
 
     // Before any render: nothing to save, copy or navigate, but a picture to
     // open and a place to paste.
-    const QStringList expected{"-Save picture\u2026", "-Copy picture", "Open picture\u2026", "-Centre here",
+    const QStringList expected{"-Save picture\u2026", "-Save large picture\u2026", "-Copy picture", "Open picture\u2026", "-Centre here",
                                "-Zoom in", "-Zoom out", "-Move left", "-Move right", "-Move up", "-Move down",
                                "-Back", "-Forward", "-Copy place", "Paste place"};
     QCOMPARE(items, shown ? expected : QStringList());
+}
+
+// Saved from the window in the background, byte for byte what glimra-render
+// --from writes of the place with that density and samples.
+void TestWindowKeep::largePictureIsTheToolsFile()
+{
+    Fixture f;
+    setTexts(f.w, {"-3.5", "12", "40", "0.7", "150"});
+    QTest::mouseClick(f.w.CMD[14], Qt::LeftButton);
+    setTexts(f.w, {"5", "5", "50", "2", "90"});  // later edits do not count
+    f.saveAs = f.dir.filePath("shown.png");
+    f.w.pictures()->saveAction->trigger();
+    const QString large = f.dir.filePath("large.png");
+    QSignalSpy finished(f.w.largePicture(), &LargePicture::finished);
+    QVERIFY(f.w.largePicture()->start({3, 2, large}));
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(finished.front().at(0).toBool(), true);
+
+    const QString tool = f.dir.filePath("tool.png");
+    QProcess p;
+    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"--from", f.saveAs, "--density", "3", "--samples", "2", "-o", tool});
+    QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+    QFile a(large), b(tool);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray ours = a.readAll();
+    QVERIFY(ours.size() > 1000);
+    QVERIFY(ours == b.readAll());
+}
+
+// The window paints while a save renders, and a cancelled save leaves
+// nothing behind, not even its temporary file.
+void TestWindowKeep::largePictureRendersBesideTheWindow()
+{
+    Fixture f;
+    setTexts(f.w, {"1", "1", "150", "1", "150"});
+    QTest::mouseClick(f.w.CMD[10], Qt::LeftButton);
+    QSignalSpy finished(f.w.largePicture(), &LargePicture::finished);
+    // Far too large to end by itself during this test.
+    QVERIFY(f.w.largePicture()->start({64, 8, f.dir.filePath("huge.png")}));
+    QVERIFY(f.w.largePicture()->running());
+
+    const long before = f.columns;
+    setTexts(f.w, {"1", "1", "60", "1", "150"});
+    QTest::mouseClick(f.w.CMD[3], Qt::LeftButton);
+    QCOMPARE(f.columns - before, 60L);
+    QVERIFY(f.w.largePicture()->running());
+
+    f.w.largePicture()->cancel();
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(finished.front().at(0).toBool(), false);
+    QVERIFY(f.complaints.isEmpty());
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_MAIN(TestWindowKeep)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -122,6 +123,19 @@ struct Plan {
     }
 };
 
+// Column or row m (0-based) of the picture. Plain pictures use the scan's
+// own counters; denser ones origin + M / density for the 1-based M, and each
+// sample sits evenly spaced inside its pixel around that.
+double pictureCounter(const Plan& plan, double origin, long m, int sample, const std::vector<double>& plainRun)
+{
+    const long M = m + 1;
+    const long density = plan.density;
+    const long samples = plan.samples;
+    if (samples == 1)
+        return density == 1 ? plainRun[std::size_t(m)] : origin + double(M) / double(density);
+    return origin + double(2 * samples * M + 2 * sample + 1 - samples) / double(2 * samples * density);
+}
+
 // Renders in bands of rows, each band streamed out before the next. Every pixel
 // is a pure function of its counters, so bands give the picture a single scan
 // gives, except where a fault ends the scan: there the first fault in scan
@@ -211,17 +225,9 @@ private:
         return out;
     }
 
-    // Column or row m (0-based) of the picture. Plain pictures use the scan's
-    // own counters; denser ones origin + M / density for the 1-based M, and
-    // each sample sits evenly spaced inside its pixel around that.
     double counter(double origin, long m, int sample, const std::vector<double>& plainRun) const
     {
-        const long M = m + 1;
-        const long density = plan_.density;
-        const long samples = plan_.samples;
-        if (samples == 1)
-            return density == 1 ? plainRun[std::size_t(m)] : origin + double(M) / double(density);
-        return origin + double(2 * samples * M + 2 * sample + 1 - samples) / double(2 * samples * density);
+        return pictureCounter(plan_, origin, m, sample, plainRun);
     }
 
     static void leaveBackgroundFrom(QImage& band, long top, const FaultAt& fault)
@@ -451,6 +457,68 @@ PictureResult renderPicture(const PictureRequest& request)
     }
     result.status = PictureResult::Status::Written;
     return result;
+}
+
+std::optional<PictureEstimate> estimatePicture(const PictureRequest& request)
+{
+    PicturePlan verdict;
+    const Plan plan = makePlan(request, verdict);
+    if (verdict.verdict != PicturePlan::Verdict::Render || !plan.derives)
+        return std::nullopt;
+    // A block from the middle of the picture, at its density and samples.
+    const long w = std::min(plan.width, 64L), h = std::min(plan.height, 64L);
+    const long left = (plan.width - w) / 2, top = (plan.height - h) / 2;
+    const int perPixel = plan.samples * plan.samples;
+    QImage block = backgroundImage(w, h);
+    LinearSums sums(perPixel > 1 ? std::size_t(w) * std::size_t(h) : 0);
+    class Host : public RenderHost {
+    public:
+        Host(QImage& block, LinearSums& sums, long top) : block_(block), sums_(sums), top_(top) {}
+        void plotColumn(const ColumnView& column) override
+        {
+            if (sums_.empty())
+                glimra::plotColumn(block_, column, QPoint(0, int(top_)));
+            else
+                sums_.add(column, top_, block_.width());
+        }
+
+    private:
+        QImage& block_;
+        LinearSums& sums_;
+        long top_;
+    } host(block, sums, top);
+    const auto start = Clock::now();
+    for (int s = 0; s < perPixel; ++s) {
+        const int sx = s % plan.samples, sy = s / plan.samples;
+        ScanGrid grid;
+        grid.columns = w;
+        grid.rowBegin = top;
+        grid.rowEnd = top + h;
+        grid.column = [&, sx](long m) { return pictureCounter(plan, plan.derived.x0, left + m, sx, plan.columns); };
+        grid.row = [&, sy](long n) { return pictureCounter(plan, plan.derived.y0, n, sy, plan.rows); };
+        RenderOptions options;
+        options.threads = plan.threads;
+        (void)renderGrid(*plan.pattern, plan.derived, grid, host, options);
+    }
+    if (perPixel > 1)
+        sums.averageInto(block, w, perPixel);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+    // The block's picture data as the PNG stream compresses it.
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* memory = open_memstream(&data, &size);
+    if (!memory)
+        return std::nullopt;
+    {
+        PngStream png(memory, int(w), int(h), {}, kPngLevel, 1);
+        png.writeRows(block);
+        png.finish();
+    }
+    std::fclose(memory);
+    std::free(data);
+    const double scale = double(plan.width) * double(plan.height) / double(w * h);
+    return PictureEstimate{seconds * scale, double(size) * scale};
 }
 
 std::optional<QImage> renderPlainImage(const PictureRequest& request)

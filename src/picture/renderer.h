@@ -93,6 +93,15 @@ struct PictureResult {
 // stop: the result says what happened.
 PictureResult renderPicture(const PictureRequest& request);
 
+// What rendering a request would cost, from a block of its middle rendered
+// now: the time on the request's threads and the PNG file's size, both
+// scaled to the whole picture. Nothing when there is nothing to render.
+struct PictureEstimate {
+    double seconds = 0;
+    double bytes = 0;
+};
+std::optional<PictureEstimate> estimatePicture(const PictureRequest& request);
+
 // The plain picture of a request, the size of its scan, in memory: image
 // pixel (x, y) is Canvas pixel (161 + x, 51 + y). Nothing when the request is
 // not plain (dense, sampled or larger than kMaxPlainSide) or has nothing to

@@ -2,6 +2,7 @@
 
 #include "patterns/patterns.h"
 #include "render/numtext.h"
+#include "window/large_picture.h"
 #include "window/navigation.h"
 #include "window/qtac.h"
 
@@ -158,6 +159,8 @@ bool PictureMenu::showMenu(const QPoint& local, const QPoint& global)
     copyAction->setEnabled(picture);
     QMenu menu(&window_);
     menu.addAction(saveAction);
+    menu.addAction(window_.largePicture()->saveAction);
+    window_.largePicture()->saveAction->setEnabled(recipe_.has_value() && !window_.largePicture()->running());
     menu.addAction(copyAction);
     menu.addSeparator();
     menu.addAction(openAction);

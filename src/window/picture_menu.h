@@ -40,6 +40,8 @@ public:
     void setSaveChooser(SaveChooser chooser) { chooseSave_ = std::move(chooser); }
     void setOpenChooser(OpenChooser chooser) { chooseOpen_ = std::move(chooser); }
     void setComplaint(Complaint complaint) { complain_ = std::move(complaint); }
+    // Tells the person what went wrong, through the complaint set.
+    void complain(const QString& title, const QString& text) const { complain_(title, text); }
     // On a screen denser than the window's pixels, which picture to save:
     // true for the screen's resolution, false for the window's own, nothing
     // when the person cancelled.

@@ -3,6 +3,7 @@
 #include "render/frame.h"
 #include "window/accessibility.h"
 #include "window/dense_scan.h"
+#include "window/large_picture.h"
 #include "window/navigation.h"
 #include "window/picture_menu.h"
 
@@ -80,6 +81,7 @@ qTac::qTac(QWidget* parent)
     buildControls();
     connectHandlers();
     pictures_ = new PictureMenu(*this);
+    largePicture_ = new LargePicture(*this);
     navigation_ = new Navigation(*this);
     setAcceptDrops(true);
 

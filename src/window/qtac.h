@@ -21,6 +21,7 @@
 #include <optional>
 
 class Navigation;
+class LargePicture;
 class PictureMenu;
 class QPushButton;
 class QTimer;
@@ -106,6 +107,8 @@ public:
     // Saving, copying and opening pictures: the picture area's context menu,
     // its shortcuts and dropped files.
     PictureMenu* pictures() const { return pictures_; }
+    // Pictures larger than the window, saved in the background.
+    LargePicture* largePicture() const { return largePicture_; }
 
     // Zooming and moving by pointing, back and forward, places, and the
     // progress in the title.
@@ -173,6 +176,7 @@ private:
 
     Canvas* canvas_ = nullptr;
     PictureMenu* pictures_ = nullptr;
+    LargePicture* largePicture_ = nullptr;
     Navigation* navigation_ = nullptr;
     int depth_ = 0;
     std::optional<glimra::Outcome> lastOutcome_;
