@@ -1,7 +1,11 @@
-// Picture files: written whole or not at all, PNG streamed row by row with the
-// settings that made the picture, and those settings read back.
+// Picture files: PNG streamed row by row with the settings that made the
+// picture, and every other format the toolkit writes. The settings
+// themselves are in recipe.h, the file written whole or not at all in
+// output_file.h.
 #pragma once
 
+#include "picture/output_file.h"
+#include "picture/recipe.h"
 #include "render/frame.h"
 
 #include <QImage>
@@ -15,73 +19,6 @@
 #include <vector>
 
 namespace glimra {
-
-// A picture's density (its resolution over the same region) and samples per
-// pixel on a side go up to these.
-inline constexpr int kMaxDensity = 64;
-inline constexpr int kMaxSamples = 8;
-
-// What a picture file says about how it was made: enough to make it again.
-struct PictureRecipe {
-    std::string pattern;  // the pattern's name
-    PatternTexts texts;   // the five box texts exactly as typed
-    int density = 1;
-    int samples = 1;
-};
-
-using TextChunks = std::vector<std::pair<std::string, std::string>>;
-
-// The text chunks that carry a recipe, the program and its version first.
-TextChunks recipeChunks(const PictureRecipe& recipe);
-
-// The recipe a PNG of ours carries; nothing, with the reason in `error`, for a
-// file that cannot be read, is no regular file (a pipe is refused, not waited
-// on), is no PNG, holds no recipe (or a broken one), or holds more than the
-// reader takes: a setting of more than 1 MiB, more than 2 MiB of text, more
-// than 32 text chunks. Whatever the file, reading it holds a few MiB at most.
-std::optional<PictureRecipe> readRecipe(const QString& path, QString* error);
-
-// A file that appears under its name only when it is complete. It is written
-// as a temporary file beside the target and renamed over it at commit(); until
-// then an earlier file of that name stays untouched, and a file that is never
-// committed is removed. The temporary name, .NAME.glimra-PID-XXXXXX, tells
-// whose it is: opening a target removes those that processes no longer
-// running left beside it. A pipe or a device (standard output, say) cannot be
-// replaced that way and is written directly.
-class OutputFile {
-public:
-    explicit OutputFile(std::string path);
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    // Before any long work: fails at once when the target cannot be written.
-    bool open(std::string* error);
-    FILE* stream() const { return stream_; }
-    // Starts the content again from nothing (not possible on a pipe).
-    bool restart(std::string* error);
-    bool commit(std::string* error);
-    // Gives up: the temporary file goes, the target stays as it was.
-    void discard();
-
-    // For a signal handler: removes the temporary file being written, using
-    // only calls that are safe there.
-    static void removePendingFromSignal();
-
-    // The target as given, for messages.
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-    std::string real_;  // what is replaced: the file a link points at
-    std::string temporary_;
-    FILE* stream_ = nullptr;
-    bool direct_ = false;
-};
-
-// What a failed write's errno means for a picture file: the system's words,
-// except that a pipe's reader going away is said as that.
-std::string writeFailure(int error);
 
 // Writes a PNG row by row, so a picture never has to be held whole. Every
 // failure (a full disk, a write error) is reported, never thrown.
