@@ -128,12 +128,9 @@ struct Plan {
 // sample sits evenly spaced inside its pixel around that.
 double pictureCounter(const Plan& plan, double origin, long m, int sample, const std::vector<double>& plainRun)
 {
-    const long M = m + 1;
-    const long density = plan.density;
-    const long samples = plan.samples;
-    if (samples == 1)
-        return density == 1 ? plainRun[std::size_t(m)] : origin + double(M) / double(density);
-    return origin + double(2 * samples * M + 2 * sample + 1 - samples) / double(2 * samples * density);
+    if (plan.density == 1 && plan.samples == 1)
+        return plainRun[std::size_t(m)];
+    return denseCounter(origin, m, plan.density, plan.samples, sample);
 }
 
 // Renders in bands of rows, each band streamed out before the next. Every pixel
@@ -370,6 +367,15 @@ QImage backgroundImage(long width, long height)
 }
 
 }  // namespace
+
+double denseCounter(double origin, long m, int density, int samples, int sample)
+{
+    const long M = m + 1;
+    const long n = samples, k = density;
+    if (n == 1)
+        return origin + double(M) / double(k);
+    return origin + double(2 * n * M + 2 * sample + 1 - n) / double(2 * n * k);
+}
 
 PicturePlan planPicture(const PictureRequest& request)
 {

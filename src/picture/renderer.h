@@ -16,6 +16,12 @@
 
 namespace glimra {
 
+// Column or row m (0-based) of a picture denser than the plain one, or with
+// several samples per pixel: origin + M / density for the 1-based M, each
+// sample (0 .. samples - 1) evenly spaced inside its pixel around that. Every
+// dense picture, in a file or in the window, is counted this way.
+double denseCounter(double origin, long m, int density, int samples, int sample);
+
 // Larger pictures are rendered in bands and must be PNG.
 inline constexpr long kMaxPlainSide = 8192;
 inline constexpr long kMaxSide = 65536;

@@ -1,5 +1,7 @@
 #include "window/dense_scan.h"
 
+#include "picture/renderer.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -60,17 +62,16 @@ RenderResult renderDense(const Pattern& pattern, const PatternParameters& params
         result.reason = "offsets too large to scan";
         return result;
     }
-    const long K = density;
     ScanGrid grid;
-    grid.columns = long(columns.size()) * K;
+    grid.columns = long(columns.size()) * density;
     grid.rowBegin = 0;
-    grid.rowEnd = long(rows.size()) * K;
-    grid.column = [&](long m) { return d.x0 + double(m + 1) / double(K); };
-    grid.row = [&](long n) { return d.y0 + double(n + 1) / double(K); };
+    grid.rowEnd = long(rows.size()) * density;
+    grid.column = [&](long m) { return denseCounter(d.x0, m, density, 1, 0); };
+    grid.row = [&](long n) { return denseCounter(d.y0, n, density, 1, 0); };
     std::vector<int> ys(std::size_t(grid.rowEnd));
     for (std::size_t n = 0; n < ys.size(); ++n)
-        ys[n] = int(K) * (kCanvasTop + 1) + int(n);
-    DenseHost dense(host, int(K) * (kCanvasLeft + 1), std::move(ys));
+        ys[n] = density * (kCanvasTop + 1) + int(n);
+    DenseHost dense(host, density * (kCanvasLeft + 1), std::move(ys));
     return renderGrid(pattern, d, grid, dense, options);
 }
 

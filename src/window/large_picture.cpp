@@ -24,7 +24,7 @@
 #include <thread>
 
 // What the window and the thread rendering a save share.
-struct LargePicture::Job {
+struct LargePicture::Save {
     glimra::PictureRequest request;
     std::atomic<double> done{0};
     std::atomic<bool> stop{false};
@@ -194,7 +194,7 @@ bool LargePicture::start(const Choice& choice)
     const auto place = window_.pictures()->recipe();
     if (!place || running())
         return false;
-    auto job = std::make_shared<Job>();
+    auto job = std::make_shared<Save>();
     job->request = requestFor(*place, choice.density, choice.samples, choice.path);
     if (!job->request.pattern)
         return false;

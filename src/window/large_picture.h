@@ -55,13 +55,13 @@ public slots:
     void save();
 
 private:
-    struct Job;
+    struct Save;
     void poll();
     void done();
 
     qTac& window_;
     Chooser choose_;
-    std::shared_ptr<Job> job_;
+    std::shared_ptr<Save> job_;
     QProgressDialog* progress_ = nullptr;
     QTimer* poll_ = nullptr;
 };

@@ -123,14 +123,14 @@ QImage PictureMenu::picture() const { return window_.canvas().copy(window_.canva
 
 QImage PictureMenu::windowPicture() const
 {
-    const int K = window_.canvasWidget()->density();
+    const int density = window_.canvasWidget()->density();
     const QImage dense = picture();
-    if (K == 1 || dense.isNull())
+    if (density == 1 || dense.isNull())
         return dense;
-    QImage plain(dense.width() / K, dense.height() / K, QImage::Format_RGB32);
+    QImage plain(dense.width() / density, dense.height() / density, QImage::Format_RGB32);
     for (int y = 0; y < plain.height(); ++y)
         for (int x = 0; x < plain.width(); ++x)
-            plain.setPixel(x, y, dense.pixel(K * x + K - 1, K * y + K - 1));
+            plain.setPixel(x, y, dense.pixel(density * x + density - 1, density * y + density - 1));
     return plain;
 }
 
