@@ -34,16 +34,6 @@ void walk(QAccessibleInterface* node, const std::function<void(QAccessibleInterf
         walk(node->child(k), visit);
 }
 
-QList<QWidget*> actingControls(qTac& w)
-{
-    QList<QWidget*> list;
-    for (QWidget* c : w.findChildren<QWidget*>()) {
-        auto* label = qobject_cast<ClickLabel*>(c);
-        if (qobject_cast<QPushButton*>(c) || qobject_cast<TextBox*>(c) || (label && label->isClickable()))
-            list.append(c);
-    }
-    return list;
-}
 
 // A window whose exit, browser and dialogs only count.
 struct Counted {
@@ -88,7 +78,7 @@ void TestWindowAccess::everyActingControlNamed()
     walk(QAccessible::queryAccessibleInterface(&c.w), [&](QAccessibleInterface* node) { seen[node->object()] = node; });
 
     QSet<QString> names;
-    for (QWidget* control : actingControls(c.w)) {
+    for (QWidget* control : support::actingControls(c.w)) {
         const QString id = control->objectName();
         QAccessibleInterface* node = seen.value(control);
         QVERIFY2(node, qPrintable(id + " is not in the tree"));
@@ -123,8 +113,8 @@ void TestWindowAccess::pressIsClick()
     Counted pressed, clicked;
     QVERIFY(QTest::qWaitForWindowExposed(&pressed.w));
     QVERIFY(QTest::qWaitForWindowExposed(&clicked.w));
-    const QList<QWidget*> a = actingControls(pressed.w);
-    const QList<QWidget*> b = actingControls(clicked.w);
+    const QList<QWidget*> a = support::actingControls(pressed.w);
+    const QList<QWidget*> b = support::actingControls(clicked.w);
     QCOMPARE(a.size(), b.size());
     for (qsizetype k = 0; k < a.size(); ++k) {
         if (qobject_cast<TextBox*>(a[k]))

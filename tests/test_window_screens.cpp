@@ -33,18 +33,6 @@ using namespace support;
 
 namespace {
 
-// The controls that act, with the signal that tells they were clicked (none
-// for the boxes: they take the focus).
-QList<QWidget*> actingControls(qTac& w)
-{
-    QList<QWidget*> list;
-    for (QWidget* c : w.findChildren<QWidget*>()) {
-        auto* label = qobject_cast<ClickLabel*>(c);
-        if (qobject_cast<QPushButton*>(c) || qobject_cast<TextBox*>(c) || (label && label->isClickable()))
-            list.append(c);
-    }
-    return list;
-}
 
 void sendWheel(QWidget* target, QPoint at, Qt::KeyboardModifiers modifiers)
 {
@@ -125,7 +113,7 @@ void ScreenChild::insideTheScreen()
 
 void ScreenChild::everyControlReachable()
 {
-    const QList<QWidget*> controls = actingControls(*design_);
+    const QList<QWidget*> controls = support::actingControls(*design_);
     QVERIFY(controls.size() >= 48);
     for (QWidget* c : controls) {
         window_->reveal(c);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QPushButton>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -87,6 +88,19 @@ inline void setTexts(qTac& w, const Texts& t)
     w.TextThree->setText(t.size);
     w.TextFour->setText(t.zoom);
     w.Textfive->setText(t.bright);
+}
+
+// Every control that acts: the buttons, the boxes and the labels that take
+// clicks.
+inline QList<QWidget*> actingControls(qTac& w)
+{
+    QList<QWidget*> list;
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        auto* label = qobject_cast<ClickLabel*>(c);
+        if (qobject_cast<QPushButton*>(c) || qobject_cast<TextBox*>(c) || (label && label->isClickable()))
+            list.append(c);
+    }
+    return list;
 }
 
 inline QStringList texts(const qTac& w)

@@ -1,5 +1,7 @@
 #include "place/place.h"
 
+#include "render/numtext.h"
+
 #include "patterns/patterns.h"
 
 #include <array>
@@ -28,17 +30,6 @@ std::string encode(std::string_view text)
         }
     }
     return out;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Well-formed UTF-8: no overlong form, no surrogate, nothing beyond U+10FFFF.
@@ -83,8 +74,8 @@ std::optional<std::string> decode(std::string_view part, std::string* why)
     for (std::size_t k = 0; k < part.size(); ++k) {
         const unsigned char c = part[k];
         if (c == '%') {
-            const int hi = k + 2 < part.size() ? hexValue(part[k + 1]) : -1;
-            const int lo = k + 2 < part.size() ? hexValue(part[k + 2]) : -1;
+            const int hi = k + 2 < part.size() ? hexDigit(part[k + 1]) : -1;
+            const int lo = k + 2 < part.size() ? hexDigit(part[k + 2]) : -1;
             if (hi < 0 || lo < 0) {
                 *why = "a \"%\" is not followed by two hexadecimal digits";
                 return std::nullopt;

@@ -15,18 +15,6 @@ namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The value of c as a digit of base 16, or -1.
-int hexDigit(char c)
-{
-    if (isDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Goes through the text one character at a time. The lenient reading passes
 // over blanks, tabs and line feeds wherever they stand; the strict one sees
 // every character.
@@ -168,6 +156,17 @@ double readWhole(Reader& r, int bitsPerDigit)
 }
 
 }  // namespace
+
+int hexDigit(char c)
+{
+    if (isDigit(c))
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 
 double Val(std::string_view text)
 {

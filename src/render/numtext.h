@@ -10,6 +10,9 @@
 
 namespace glimra {
 
+// The value of c as a digit of base 16, or -1.
+int hexDigit(char c);
+
 // Lenient reading: blanks, tabs and line feeds are ignored wherever they stand;
 // an optional sign, digits, one point, an exponent (E or D), or a whole number
 // after &H (hexadecimal) or &O (octal). Reading stops at the first character
