@@ -471,60 +471,66 @@ std::optional<PictureEstimate> estimatePicture(const PictureRequest& request)
     const Plan plan = makePlan(request, verdict);
     if (verdict.verdict != PicturePlan::Verdict::Render || !plan.derives)
         return std::nullopt;
-    // A block from the middle of the picture, at its density and samples.
-    const long w = std::min(plan.width, 64L), h = std::min(plan.height, 64L);
-    const long left = (plan.width - w) / 2, top = (plan.height - h) / 2;
+    // Five blocks, from the middle and around it, at the picture's density
+    // and samples: one block alone can be all sky or all detail.
+    const long w = std::min(plan.width, 32L), h = std::min(plan.height, 32L);
     const int perPixel = plan.samples * plan.samples;
-    QImage block = backgroundImage(w, h);
-    LinearSums sums(perPixel > 1 ? std::size_t(w) * std::size_t(h) : 0);
-    class Host : public RenderHost {
-    public:
-        Host(QImage& block, LinearSums& sums, long top) : block_(block), sums_(sums), top_(top) {}
-        void plotColumn(const ColumnView& column) override
-        {
-            if (sums_.empty())
-                glimra::plotColumn(block_, column, QPoint(0, int(top_)));
-            else
-                sums_.add(column, top_, block_.width());
+    const double places[5][2] = {{0.5, 0.5}, {0.2, 0.2}, {0.8, 0.2}, {0.2, 0.8}, {0.8, 0.8}};
+    double seconds = 0, bytes = 0;
+    for (const auto& at : places) {
+        const long left = long(double(plan.width - w) * at[0]), top = long(double(plan.height - h) * at[1]);
+        QImage block = backgroundImage(w, h);
+        LinearSums sums(perPixel > 1 ? std::size_t(w) * std::size_t(h) : 0);
+        class Host : public RenderHost {
+        public:
+            Host(QImage& block, LinearSums& sums, long top) : block_(block), sums_(sums), top_(top) {}
+            void plotColumn(const ColumnView& column) override
+            {
+                if (sums_.empty())
+                    glimra::plotColumn(block_, column, QPoint(0, int(top_)));
+                else
+                    sums_.add(column, top_, block_.width());
+            }
+
+        private:
+            QImage& block_;
+            LinearSums& sums_;
+            long top_;
+        } host(block, sums, top);
+        const auto start = Clock::now();
+        for (int s = 0; s < perPixel; ++s) {
+            const int sx = s % plan.samples, sy = s / plan.samples;
+            ScanGrid grid;
+            grid.columns = w;
+            grid.rowBegin = top;
+            grid.rowEnd = top + h;
+            grid.column = [&, sx](long m) { return pictureCounter(plan, plan.derived.x0, left + m, sx, plan.columns); };
+            grid.row = [&, sy](long n) { return pictureCounter(plan, plan.derived.y0, n, sy, plan.rows); };
+            RenderOptions options;
+            options.threads = plan.threads;
+            (void)renderGrid(*plan.pattern, plan.derived, grid, host, options);
         }
+        if (perPixel > 1)
+            sums.averageInto(block, w, perPixel);
+        seconds += std::chrono::duration<double>(Clock::now() - start).count();
 
-    private:
-        QImage& block_;
-        LinearSums& sums_;
-        long top_;
-    } host(block, sums, top);
-    const auto start = Clock::now();
-    for (int s = 0; s < perPixel; ++s) {
-        const int sx = s % plan.samples, sy = s / plan.samples;
-        ScanGrid grid;
-        grid.columns = w;
-        grid.rowBegin = top;
-        grid.rowEnd = top + h;
-        grid.column = [&, sx](long m) { return pictureCounter(plan, plan.derived.x0, left + m, sx, plan.columns); };
-        grid.row = [&, sy](long n) { return pictureCounter(plan, plan.derived.y0, n, sy, plan.rows); };
-        RenderOptions options;
-        options.threads = plan.threads;
-        (void)renderGrid(*plan.pattern, plan.derived, grid, host, options);
+        // The block's picture data as the PNG stream compresses it.
+        char* data = nullptr;
+        std::size_t size = 0;
+        std::FILE* memory = open_memstream(&data, &size);
+        if (!memory)
+            return std::nullopt;
+        {
+            PngStream png(memory, int(w), int(h), {}, kPngLevel, 1);
+            png.writeRows(block);
+            png.finish();
+        }
+        std::fclose(memory);
+        std::free(data);
+        bytes += double(size);
     }
-    if (perPixel > 1)
-        sums.averageInto(block, w, perPixel);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-
-    // The block's picture data as the PNG stream compresses it.
-    char* data = nullptr;
-    std::size_t size = 0;
-    std::FILE* memory = open_memstream(&data, &size);
-    if (!memory)
-        return std::nullopt;
-    {
-        PngStream png(memory, int(w), int(h), {}, kPngLevel, 1);
-        png.writeRows(block);
-        png.finish();
-    }
-    std::fclose(memory);
-    std::free(data);
-    const double scale = double(plan.width) * double(plan.height) / double(w * h);
-    return PictureEstimate{seconds * scale, double(size) * scale};
+    const double scale = double(plan.width) * double(plan.height) / double(5 * w * h);
+    return PictureEstimate{seconds * scale, bytes * scale};
 }
 
 std::optional<QImage> renderPlainImage(const PictureRequest& request)

@@ -125,7 +125,9 @@ std::optional<LargePicture::Choice> askPerson(QWidget* parent, const glimra::Pic
     };
     QObject::connect(&settle, &QTimer::timeout, &dialog, [&] {
         const auto e = glimra::estimatePicture(requestFor(place, density->value(), samples->value(), "x.png"));
-        estimate->setText(e ? QStringLiteral("about %1, a file of about %2").arg(duration(e->seconds), bytes(e->bytes))
+        estimate->setText(e ? QStringLiteral("%1, a file of about %2")
+                                  .arg(e->seconds < 1 ? duration(e->seconds) : QStringLiteral("about ") + duration(e->seconds),
+                                       bytes(e->bytes))
                             : QStringLiteral("no estimate: the values fault at once"));
     });
     QObject::connect(density, &QSpinBox::valueChanged, &dialog, update);
