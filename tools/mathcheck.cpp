@@ -217,25 +217,25 @@ Tally run(const Job& job)
         }
         const int gotFlags = std::fetestexcept(kFaults);
         if (job.fn == "sin") {
-            usedFast = gd::trigFast<0>(x, fast);
+            usedFast = gd::fastSin(x, fast);
             libc = std::sin(x);
             want = reference1(mpfr_sin, x);
         } else if (job.fn == "cos") {
-            usedFast = gd::trigFast<1>(x, fast);
+            usedFast = gd::fastCos(x, fast);
             libc = std::cos(x);
             want = reference1(mpfr_cos, x);
         } else if (job.fn == "tan") {
-            usedFast = gd::trigFast<2>(x, fast);
+            usedFast = gd::fastTan(x, fast);
             libc = std::tan(x);
             want = reference1(mpfr_tan, x);
         } else {
             double e;
             usedFast = std::isgreater(x, 0.0) && std::isless(x, INFINITY) && x != 1 && y != 0 &&
                        std::isless(std::fabs(y), gd::kPowFastYMax) &&
-                       gd::powFast(x, y, fast, e);
+                       gd::fastPow(x, y, fast, e);
             if (!usedFast && std::isless(x, 0.0) && std::isgreater(x, -INFINITY) && x != -1 && y != 0 &&
                 y == std::trunc(y) && std::isless(std::fabs(y), gd::kPowFastYMax))
-                usedFast = gd::powFast(-x, y, fast, e); // negative base, integer exponent
+                usedFast = gd::fastPow(-x, y, fast, e); // negative base, integer exponent
             libc = std::pow(x, y);
             want = referencePow(x, y);
         }

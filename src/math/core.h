@@ -96,12 +96,13 @@ struct TrigReduced {
 };
 
 // x - k pi/2 for |x| < 2^30 (step 1 above).
+template <bool kFma>
 inline TrigReduced reduceTrig(double x)
 {
     const double kd = roundToInt(x * kTwoOverPi);
-    const DD p1 = twoProd(kd, kPio2[0]);
+    const DD p1 = twoProd<kFma>(kd, kPio2[0]);
     const double t = x - p1.hi;
-    const DD p2 = twoProd(kd, kPio2[1]);
+    const DD p2 = twoProd<kFma>(kd, kPio2[1]);
     const double p3 = kd * kPio2[2];
     const DD s1 = twoSum(t, -p2.hi);
     const DD s2 = twoSum(s1.hi, -p1.lo);
@@ -137,9 +138,10 @@ inline TrigParts trigParts(double rh, double rl)
     return p;
 }
 
+template <bool kFma>
 inline DD sinOfParts(const TrigParts& p)
 {
-    DD cb = twoProd(p.ch, p.bh);
+    DD cb = twoProd<kFma>(p.ch, p.bh);
     cb.lo += p.ch * p.bl + p.cl * p.bh;
     const DD h = fastTwoSum(p.sh, cb.hi); // |S| >= 2^-9 > |C b|, or S = 0
     const double tail = p.sh * p.cb + p.ch * p.sb;
@@ -147,9 +149,10 @@ inline DD sinOfParts(const TrigParts& p)
     return fastTwoSum(h.hi, lo);
 }
 
+template <bool kFma>
 inline DD cosOfParts(const TrigParts& p)
 {
-    DD sb = twoProd(p.sh, p.bh);
+    DD sb = twoProd<kFma>(p.sh, p.bh);
     sb.lo += p.sh * p.bl + p.sl * p.bh;
     const DD h = fastTwoSum(p.ch, -sb.hi); // C >= 0.7 > |S b|
     const double tail = p.ch * p.cb - p.sh * p.sb;
@@ -158,16 +161,17 @@ inline DD cosOfParts(const TrigParts& p)
 }
 
 // n / d in double-double, |d.hi| well away from zero.
+template <bool kFma>
 inline DD divDD(DD n, DD d)
 {
     const double q1 = n.hi / d.hi;
-    const DD p = twoProd(q1, d.hi);
+    const DD p = twoProd<kFma>(q1, d.hi);
     const double rem = (((n.hi - p.hi) - p.lo) + n.lo) - q1 * d.lo;
     return fastTwoSum(q1, rem / d.hi);
 }
 
 // kind 0: sin, 1: cos, 2: tan.
-template <int kind>
+template <int kind, bool kFma>
 inline bool trigFast(double x, double& out)
 {
     // Quiet comparisons: an ordered < on a NaN would raise invalid.
@@ -179,19 +183,19 @@ inline bool trigFast(double x, double& out)
         return true;
     }
     if (!std::isless(ax, kTrigFastMax)) return false; // also NaN and infinities
-    const TrigReduced r = reduceTrig(x);
+    const TrigReduced r = reduceTrig<kFma>(x);
     if (std::fabs(r.rh) < 0x1p-40) return false;
     const TrigParts p = trigParts(r.rh, r.rl);
     if constexpr (kind == 2) {
-        const DD s = sinOfParts(p), c = cosOfParts(p);
-        DD t = (r.q & 1u) ? divDD(c, s) : divDD(s, c);
+        const DD s = sinOfParts<kFma>(p), c = cosOfParts<kFma>(p);
+        DD t = (r.q & 1u) ? divDD<kFma>(c, s) : divDD<kFma>(s, c);
         if (r.q & 1u) t = {-t.hi, -t.lo};
         return roundedOrFail(t.hi, t.lo, kTanErr, out);
     } else {
         // sin x = sin r, cos r, -sin r, -cos r for q = 0..3; cos x is one
         // quadrant further on.
         const unsigned q = kind == 1 ? r.q + 1u : r.q;
-        DD v = (q & 1u) ? cosOfParts(p) : sinOfParts(p);
+        DD v = (q & 1u) ? cosOfParts<kFma>(p) : sinOfParts<kFma>(p);
         if (q & 2u) v = {-v.hi, -v.lo};
         return roundedOrFail(v.hi, v.lo, kSinCosErr, out);
     }
@@ -235,6 +239,7 @@ constexpr double kPowFastYMax = 0x1p64;
 constexpr double kPowFastEMin = -708.0, kPowFastEMax = 709.0;
 
 // log x as hi + lo for finite x > 0 (subnormals too).
+template <bool kFma>
 inline DD logDD(double x)
 {
     std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
@@ -250,13 +255,13 @@ inline DD logDD(double x)
     }
     const int i1 = static_cast<int>(roundToInt((m - 1.0) * 128.0));
     const double* t1 = kLog1[i1 - kLog1First];
-    const DD m1 = twoProd(m, t1[0]);
+    const DD m1 = twoProd<kFma>(m, t1[0]);
     const int i2 = static_cast<int>(roundToInt((m1.hi - 1.0) * 8192.0));
     const double* t2 = kLog2[i2 - kLog2First];
-    const DD p = twoProd(m1.hi, t2[0]);
+    const DD p = twoProd<kFma>(m1.hi, t2[0]);
     const DD z = twoSum(p.hi - 1.0, p.lo + m1.lo * t2[0]); // p.hi - 1 is exact (Sterbenz)
 
-    DD z2 = twoProd(z.hi, z.hi);
+    DD z2 = twoProd<kFma>(z.hi, z.hi);
     z2.lo += 2.0 * z.hi * z.lo;
     const double w = 1.0 / 3 + z.hi * (-0.25 + z.hi * (0.2 - z.hi * (1.0 / 6)));
     const double t3 = z2.hi * z.hi * w;
@@ -273,16 +278,17 @@ inline DD logDD(double x)
 
 // Sets ehi = the high word of y log x in every case, so that a caller can
 // tell overflow and underflow apart when the fast path declines.
+template <bool kFma>
 inline bool powFast(double x, double y, double& out, double& ehi)
 {
-    const DD l = logDD(x);
-    DD e = twoProd(y, l.hi);
+    const DD l = logDD<kFma>(x);
+    DD e = twoProd<kFma>(y, l.hi);
     e = fastTwoSum(e.hi, e.lo + y * l.lo);
     ehi = e.hi;
     if (!(e.hi >= kPowFastEMin && e.hi <= kPowFastEMax)) return false;
 
     const double kd = roundToInt(e.hi * k256OverLn2);
-    const DD p2 = twoProd(kd, kLn2By256[1]);
+    const DD p2 = twoProd<kFma>(kd, kLn2By256[1]);
     const double t = e.hi - kd * kLn2By256[0]; // exact, as in reduceTrig
     const DD s1 = twoSum(t, -p2.hi);
     const double low = ((s1.lo - p2.lo) + e.lo) - kd * kLn2By256[2];
@@ -292,13 +298,13 @@ inline bool powFast(double x, double y, double& out, double& ehi)
     const double* tj = kExp2[k & 255];
     const std::int64_t q = k >> 8; // floor(k / 256)
 
-    const DD r2 = twoProd(r.hi, r.hi);
+    const DD r2 = twoProd<kFma>(r.hi, r.hi);
     const double w = 1.0 / 6 + r.hi * (1.0 / 24 + r.hi * (1.0 / 120 + r.hi * (1.0 / 720 + r.hi * (1.0 / 5040))));
     const double t3 = r2.hi * r.hi * w;
     const DD s = fastTwoSum(r.hi, 0.5 * r2.hi);
     const DD pm = fastTwoSum(s.hi, s.lo + (r.lo + (r.hi * r.lo + (0.5 * r2.lo + t3)))); // exp(r) - 1
 
-    DD tp = twoProd(tj[0], pm.hi);
+    DD tp = twoProd<kFma>(tj[0], pm.hi);
     tp.lo += tj[0] * pm.lo + tj[1] * pm.hi;
     const DD h = fastTwoSum(tj[0], tp.hi); // 2^(j/256) >= 1 > |tp|
     const DD v = fastTwoSum(h.hi, h.lo + (tj[1] + tp.lo));
@@ -312,6 +318,15 @@ inline bool powFast(double x, double y, double& out, double& ehi)
 }
 
 // ---------------------------------------------------------------------------
+// The fast paths as the public functions call them: compiled twice on x86-64,
+// with and without fused multiply-add, the one chosen at run time (twoProd is
+// exact either way, so the results are the same bits).
+bool fastSin(double x, double& out);
+bool fastCos(double x, double& out);
+bool fastTan(double x, double& out);
+// x > 0 finite, x != 1, y finite, y != 0, |y| < kPowFastYMax.
+bool fastPow(double x, double y, double& out, double& ehi);
+
 // The exact paths (MPFR), for finite arguments the fast paths decline. They
 // leave the floating-point environment as they found it.
 double sinExact(double x);

@@ -29,21 +29,23 @@ inline DD fastTwoSum(double a, double b)
     return {s, e};
 }
 
-// p + e = a * b exactly. With a fused multiply-add the error term is one
-// instruction; without, Dekker's split does the same with plain products
-// (exact as long as |a|, |b| < 2^995). Both give the same two doubles.
+// p + e = a * b exactly. With a fused multiply-add (kFma, only in code
+// compiled for a processor that has one) the error term is one instruction;
+// without, Dekker's split does the same with plain products (exact as long as
+// |a|, |b| < 2^995). Both give the same two doubles.
+template <bool kFma>
 inline DD twoProd(double a, double b)
 {
     const double p = a * b;
-#ifdef __FMA__
-    return {p, std::fma(a, b, -p)};
-#else
-    constexpr double kSplit = 134217729.0; // 2^27 + 1
-    const double ca = kSplit * a, cb = kSplit * b;
-    const double ah = ca - (ca - a), al = a - ah;
-    const double bh = cb - (cb - b), bl = b - bh;
-    return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
-#endif
+    if constexpr (kFma) {
+        return {p, __builtin_fma(a, b, -p)};
+    } else {
+        constexpr double kSplit = 134217729.0; // 2^27 + 1
+        const double ca = kSplit * a, cb = kSplit * b;
+        const double ah = ca - (ca - a), al = a - ah;
+        const double bh = cb - (cb - b), bl = b - bh;
+        return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+    }
 }
 
 // Round to the nearest integer (ties to even) for |t| < 2^51, in the default

@@ -25,7 +25,7 @@ double powPositive(double x, double y)
         return (x > 1) == (y > 0) ? overflowed() : 0.0;
     }
     double r, e;
-    if (detail::powFast(x, y, r, e)) return r;
+    if (detail::fastPow(x, y, r, e)) return r;
     // e is y log x within 2^-60 relative. exp(709.79) exceeds the largest
     // double by more than half an ulp; exp(-745.14) is below half the
     // smallest subnormal, so x^y rounds to zero.

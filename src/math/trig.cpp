@@ -25,21 +25,21 @@ double trigRest(double x, double (*exact)(double))
 double sin(double x)
 {
     double r;
-    if (detail::trigFast<0>(x, r)) return r;
+    if (detail::fastSin(x, r)) return r;
     return trigRest(x, detail::sinExact);
 }
 
 double cos(double x)
 {
     double r;
-    if (detail::trigFast<1>(x, r)) return r;
+    if (detail::fastCos(x, r)) return r;
     return trigRest(x, detail::cosExact);
 }
 
 double tan(double x)
 {
     double r;
-    if (detail::trigFast<2>(x, r)) return r;
+    if (detail::fastTan(x, r)) return r;
     return trigRest(x, detail::tanExact);
 }
 
