@@ -313,6 +313,7 @@ int main(int argc, char** argv)
     std::printf("%-4s %-16s %12s %9s %9s %12s %12s\n", "fn", "arguments", "checked", "wrong", "flags", "not fast",
                 "libc differs");
     bool bad = false;
+    Tally total;
     for (std::size_t j = 0; j < jobs.size();) {
         Tally sum;
         std::size_t k = j;
@@ -327,7 +328,18 @@ int main(int argc, char** argv)
         std::printf("%-4s %-16s %12" PRIu64 " %9" PRIu64 " %9" PRIu64 " %12" PRIu64 " %12" PRIu64 "\n",
                     jobs[j].fn.c_str(), kind.name, sum.checked, sum.wrong, sum.wrongFlags, sum.exact, sum.libcDiffers);
         bad = bad || sum.wrong || sum.wrongFlags;
+        total.checked += sum.checked;
+        total.wrong += sum.wrong;
+        total.wrongFlags += sum.wrongFlags;
+        total.exact += sum.exact;
+        total.libcDiffers += sum.libcDiffers;
         j = k;
+        if (j == jobs.size() || jobs[j].fn != jobs[j - 1].fn) {
+            std::printf("%-4s %-16s %12" PRIu64 " %9" PRIu64 " %9" PRIu64 " %12" PRIu64 " %12" PRIu64 "\n",
+                        jobs[j - 1].fn.c_str(), "all", total.checked, total.wrong, total.wrongFlags, total.exact,
+                        total.libcDiffers);
+            total = Tally{};
+        }
     }
     std::printf(bad ? "FAILED\n" : "all correctly rounded\n");
     return bad ? 1 : 0;

@@ -75,10 +75,12 @@ inline bool roundedOrFail(double h, double l, double c, double& out)
 //    so S cb contributes 7u * 2^-20 = 2^-70.2 relative; C sb (|sb| < 2^-31.6,
 //    6u) at most 2^-72; the tail's own sum and its addition to the low word
 //    (each at most u |tail|, |tail| <= 2^-19.4 |sin r|) 2^-72.4 each; the
-//    table, C b and the reduction below 2^-84.9 together. Total < 2^-69.4. cos(r)
-//    >= 0.7 and |C cb| <= 2^-21 |C|, so the same count gives < 2^-70.9.
+//    table, C b and the reduction below 2^-84.8 together. Total < 2^-69.5.
+//    For cos(r), |C| <= 1.001 |cos r| (r is within 2^-10 of a and tan a <= 1)
+//    and |C cb| <= 2^-21 |C|: 7u * 2^-21 = 2^-71.2, the tail's additions
+//    2^-74 each, the rest below 2^-80: total < 2^-70.8.
 //    tan = sin/cos (or -cos/sin) in double-double division (error < 2^-100):
-//    < 2^-68.6. The rounding test uses c = 2^-67 (sin, cos) and 2^-66 (tan),
+//    the two errors add, < 2^-69. The rounding test uses c = 2^-67 (sin, cos) and 2^-66 (tan),
 //    more than twice the bound, so the tests are safe with room to spare.
 //
 // The checker (glimra-mathcheck) compares the fast path with MPFR on many
@@ -214,8 +216,8 @@ inline bool trigFast(double x, double& out)
 // (2^-106 relative). log1p(z) = z - z^2/2 + z^3 (1/3 - z/4 + z^2/5 - z^3/6):
 // Taylor remainder < |z|^7 / 7 / (1 - |z|), relative to z < 2^-86.7; z^2 is a
 // double-double (twoProd), the z^3 term is evaluated in double (6u relative,
-// |z^3/3| < 2^-29.5 |z|): 2^-80; the low word's additions 2^-82; so log1p
-// within 2^-79.4 relative. |log1p(z)| <= 1.1 |log x| in every case (when
+// |z^3/3| < 2^-29.5 |z|): 2^-80; the low word's three additions 2^-81; so
+// log1p within 2^-79.4 relative. |log1p(z)| <= 1.1 |log x| in every case (when
 // e, i1, i2 are all 0 they are equal; when only i2 != 0, |m - 1| >= 2^-14
 // (1 - 2^-13); otherwise |log x| >= 2^-8.1 against |z| < 2^-13.9), and the
 // remaining terms add exactly (twoSum) or at 2^-100: log x within 2^-79
