@@ -140,25 +140,18 @@ inline TrigParts trigParts(double rh, double rl)
     return p;
 }
 
+// P + Q b + (P cb + Q sb): sin r for (P, Q) = (S, C), cos r for (C, -S),
+// and their negatives for (-P, -Q) (every step is symmetric in sign, so the
+// selection changes no bit). |P| >= 2^-9 > |Q b| or P = 0 (sin), |P| >= 0.7
+// (cos).
 template <bool kFma>
-inline DD sinOfParts(const TrigParts& p)
+inline DD trigOfParts(const TrigParts& p, double ph, double pl, double qh, double ql)
 {
-    DD cb = twoProd<kFma>(p.ch, p.bh);
-    cb.lo += p.ch * p.bl + p.cl * p.bh;
-    const DD h = fastTwoSum(p.sh, cb.hi); // |S| >= 2^-9 > |C b|, or S = 0
-    const double tail = p.sh * p.cb + p.ch * p.sb;
-    const double lo = tail + ((h.lo + p.sl) + cb.lo);
-    return fastTwoSum(h.hi, lo);
-}
-
-template <bool kFma>
-inline DD cosOfParts(const TrigParts& p)
-{
-    DD sb = twoProd<kFma>(p.sh, p.bh);
-    sb.lo += p.sh * p.bl + p.sl * p.bh;
-    const DD h = fastTwoSum(p.ch, -sb.hi); // C >= 0.7 > |S b|
-    const double tail = p.ch * p.cb - p.sh * p.sb;
-    const double lo = tail + ((h.lo + p.cl) - sb.lo);
+    DD qb = twoProd<kFma>(qh, p.bh);
+    qb.lo += qh * p.bl + ql * p.bh;
+    const DD h = fastTwoSum(ph, qb.hi);
+    const double tail = ph * p.cb + qh * p.sb;
+    const double lo = tail + ((h.lo + pl) + qb.lo);
     return fastTwoSum(h.hi, lo);
 }
 
@@ -189,16 +182,21 @@ inline bool trigFast(double x, double& out)
     if (std::fabs(r.rh) < 0x1p-40) return false;
     const TrigParts p = trigParts(r.rh, r.rl);
     if constexpr (kind == 2) {
-        const DD s = sinOfParts<kFma>(p), c = cosOfParts<kFma>(p);
+        const DD s = trigOfParts<kFma>(p, p.sh, p.sl, p.ch, p.cl);
+        const DD c = trigOfParts<kFma>(p, p.ch, p.cl, -p.sh, -p.sl);
         DD t = (r.q & 1u) ? divDD<kFma>(c, s) : divDD<kFma>(s, c);
         if (r.q & 1u) t = {-t.hi, -t.lo};
         return roundedOrFail(t.hi, t.lo, kTanErr, out);
     } else {
         // sin x = sin r, cos r, -sin r, -cos r for q = 0..3; cos x is one
         // quadrant further on.
+        // Selections rather than branches: the quadrant is as good as random.
         const unsigned q = kind == 1 ? r.q + 1u : r.q;
-        DD v = (q & 1u) ? cosOfParts<kFma>(p) : sinOfParts<kFma>(p);
-        if (q & 2u) v = {-v.hi, -v.lo};
+        const bool odd = (q & 1u) != 0;
+        const double sign = (q & 2u) ? -1.0 : 1.0;
+        const double ph = sign * (odd ? p.ch : p.sh), pl = sign * (odd ? p.cl : p.sl);
+        const double qh = sign * (odd ? -p.sh : p.ch), ql = sign * (odd ? -p.sl : p.cl);
+        const DD v = trigOfParts<kFma>(p, ph, pl, qh, ql);
         return roundedOrFail(v.hi, v.lo, kSinCosErr, out);
     }
 }
@@ -250,11 +248,12 @@ inline DD logDD(double x)
         bits = std::bit_cast<std::uint64_t>(x * 0x1p54);
         e = static_cast<int>(bits >> 52) - 1023 - 54;
     }
-    double m = std::bit_cast<double>((bits & 0x000fffffffffffffull) | 0x3ff0000000000000ull);
-    if (m > 0x1.6a09e667f3bcdp+0) { // beyond sqrt(2): m/2, e + 1 (both exact)
-        m *= 0.5;
-        ++e;
-    }
+    // m in [1, 2), and beyond sqrt(2) halved (one off the exponent field:
+    // exact) with e + 1; on the bits, without a branch.
+    const std::uint64_t mbits = (bits & 0x000fffffffffffffull) | 0x3ff0000000000000ull;
+    const std::uint64_t over = mbits > std::bit_cast<std::uint64_t>(0x1.6a09e667f3bcdp+0) ? 1u : 0u;
+    const double m = std::bit_cast<double>(mbits - (over << 52));
+    e += static_cast<int>(over);
     const int i1 = static_cast<int>(roundToInt((m - 1.0) * 128.0));
     const double* t1 = kLog1[i1 - kLog1First];
     const DD m1 = twoProd<kFma>(m, t1[0]);
