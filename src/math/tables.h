@@ -8,7 +8,7 @@ extern const double kPio2[3];
 extern const double kTwoOverPi;
 // ln 2 = kLn2[0] + kLn2[1] + t, kLn2[0] of 42 bits, |t| < 2^-96.
 extern const double kLn2[2];
-// ln2 / 256 = sum + t, kLn2By256[0] of 35 bits, |t| < 2^-166.
+// ln2 / 256 = sum + t, kLn2By256[0] of 34 bits, |t| < 2^-150.
 extern const double kLn2By256[3];
 extern const double k256OverLn2;
 
