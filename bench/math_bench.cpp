@@ -1,0 +1,152 @@
+// glimra-math-bench: what one call of sin, cos, tan and pow costs, the C
+// library's against glimra::math's (overall, its fast path alone and its
+// exact path alone), and how often the fast path declines. Arguments are
+// drawn like the patterns' own: nested calls see |x| of a few units, the
+// outer ones up to about 1e4; powers take bases up to 1e6 (or |tan| values)
+// and exponents in 0..1 (or 0.4).
+//
+//   glimra-math-bench [--n N] [--rounds R]
+#include "math/core.h"
+#include "math/math.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <time.h>
+#include <vector>
+
+namespace {
+
+namespace gm = glimra::math;
+namespace gd = glimra::math::detail;
+
+volatile double sink;
+
+double threadNs()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
+}
+
+// The fastest of `rounds` passes over the arguments, in ns of this thread's
+// processor time per call (the machine is shared: wall time would count the
+// others' work too).
+double timeIt(int rounds, std::size_t n, const std::function<double()>& pass)
+{
+    double best = 1e300;
+    for (int r = 0; r < rounds; ++r) {
+        const double t0 = threadNs();
+        sink = pass();
+        best = std::min(best, (threadNs() - t0) / static_cast<double>(n));
+    }
+    return best;
+}
+
+struct Row {
+    const char* fn;
+    const char* args;
+    double libc, ours, fast, exact, declined;
+};
+
+void print(const Row& r)
+{
+    std::printf("%-4s %-18s %10.2f %10.2f %10.2f %10.0f %12.3g %8.2f\n", r.fn, r.args, r.libc, r.ours, r.fast, r.exact,
+                r.declined, r.libc / r.ours);
+}
+
+Row trigRow(const char* fn, const char* name, double (*libc)(double), double (*ours)(double),
+            bool (*fast)(double, double&), double (*exact)(double), const std::vector<double>& xs, int rounds)
+{
+    const std::size_t n = xs.size();
+    Row row{fn, name, 0, 0, 0, 0, 0};
+    row.libc = timeIt(rounds, n, [&] { double s = 0; for (double x : xs) s += libc(x); return s; });
+    row.ours = timeIt(rounds, n, [&] { double s = 0; for (double x : xs) s += ours(x); return s; });
+    std::size_t declined = 0;
+    std::vector<double> fastArgs;
+    for (double x : xs) {
+        double r = 0;
+        if (fast(x, r)) fastArgs.push_back(x);
+        else ++declined;
+    }
+    row.declined = static_cast<double>(declined) / static_cast<double>(n);
+    row.fast = timeIt(rounds, fastArgs.size(), [&] {
+        double s = 0, r = 0;
+        for (double x : fastArgs) { fast(x, r); s += r; }
+        return s;
+    });
+    const std::size_t m = std::min<std::size_t>(n, 20000);
+    row.exact = timeIt(1, m, [&] { double s = 0; for (std::size_t i = 0; i < m; ++i) s += exact(xs[i]); return s; });
+    return row;
+}
+
+Row powRow(const char* name, const std::vector<double>& xs, const std::vector<double>& ys, int rounds)
+{
+    const std::size_t n = xs.size();
+    Row row{"pow", name, 0, 0, 0, 0, 0};
+    row.libc = timeIt(rounds, n, [&] { double s = 0; for (std::size_t i = 0; i < n; ++i) s += std::pow(xs[i], ys[i]); return s; });
+    row.ours = timeIt(rounds, n, [&] { double s = 0; for (std::size_t i = 0; i < n; ++i) s += gm::pow(xs[i], ys[i]); return s; });
+    std::size_t declined = 0;
+    std::vector<double> fx, fy;
+    for (std::size_t i = 0; i < n; ++i) {
+        double r, e;
+        if (gd::fastPow(xs[i], ys[i], r, e)) { fx.push_back(xs[i]); fy.push_back(ys[i]); }
+        else ++declined;
+    }
+    row.declined = static_cast<double>(declined) / static_cast<double>(n);
+    row.fast = timeIt(rounds, fx.size(), [&] {
+        double s = 0, r, e;
+        for (std::size_t i = 0; i < fx.size(); ++i) { gd::fastPow(fx[i], fy[i], r, e); s += r; }
+        return s;
+    });
+    const std::size_t m = std::min<std::size_t>(n, 20000);
+    row.exact = timeIt(1, m, [&] { double s = 0; for (std::size_t i = 0; i < m; ++i) s += gd::powExact(xs[i], ys[i]); return s; });
+    return row;
+}
+
+double libcSin(double x) { return std::sin(x); }
+double libcCos(double x) { return std::cos(x); }
+double libcTan(double x) { return std::tan(x); }
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::size_t n = 1 << 20;
+    int rounds = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--n") && i + 1 < argc) n = std::strtoull(argv[++i], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) rounds = std::atoi(argv[++i]);
+        else {
+            std::fprintf(stderr, "usage: glimra-math-bench [--n N] [--rounds R]\n");
+            return 2;
+        }
+    }
+    std::mt19937_64 g(42);
+    auto uni = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(g); };
+    std::vector<double> small(n), wide(n), base(n), expo(n), tanBase(n), point4(n, 0.4);
+    for (std::size_t i = 0; i < n; ++i) {
+        small[i] = uni(-4, 4);
+        wide[i] = uni(-1e4, 1e4);
+        base[i] = std::exp2(uni(-10, std::log2(1e6)));
+        expo[i] = uni(0, 1);
+        tanBase[i] = std::fabs(std::tan(uni(-1e4, 1e4)));
+    }
+
+    std::printf("ns per call (fastest of %d passes over %zu arguments; exact path over 20000)\n", rounds, n);
+    std::printf("%-4s %-18s %10s %10s %10s %10s %12s %8s\n", "fn", "arguments", "libc", "ours", "ours fast", "ours exact",
+                "exact share", "libc/ours");
+    print(trigRow("sin", "|x| <= 4", libcSin, gm::sin, gd::fastSin, gd::sinExact, small, rounds));
+    print(trigRow("sin", "|x| <= 1e4", libcSin, gm::sin, gd::fastSin, gd::sinExact, wide, rounds));
+    print(trigRow("cos", "|x| <= 4", libcCos, gm::cos, gd::fastCos, gd::cosExact, small, rounds));
+    print(trigRow("cos", "|x| <= 1e4", libcCos, gm::cos, gd::fastCos, gd::cosExact, wide, rounds));
+    print(trigRow("tan", "|x| <= 4", libcTan, gm::tan, gd::fastTan, gd::tanExact, small, rounds));
+    print(trigRow("tan", "|x| <= 1e4", libcTan, gm::tan, gd::fastTan, gd::tanExact, wide, rounds));
+    print(powRow("2^-10..1e6 ^ 0..1", base, expo, rounds));
+    print(powRow("|tan| ^ 0.4", tanBase, point4, rounds));
+    return 0;
+}

@@ -1,0 +1,41 @@
+// The fast paths compiled for the processor at hand: on x86-64 once for the
+// baseline and once with fused multiply-add, chosen per call from what the
+// processor reports (a load and a test). Elsewhere the baseline form.
+#include "math/core.h"
+
+namespace glimra::math::detail {
+namespace {
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define GLIMRA_WITH_FMA __attribute__((target("fma")))
+// Before the C runtime's constructors have run this reads false, and the
+// baseline form gives the same results.
+inline bool haveFma() { return __builtin_cpu_supports("fma"); }
+#else
+#define GLIMRA_WITH_FMA
+inline bool haveFma() { return false; }
+#endif
+
+template <int kind>
+GLIMRA_WITH_FMA bool trigWithFma(double x, double& out)
+{
+    return trigFast<kind, true>(x, out);
+}
+
+GLIMRA_WITH_FMA bool powWithFma(double x, double y, double& out, double& ehi)
+{
+    return powFast<true>(x, y, out, ehi);
+}
+
+} // namespace
+
+bool fastSin(double x, double& out) { return haveFma() ? trigWithFma<0>(x, out) : trigFast<0, false>(x, out); }
+bool fastCos(double x, double& out) { return haveFma() ? trigWithFma<1>(x, out) : trigFast<1, false>(x, out); }
+bool fastTan(double x, double& out) { return haveFma() ? trigWithFma<2>(x, out) : trigFast<2, false>(x, out); }
+
+bool fastPow(double x, double y, double& out, double& ehi)
+{
+    return haveFma() ? powWithFma(x, y, out, ehi) : powFast<false>(x, y, out, ehi);
+}
+
+} // namespace glimra::math::detail
