@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(g++ cmake make qt6-base-dev libpng-dev fonts-dejavu-core fonts-liberation2 dpkg-dev file)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(locales xvfb xauth xdotool x11-apps imagemagick clang libclang-rt-14-dev
-             desktop-file-utils appstream man-db groff-base lintian xdg-utils openbox)
+             desktop-file-utils appstream man-db groff-base lintian xdg-utils openbox parallel)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -38,8 +38,9 @@ std::optional<int> wholeNumber(const QString& text, int least, int most)
 const char* const kHelp =
     "usage: glimra-render PATTERN [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
     "                     [--bright TEXT] [--density K] [--samples N] [--from FILE.png]\n"
-    "                     [--threads N] -o FILE\n"
+    "                     [--threads N] [--resume | --part K/N] -o FILE\n"
     "       glimra-render --place PLACE [options as above] -o FILE\n"
+    "       glimra-render --join FILE.png\n"
     "       glimra-render --print-place FILE.png\n"
     "       glimra-render --gallery [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
     "                     [--bright TEXT] -o FILE\n"
@@ -62,6 +63,13 @@ const char* const kHelp =
     "                   prints the place a PNG of this program shows\n"
     "  --threads N      threads (1 to 256, default one per core); any count\n"
     "                   gives the same picture\n"
+    "  --resume         keeps each finished band of a PNG in FILE.parts/ and\n"
+    "                   takes the bands a stopped or killed run of the same\n"
+    "                   command kept; the folder goes when FILE is written\n"
+    "  --part K/N       renders part K of N of the picture's bands into\n"
+    "                   FILE.part-K-of-N, for one machine (or job) each\n"
+    "  --join FILE.png  assembles FILE.png from FILE.png.part-1-of-N to N-of-N,\n"
+    "                   the same file one machine would have written\n"
     "  --gallery        all nineteen patterns as named thumbnails in one picture\n"
     "  -o FILE          the picture; its suffix chooses the format (.png, .ppm,\n"
     "                   .bmp, ...). Pictures larger than 8192 on a side (up to\n"
@@ -135,11 +143,16 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
                                      QStringLiteral("all nineteen patterns as labelled thumbnails in one picture"));
     QCommandLineOption bandRows(QStringLiteral("band-rows"), QStringLiteral("rows per band"), QStringLiteral("N"));
     bandRows.setFlags(QCommandLineOption::HiddenFromHelp);
+    const QCommandLineOption resume(QStringLiteral("resume"), QStringLiteral("keep finished bands and resume"));
+    const QCommandLineOption part(QStringLiteral("part"), QStringLiteral("render part K of N of the bands"),
+                                  QStringLiteral("K/N"));
+    const QCommandLineOption join(QStringLiteral("join"), QStringLiteral("assemble a PNG from its parts"),
+                                  QStringLiteral("FILE.png"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this help"));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
     parser.addOptions(
         {x, y, size, zoom, bright, density, samples, from, place, printPlaceOption, threads, output, gallery, bandRows,
-         help, version});
+         resume, part, join, help, version});
 
     if (!parser.parse(arguments)) {
         std::string why = parser.errorText().toStdString();
@@ -159,6 +172,13 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     }
 
     Job job;
+    if (parser.isSet(join)) {
+        if (!parser.positionalArguments().isEmpty() || parser.isSet(output) || parser.isSet(part))
+            return usageError("--join takes only the picture the parts belong to");
+        job.join = true;
+        job.output = parser.value(join).toStdString();
+        return job;
+    }
     job.gallery = parser.isSet(gallery);
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
@@ -237,6 +257,19 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         return usageError("missing -o FILE");
     if (pictureFormat(QString::fromStdString(job.output)).isEmpty())
         return usageError("FILE must end in a picture format's suffix (.png, .ppm, .bmp, ...)");
+    job.resume = parser.isSet(resume);
+    if (parser.isSet(part)) {
+        const QStringList kn = parser.value(part).split(QLatin1Char('/'));
+        const auto n = kn.size() == 2 ? wholeNumber(kn[1], 1, 1 << 20) : std::nullopt;
+        const auto k = n ? wholeNumber(kn[0], 1, *n) : std::nullopt;
+        if (!k)
+            return usageError("--part takes K/N, two whole numbers with 1 <= K <= N");
+        job.part = PartOf{*k, *n};
+    }
+    if ((job.resume || job.part.any()) && (job.gallery || pictureFormat(QString::fromStdString(job.output)) != "png"))
+        return usageError(std::string(job.resume ? "--resume" : "--part") + " is for PNG pictures of a pattern");
+    if (job.resume && job.part.any())
+        return usageError("--resume and --part cannot be given together");
     return job;
 }
 

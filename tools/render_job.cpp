@@ -67,6 +67,8 @@ PictureRequest requestOf(const Job& job, Progress& progress)
     request.output = job.output;
     request.threads = job.threads;
     request.bandRows = job.bandRows;
+    request.resume = job.resume;
+    request.part = job.part;
     request.progress = [&progress](double done) { progress.update(done); };
     request.stop = interrupted;
     return request;
@@ -111,9 +113,17 @@ int renderOne(const Job& job)
         if (job.recipe.density != 1 || job.recipe.samples != 1)
             extra = " (density " + std::to_string(job.recipe.density) + ", " + std::to_string(job.recipe.samples) +
                     "x" + std::to_string(job.recipe.samples) + " samples)";
+        if (result.keptBands > 0)
+            extra += ", " + std::to_string(result.keptBands) + " band" + (result.keptBands == 1 ? "" : "s") +
+                     " kept from before";
+        if (job.part.any())
+            extra += ", part " + std::to_string(job.part.k) + " of " + std::to_string(job.part.n);
         std::fprintf(stderr, "%s: %ldx%ld%s, %d thread%s, %.3f s, %s\n", plan.pattern->name, plan.width,
                      plan.height, extra.c_str(), plan.threads, plan.threads == 1 ? "" : "s", result.seconds,
                      result.ending().c_str());
+        if (job.part.any() && result.fault.found())
+            std::fprintf(stderr, "glimra-render: a fault ends the whole scan, so these parts cannot be joined; "
+                                 "render the picture in one piece\n");
     }
     return failed(result, job);
 }
@@ -146,8 +156,29 @@ int renderGalleryFile(const Job& job)
     return 0;
 }
 
+int joinFile(const Job& job)
+{
+    std::string why;
+    long width = 0, height = 0;
+    int parts = 0;
+    if (!joinParts(job.output, interrupted, &why, &width, &height, &parts)) {
+        if (interrupted())
+            return stoppedBySignal();
+        std::fprintf(stderr, "glimra-render: %s\n", why.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "%s: %ldx%ld, joined from %d part%s\n", job.output.c_str(), width, height, parts,
+                 parts == 1 ? "" : "s");
+    return 0;
+}
+
 }  // namespace
 
-int runJob(const Job& job) { return job.gallery ? renderGalleryFile(job) : renderOne(job); }
+int runJob(const Job& job)
+{
+    if (job.join)
+        return joinFile(job);
+    return job.gallery ? renderGalleryFile(job) : renderOne(job);
+}
 
 }  // namespace glimra
