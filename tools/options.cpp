@@ -5,6 +5,7 @@
 #include "version.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
 
@@ -40,6 +41,8 @@ const char* const kHelp =
     "                     [--bright TEXT] [--density K] [--samples N] [--from FILE.png]\n"
     "                     [--threads N] [--resume | --part K/N] -o FILE\n"
     "       glimra-render --place PLACE [options as above] -o FILE\n"
+    "       glimra-render --place A --to-place B --seconds T --fps F [--resume]\n"
+    "                     -o FOLDER/\n"
     "       glimra-render --join FILE.png\n"
     "       glimra-render --print-place FILE.png\n"
     "       glimra-render --gallery [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
@@ -70,6 +73,17 @@ const char* const kHelp =
     "                   FILE.part-K-of-N, for one machine (or job) each\n"
     "  --join FILE.png  assembles FILE.png from FILE.png.part-1-of-N to N-of-N,\n"
     "                   the same file one machine would have written\n"
+    "  --to-place B     makes a film from the place given (by --place, --from\n"
+    "                   or a pattern and its values) to B, a place or a PNG\n"
+    "                   this program wrote: the zoom changes by the same factor\n"
+    "                   every frame about the point both places show at the\n"
+    "                   same pixel, the brightness by the same step; B's\n"
+    "                   pattern and size are the first place's\n"
+    "  --seconds T, --fps F\n"
+    "                   the film's length and frames per second (T x F frames,\n"
+    "                   at least 2); -o names a folder, written one PNG a\n"
+    "                   frame (frame-00001.png, ...); with --resume a stopped\n"
+    "                   film continues where it stopped\n"
     "  --gallery        all nineteen patterns as named thumbnails in one picture\n"
     "  -o FILE          the picture; its suffix chooses the format (.png, .ppm,\n"
     "                   .bmp, ...). Pictures larger than 8192 on a side (up to\n"
@@ -146,13 +160,19 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     const QCommandLineOption resume(QStringLiteral("resume"), QStringLiteral("keep finished bands and resume"));
     const QCommandLineOption part(QStringLiteral("part"), QStringLiteral("render part K of N of the bands"),
                                   QStringLiteral("K/N"));
+    const QCommandLineOption toPlace(QStringLiteral("to-place"), QStringLiteral("the film's last place"),
+                                     QStringLiteral("PLACE"));
+    const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("the film's length"),
+                                     QStringLiteral("T"));
+    const QCommandLineOption fps(QStringLiteral("fps"), QStringLiteral("the film's frames per second"),
+                                 QStringLiteral("F"));
     const QCommandLineOption join(QStringLiteral("join"), QStringLiteral("assemble a PNG from its parts"),
                                   QStringLiteral("FILE.png"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this help"));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
     parser.addOptions(
         {x, y, size, zoom, bright, density, samples, from, place, printPlaceOption, threads, output, gallery, bandRows,
-         resume, part, join, help, version});
+         resume, part, join, toPlace, seconds, fps, help, version});
 
     if (!parser.parse(arguments)) {
         std::string why = parser.errorText().toStdString();
@@ -255,6 +275,39 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     job.output = parser.value(output).toStdString();
     if (job.output.empty())
         return usageError("missing -o FILE");
+    job.film = parser.isSet(toPlace);
+    if (job.film != parser.isSet(seconds) || job.film != parser.isSet(fps))
+        return usageError("a film takes --to-place, --seconds and --fps together");
+    if (job.film) {
+        if (job.gallery || parser.isSet(part))
+            return usageError("a film is made of one pattern, in one piece");
+        const QString to = parser.value(toPlace);
+        if (to.startsWith(QStringLiteral("glimra:"), Qt::CaseInsensitive)) {
+            std::string why;
+            const auto p = parsePlace(to.toStdString(), &why);
+            if (!p)
+                return usageError("--to-place: " + why);
+            job.to = p->texts;
+        } else {
+            QString why;
+            const auto recipe = readRecipe(to, &why);
+            if (!recipe)
+                return usageError("--to-place: " + why.toStdString());
+            job.to = recipe->texts;
+        }
+        const auto t = strictNumber(parser.value(seconds).toStdString());
+        const auto f = strictNumber(parser.value(fps).toStdString());
+        if (!t || !f || !(*t > 0) || !(*f > 0) || !(*t * *f < 100000))
+            return usageError("--seconds and --fps take positive numbers, under 100000 frames in all");
+        job.frames = int(std::floor(*t * *f + 0.5));
+        if (job.frames < 2)
+            return usageError("a film has at least 2 frames (--seconds x --fps)");
+        const QString o = QString::fromStdString(job.output);
+        if (!o.endsWith(QLatin1Char('/')) && !QFileInfo(o).isDir())
+            return usageError("a film is written as a folder of frames: -o FOLDER/");
+        job.resume = parser.isSet(resume);
+        return job;
+    }
     if (pictureFormat(QString::fromStdString(job.output)).isEmpty())
         return usageError("FILE must end in a picture format's suffix (.png, .ppm, .bmp, ...)");
     job.resume = parser.isSet(resume);

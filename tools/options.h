@@ -20,6 +20,9 @@ struct Job {
     bool resume = false; // keep finished bands, take those kept before
     PartOf part;         // render only this part of the bands
     bool join = false;   // assemble `output` from its parts
+    bool film = false;   // a film from the place of `recipe` to `to`
+    PatternTexts to;
+    int frames = 0;
 };
 
 // Ends the program with an exit status and what to print: to standard output
