@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "picture/film_encoder.h"
 #include "render/numtext.h"
 #include "place/place.h"
 #include "version.h"
@@ -81,9 +82,9 @@ const char* const kHelp =
     "                   pattern and size are the first place's\n"
     "  --seconds T, --fps F\n"
     "                   the film's length and frames per second (T x F frames,\n"
-    "                   at least 2); -o names a folder, written one PNG a\n"
-    "                   frame (frame-00001.png, ...); with --resume a stopped\n"
-    "                   film continues where it stopped\n"
+    "                   at least 2); -o FILM.mp4 (H.264), FILM.webm (VP9), or a\n"
+    "                   folder, written one PNG a frame (frame-00001.png, ...);\n"
+    "                   with --resume a stopped folder of frames continues\n"
     "  --gallery        all nineteen patterns as named thumbnails in one picture\n"
     "  -o FILE          the picture; its suffix chooses the format (.png, .ppm,\n"
     "                   .bmp, ...). Pictures larger than 8192 on a side (up to\n"
@@ -303,9 +304,13 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         if (job.frames < 2)
             return usageError("a film has at least 2 frames (--seconds x --fps)");
         const QString o = QString::fromStdString(job.output);
-        if (!o.endsWith(QLatin1Char('/')) && !QFileInfo(o).isDir())
-            return usageError("a film is written as a folder of frames: -o FOLDER/");
+        const bool encoded = !filmFormat(job.output).empty();
+        if (!encoded && !o.endsWith(QLatin1Char('/')) && !QFileInfo(o).isDir())
+            return usageError("a film is FILM.mp4, FILM.webm or a folder of frames (-o FOLDER/)");
+        job.fps = *f;
         job.resume = parser.isSet(resume);
+        if (encoded && job.resume)
+            return usageError("--resume continues a film written as a folder of frames, not an encoded one");
         return job;
     }
     if (pictureFormat(QString::fromStdString(job.output)).isEmpty())

@@ -23,6 +23,7 @@ struct Job {
     bool film = false;   // a film from the place of `recipe` to `to`
     PatternTexts to;
     int frames = 0;
+    double fps = 25;
 };
 
 // Ends the program with an exit status and what to print: to standard output

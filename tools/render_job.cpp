@@ -169,6 +169,7 @@ int renderFilmFolder(const Job& job)
     request.start = job.recipe;
     request.end = job.to;
     request.frames = job.frames;
+    request.fps = job.fps;
     request.output = job.output;
     request.threads = job.threads;
     request.resume = job.resume;

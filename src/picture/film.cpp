@@ -1,6 +1,8 @@
 #include "picture/film.h"
 
+#include "picture/film_encoder.h"
 #include "picture/renderer.h"
+#include "render/parallel.h"
 #include "place/navigate.h"
 #include "render/numtext.h"
 
@@ -81,6 +83,88 @@ std::string framePath(const std::string& folder, int k)
     return (std::filesystem::path(folder) / name).string();
 }
 
+namespace {
+
+// An encoded film: frames render on the pool's helpers, each on one thread,
+// a few ahead of the encoder, which takes them strictly in order on this
+// thread (and renders a frame itself when none is ready).
+FilmResult encodeFilm(const FilmRequest& request, const std::vector<PatternTexts>& path, const std::string& format)
+{
+    FilmResult result;
+    auto fail = [&](FilmResult::Status status, const std::string& why) {
+        result.status = status;
+        result.why = why;
+        return result;
+    };
+    PictureRequest first;
+    first.pattern = request.pattern;
+    first.recipe = request.start;
+    const PicturePlan plan = planPicture(first);
+    if (plan.verdict != PicturePlan::Verdict::Render)
+        return fail(FilmResult::Status::Refused, plan.verdict == PicturePlan::Verdict::Refused ? plan.why
+                                                                                                : "nothing to paint");
+    result.width = plan.width;
+    result.height = plan.height;
+    OutputFile file(request.output);
+    std::string why;
+    if (!file.open(&why))
+        return fail(FilmResult::Status::CannotWrite, why);
+    FilmEncoder encoder;
+    if (!encoder.open(file.stream(), format, int(plan.width), int(plan.height), request.fps, &why))
+        return fail(FilmResult::Status::Refused, why);
+
+    const auto start = Clock::now();
+    const int threads = request.threads > 0 ? request.threads : parallel::defaultThreadCount();
+    const int helpers = std::max(0, threads - 1);
+    const std::size_t ahead = std::size_t(std::max(2, 2 * threads));
+    auto renderFrame = [&](long k, QImage& out) {
+        PictureRequest picture;
+        picture.pattern = request.pattern;
+        picture.recipe = request.start;
+        picture.recipe.texts = path[std::size_t(k)];
+        picture.threads = 1;
+        picture.into = &out;
+        picture.stop = request.stop;
+        if (renderPicture(picture).status != PictureResult::Status::Written)
+            out = QImage();
+        return !out.isNull();
+    };
+    parallel::Ordered<QImage> frames(long(path.size()), ahead, helpers, renderFrame, [] { return QImage(); });
+    parallel::Pool* pool = helpers > 0 ? &parallel::Pool::instance() : nullptr;
+    if (pool)
+        pool->open(frames);
+    struct Closer {
+        parallel::Pool* pool;
+        parallel::Work& work;
+        ~Closer()
+        {
+            work.cancel();
+            if (pool)
+                pool->close(work);
+        }
+    } closer{pool, frames};
+    for (long k = 0; k < long(path.size()); ++k) {
+        const QImage& frame = frames.take(k);
+        if (frame.isNull() || (request.stop && request.stop()))
+            return fail(FilmResult::Status::Stopped, "stopped");
+        if (!encoder.add(frame, &why))
+            return fail(FilmResult::Status::CannotWrite, "cannot write " + request.output + ": " + why);
+        frames.release(k);
+        if (pool)
+            pool->poke(false);
+        if (request.progress)
+            request.progress(int(k + 1), request.frames);
+    }
+    if (!encoder.finish(&why))
+        return fail(FilmResult::Status::CannotWrite, "cannot write " + request.output + ": " + why);
+    if (!file.commit(&why))
+        return fail(FilmResult::Status::CannotWrite, why);
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return result;
+}
+
+}  // namespace
+
 FilmResult renderFilm(const FilmRequest& request)
 {
     FilmResult result;
@@ -91,6 +175,8 @@ FilmResult renderFilm(const FilmRequest& request)
         result.why = why;
         return result;
     }
+    if (const std::string format = filmFormat(request.output); !format.empty())
+        return encodeFilm(request, *path, format);
     std::error_code error;
     const bool made = !std::filesystem::exists(request.output, error);
     std::filesystem::create_directories(request.output, error);

@@ -27,7 +27,8 @@ struct FilmRequest {
     PictureRecipe start;  // the pattern's name, the first place's texts, density and samples
     PatternTexts end;     // the last place
     int frames = 2;
-    std::string output;   // a folder: one PNG per frame, frame-00001.png on
+    std::string output;   // a folder: one PNG per frame, frame-00001.png on; or FILM.mp4, FILM.webm
+    double fps = 25;
     int threads = 0;
     bool resume = false;  // take the frames an earlier run of the same film left
     std::function<void(int framesDone, int frames)> progress;

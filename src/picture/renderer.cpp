@@ -114,8 +114,13 @@ public:
             *why = png_->failure();
             return false;
         }
+        if (into_) {
+            *into_ = whole_;
+            return true;
+        }
         return writeImage(file_, whole_, suffix_, &recipe_, why, stop_);
     }
+    void into(QImage* image) { into_ = image; }
 
 private:
     void begin()
@@ -140,6 +145,7 @@ private:
     std::unique_ptr<BandFileWriter> part_;
     std::vector<unsigned char> partPrevious_;  // the part's last row so far
     BandStore* store_ = nullptr;
+    QImage* into_ = nullptr;
     std::string why_;
     QImage whole_;
 };
@@ -477,12 +483,13 @@ PictureResult renderPicture(const PictureRequest& request)
     }
 
     // Fail before a long render, not after it.
-    OutputFile file(request.part.any() ? partPath(request.output, request.part) : request.output);
-    if (!file.open(&result.why)) {
+    const bool inMemory = request.into != nullptr;
+    OutputFile file(inMemory ? std::string() : request.part.any() ? partPath(request.output, request.part) : request.output);
+    if (!inMemory && !file.open(&result.why)) {
         result.status = PictureResult::Status::CannotWrite;
         return result;
     }
-    const QByteArray suffix = pictureFormat(QString::fromStdString(request.output));
+    const QByteArray suffix = inMemory ? QByteArray() : pictureFormat(QString::fromStdString(request.output));
     auto cannotWrite = [&](const std::string& why) {
         result.status = PictureResult::Status::CannotWrite;
         result.why = "cannot write " + request.output + ": " + why;
@@ -512,6 +519,8 @@ PictureResult renderPicture(const PictureRequest& request)
             std::tie(header.first, header.end) = partBands((plan.height + rows - 1) / rows, request.part);
         Sink sink(file, suffix, request.recipe, plan.width, plan.height, plan.threads, request.stop,
                   request.part.any() ? &header : nullptr);
+        if (inMemory)
+            sink.into(request.into);
         std::unique_ptr<BandStore> store;
         if (request.resume) {
             store = std::make_unique<BandStore>(resumeFolder(request.output), header);
@@ -533,6 +542,12 @@ PictureResult renderPicture(const PictureRequest& request)
     result.rendered = true;
     if (out.failed)
         return cannotWrite(out.why);
+    if (inMemory) {
+        if (plan.plain())
+            *request.into = picture;
+        result.status = PictureResult::Status::Written;
+        return result;
+    }
     std::string why;
     if (plan.plain() && !writeImage(file, picture, suffix, &request.recipe, &why, request.stop)) {
         if (plan.stopped())
