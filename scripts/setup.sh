@@ -6,7 +6,8 @@ packages=(g++ cmake make qt6-base-dev libpng-dev fonts-dejavu-core fonts-liberat
           pkg-config libavformat-dev libavcodec-dev libavutil-dev libswscale-dev)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(locales xvfb xauth xdotool x11-apps imagemagick clang libclang-rt-14-dev
-             desktop-file-utils appstream man-db groff-base lintian xdg-utils openbox parallel)
+             desktop-file-utils appstream man-db groff-base lintian xdg-utils openbox parallel
+             slurm-wlm)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -214,6 +215,112 @@ private slots:
         QVERIFY(p.waitForFinished(120000));
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(runTool({"--join", joined}).exitCode, 0);
+        QVERIFY(contents(joined) == contents(whole));
+    }
+
+    // The parts as a Slurm job array, on a one-node Slurm started here (its
+    // own munge socket, ports and state in a temporary folder) and stopped
+    // after.
+    void slurmArray()
+    {
+        const QStringList sbin = {"/usr/sbin", "/usr/bin"};
+        const QString munged = QStandardPaths::findExecutable("munged", sbin);
+        const QString slurmctld = QStandardPaths::findExecutable("slurmctld", sbin);
+        const QString slurmd = QStandardPaths::findExecutable("slurmd", sbin);
+        const QString sbatch = QStandardPaths::findExecutable("sbatch");
+        const QString sinfo = QStandardPaths::findExecutable("sinfo");
+        const QString squeue = QStandardPaths::findExecutable("squeue");
+        QVERIFY2(!munged.isEmpty() && !slurmctld.isEmpty() && !slurmd.isEmpty() && !sbatch.isEmpty(),
+                 "Slurm (slurm-wlm) is not installed (scripts/setup.sh installs it)");
+        if (::geteuid() != 0 || !QFile::exists("/etc/munge/munge.key"))
+            QSKIP("a one-node Slurm is started as root, with the munge key of slurm-wlm's install");
+        QTemporaryDir slurm;
+        const QString t = slurm.path();
+        struct Daemons {
+            QString folder;
+            ~Daemons()
+            {
+                for (const char* pid : {"/slurmd.pid", "/slurmctld.pid", "/munged.pid"}) {
+                    const int p = QString::fromLatin1(contents(folder + pid)).trimmed().toInt();
+                    if (p > 1)
+                        ::kill(pid_t(p), SIGTERM);
+                }
+                QThread::msleep(300);
+            }
+        } daemons{t};
+        const QString socket = t + "/munge.socket";
+        QCOMPARE(QProcess::execute(munged, {"--force", "--socket", socket, "--pid-file", t + "/munged.pid",
+                                            "--log-file", t + "/munged.log", "--seed-file", t + "/munged.seed"}),
+                 0);
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        const QString node = QString::fromLocal8Bit(host).section('.', 0, 0);
+        const int port = 20000 + int(::getpid() % 10000) * 2;
+        QFile conf(t + "/slurm.conf");
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("ClusterName=glimra\nSlurmctldHost=%1\nAuthType=auth/munge\nAuthInfo=socket=%2\n"
+                                  "SlurmctldPort=%3\nSlurmdPort=%4\nProctrackType=proctrack/linuxproc\n"
+                                  "TaskPlugin=task/none\nSlurmUser=root\nSlurmdUser=root\n"
+                                  "SlurmctldPidFile=%5/slurmctld.pid\nSlurmdPidFile=%5/slurmd.pid\n"
+                                  "SlurmdSpoolDir=%5/spool\nStateSaveLocation=%5/state\n"
+                                  "SelectType=select/cons_tres\nSchedulerType=sched/builtin\nReturnToService=2\n"
+                                  "NodeName=%1 CPUs=%6 State=UNKNOWN\n"
+                                  "PartitionName=glimra Nodes=%1 Default=YES MaxTime=INFINITE State=UP\n")
+                       .arg(node, socket)
+                       .arg(port)
+                       .arg(port + 1)
+                       .arg(t)
+                       .arg(QThread::idealThreadCount())
+                       .toUtf8());
+        conf.close();
+        QVERIFY(QDir(t).mkpath("spool") && QDir(t).mkpath("state"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("SLURM_CONF", conf.fileName());
+        auto run = [&](const QString& program, const QStringList& args, QString* out = nullptr) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(program, args);
+            p.waitForFinished(120000);
+            if (out)
+                *out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        QCOMPARE(run(slurmctld, {"-f", conf.fileName(), "-L", t + "/slurmctld.log"}), 0);
+        QCOMPARE(run(slurmd, {"-f", conf.fileName(), "-L", t + "/slurmd.log"}), 0);
+        QString state;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 60000 && !state.contains("idle")) {
+            run(sinfo, {"-h", "-o", "%t"}, &state);
+            QThread::msleep(200);
+        }
+        QVERIFY2(state.contains("idle"), qPrintable("Slurm did not start within a minute: " + state));
+
+        const QStringList args = {"qwin", "--size", "240", "--band-rows", "16"};
+        const QString whole = path("slurm-one.png");
+        const QString joined = path("slurm.png");
+        QCOMPARE(runTool(args + QStringList{"-o", whole}).exitCode, 0);
+        QFile job(t + "/poster.sh");
+        QVERIFY(job.open(QIODevice::WriteOnly));
+        job.write(QStringLiteral("#!/bin/sh\n#SBATCH --array=1-4\n#SBATCH --output=%1/job-%a.log\n"
+                                 "exec '%2' %3 --threads 1 --part $SLURM_ARRAY_TASK_ID/4 -o '%4'\n")
+                      .arg(t, QStringLiteral(GLIMRA_RENDER_PATH), args.join(' '), joined)
+                      .toUtf8());
+        job.close();
+        QString said;
+        QVERIFY2(run(sbatch, {"--parsable", job.fileName()}, &said) == 0, qPrintable(said));
+        const QString id = said.trimmed().section(';', 0, 0);
+        // Waits for the array to leave the queue, more promptly than
+        // sbatch --wait polls.
+        QString queued = id;
+        clock.restart();
+        while (clock.elapsed() < 60000 && !queued.trimmed().isEmpty()) {
+            QThread::msleep(200);
+            run(squeue, {"-h", "-j", id, "-o", "%i"}, &queued);
+        }
+        QVERIFY2(queued.trimmed().isEmpty(), "the job array did not end within a minute");
+        const Run r = runTool({"--join", joined});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY(contents(joined) == contents(whole));
     }
 };
