@@ -2,10 +2,12 @@
 # Installs the Debian packages that are missing: what the build and the program
 # need, and with --tests also what the tests and screenshots need.
 set -euo pipefail
-packages=(g++ cmake make qt6-base-dev libpng-dev libmpfr-dev fonts-dejavu-core fonts-liberation2 dpkg-dev file)
+packages=(g++ cmake make qt6-base-dev libpng-dev libmpfr-dev fonts-dejavu-core fonts-liberation2 dpkg-dev file
+          pkg-config libavformat-dev libavcodec-dev libavutil-dev libswscale-dev)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(locales xvfb xauth xdotool x11-apps imagemagick clang libclang-rt-14-dev
-             desktop-file-utils appstream man-db groff-base lintian xdg-utils openbox)
+             desktop-file-utils appstream man-db groff-base lintian xdg-utils openbox parallel
+             slurm-wlm)
 fi
 missing=()
 for p in "${packages[@]}"; do

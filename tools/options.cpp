@@ -1,10 +1,12 @@
 #include "options.h"
 
+#include "picture/film_encoder.h"
 #include "render/numtext.h"
 #include "place/place.h"
 #include "version.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
 
@@ -38,8 +40,11 @@ std::optional<int> wholeNumber(const QString& text, int least, int most)
 const char* const kHelp =
     "usage: glimra-render PATTERN [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
     "                     [--bright TEXT] [--density K] [--samples N] [--from FILE.png]\n"
-    "                     [--threads N] -o FILE\n"
+    "                     [--threads N] [--resume | --part K/N] -o FILE\n"
     "       glimra-render --place PLACE [options as above] -o FILE\n"
+    "       glimra-render --place A --to-place B --seconds T --fps F [--resume]\n"
+    "                     -o FOLDER/\n"
+    "       glimra-render --join FILE.png\n"
     "       glimra-render --print-place FILE.png\n"
     "       glimra-render --gallery [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
     "                     [--bright TEXT] -o FILE\n"
@@ -62,6 +67,24 @@ const char* const kHelp =
     "                   prints the place a PNG of this program shows\n"
     "  --threads N      threads (1 to 256, default one per core); any count\n"
     "                   gives the same picture\n"
+    "  --resume         keeps each finished band of a PNG in FILE.parts/ and\n"
+    "                   takes the bands a stopped or killed run of the same\n"
+    "                   command kept; the folder goes when FILE is written\n"
+    "  --part K/N       renders part K of N of the picture's bands into\n"
+    "                   FILE.part-K-of-N, for one machine (or job) each\n"
+    "  --join FILE.png  assembles FILE.png from FILE.png.part-1-of-N to N-of-N,\n"
+    "                   the same file one machine would have written\n"
+    "  --to-place B     makes a film from the place given (by --place, --from\n"
+    "                   or a pattern and its values) to B, a place or a PNG\n"
+    "                   this program wrote: the zoom changes by the same factor\n"
+    "                   every frame about the point both places show at the\n"
+    "                   same pixel, the brightness by the same step; B's\n"
+    "                   pattern and size are the first place's\n"
+    "  --seconds T, --fps F\n"
+    "                   the film's length and frames per second (T x F frames,\n"
+    "                   at least 2); -o FILM.mp4 (H.264), FILM.webm (VP9), or a\n"
+    "                   folder, written one PNG a frame (frame-00001.png, ...);\n"
+    "                   with --resume a stopped folder of frames continues\n"
     "  --gallery        all nineteen patterns as named thumbnails in one picture\n"
     "  -o FILE          the picture; its suffix chooses the format (.png, .ppm,\n"
     "                   .bmp, ...). Pictures larger than 8192 on a side (up to\n"
@@ -135,11 +158,22 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
                                      QStringLiteral("all nineteen patterns as labelled thumbnails in one picture"));
     QCommandLineOption bandRows(QStringLiteral("band-rows"), QStringLiteral("rows per band"), QStringLiteral("N"));
     bandRows.setFlags(QCommandLineOption::HiddenFromHelp);
+    const QCommandLineOption resume(QStringLiteral("resume"), QStringLiteral("keep finished bands and resume"));
+    const QCommandLineOption part(QStringLiteral("part"), QStringLiteral("render part K of N of the bands"),
+                                  QStringLiteral("K/N"));
+    const QCommandLineOption toPlace(QStringLiteral("to-place"), QStringLiteral("the film's last place"),
+                                     QStringLiteral("PLACE"));
+    const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("the film's length"),
+                                     QStringLiteral("T"));
+    const QCommandLineOption fps(QStringLiteral("fps"), QStringLiteral("the film's frames per second"),
+                                 QStringLiteral("F"));
+    const QCommandLineOption join(QStringLiteral("join"), QStringLiteral("assemble a PNG from its parts"),
+                                  QStringLiteral("FILE.png"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this help"));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
     parser.addOptions(
         {x, y, size, zoom, bright, density, samples, from, place, printPlaceOption, threads, output, gallery, bandRows,
-         help, version});
+         resume, part, join, toPlace, seconds, fps, help, version});
 
     if (!parser.parse(arguments)) {
         std::string why = parser.errorText().toStdString();
@@ -159,6 +193,13 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     }
 
     Job job;
+    if (parser.isSet(join)) {
+        if (!parser.positionalArguments().isEmpty() || parser.isSet(output) || parser.isSet(part))
+            return usageError("--join takes only the picture the parts belong to");
+        job.join = true;
+        job.output = parser.value(join).toStdString();
+        return job;
+    }
     job.gallery = parser.isSet(gallery);
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
@@ -235,8 +276,58 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     job.output = parser.value(output).toStdString();
     if (job.output.empty())
         return usageError("missing -o FILE");
+    job.film = parser.isSet(toPlace);
+    if (job.film != parser.isSet(seconds) || job.film != parser.isSet(fps))
+        return usageError("a film takes --to-place, --seconds and --fps together");
+    if (job.film) {
+        if (job.gallery || parser.isSet(part))
+            return usageError("a film is made of one pattern, in one piece");
+        const QString to = parser.value(toPlace);
+        if (to.startsWith(QStringLiteral("glimra:"), Qt::CaseInsensitive)) {
+            std::string why;
+            const auto p = parsePlace(to.toStdString(), &why);
+            if (!p)
+                return usageError("--to-place: " + why);
+            job.to = p->texts;
+        } else {
+            QString why;
+            const auto recipe = readRecipe(to, &why);
+            if (!recipe)
+                return usageError("--to-place: " + why.toStdString());
+            job.to = recipe->texts;
+        }
+        const auto t = strictNumber(parser.value(seconds).toStdString());
+        const auto f = strictNumber(parser.value(fps).toStdString());
+        if (!t || !f || !(*t > 0) || !(*f > 0) || !(*t * *f < 100000))
+            return usageError("--seconds and --fps take positive numbers, under 100000 frames in all");
+        job.frames = int(std::floor(*t * *f + 0.5));
+        if (job.frames < 2)
+            return usageError("a film has at least 2 frames (--seconds x --fps)");
+        const QString o = QString::fromStdString(job.output);
+        const bool encoded = !filmFormat(job.output).empty();
+        if (!encoded && !o.endsWith(QLatin1Char('/')) && !QFileInfo(o).isDir())
+            return usageError("a film is FILM.mp4, FILM.webm or a folder of frames (-o FOLDER/)");
+        job.fps = *f;
+        job.resume = parser.isSet(resume);
+        if (encoded && job.resume)
+            return usageError("--resume continues a film written as a folder of frames, not an encoded one");
+        return job;
+    }
     if (pictureFormat(QString::fromStdString(job.output)).isEmpty())
         return usageError("FILE must end in a picture format's suffix (.png, .ppm, .bmp, ...)");
+    job.resume = parser.isSet(resume);
+    if (parser.isSet(part)) {
+        const QStringList kn = parser.value(part).split(QLatin1Char('/'));
+        const auto n = kn.size() == 2 ? wholeNumber(kn[1], 1, 1 << 20) : std::nullopt;
+        const auto k = n ? wholeNumber(kn[0], 1, *n) : std::nullopt;
+        if (!k)
+            return usageError("--part takes K/N, two whole numbers with 1 <= K <= N");
+        job.part = PartOf{*k, *n};
+    }
+    if ((job.resume || job.part.any()) && (job.gallery || pictureFormat(QString::fromStdString(job.output)) != "png"))
+        return usageError(std::string(job.resume ? "--resume" : "--part") + " is for PNG pictures of a pattern");
+    if (job.resume && job.part.any())
+        return usageError("--resume and --part cannot be given together");
     return job;
 }
 

@@ -1,5 +1,6 @@
 #include "render_job.h"
 
+#include "picture/film.h"
 #include "picture/gallery.h"
 #include "picture/renderer.h"
 
@@ -28,7 +29,7 @@ public:
     Progress() : shown_(::isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
     ~Progress() { clear(); }
 
-    void update(double done)
+    void update(double done, int framesDone = -1, int frames = 0)
     {
         if (!shown_)
             return;
@@ -37,10 +38,14 @@ public:
             return;
         lastDrawn_ = elapsed;
         const int width = 30;
-        const int filled = std::clamp(int(done * width), 0, width);
+        const int filled = std::max(0, std::min(int(done * width), width));
         const double left = elapsed * (1 - done) / done;
-        std::fprintf(stderr, "\r[%.*s%*s] %3d%%  %.0f s left ", filled, "##############################",
-                     width - filled, "", int(done * 100), left);
+        if (framesDone >= 0)
+            std::fprintf(stderr, "\r[%.*s%*s] frame %d of %d  %.0f s left ", filled,
+                         "##############################", width - filled, "", framesDone, frames, left);
+        else
+            std::fprintf(stderr, "\r[%.*s%*s] %3d%%  %.0f s left ", filled, "##############################",
+                         width - filled, "", int(done * 100), left);
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -67,6 +72,8 @@ PictureRequest requestOf(const Job& job, Progress& progress)
     request.output = job.output;
     request.threads = job.threads;
     request.bandRows = job.bandRows;
+    request.resume = job.resume;
+    request.part = job.part;
     request.progress = [&progress](double done) { progress.update(done); };
     request.stop = interrupted;
     return request;
@@ -111,9 +118,17 @@ int renderOne(const Job& job)
         if (job.recipe.density != 1 || job.recipe.samples != 1)
             extra = " (density " + std::to_string(job.recipe.density) + ", " + std::to_string(job.recipe.samples) +
                     "x" + std::to_string(job.recipe.samples) + " samples)";
+        if (result.keptBands > 0)
+            extra += ", " + std::to_string(result.keptBands) + " band" + (result.keptBands == 1 ? "" : "s") +
+                     " kept from before";
+        if (job.part.any())
+            extra += ", part " + std::to_string(job.part.k) + " of " + std::to_string(job.part.n);
         std::fprintf(stderr, "%s: %ldx%ld%s, %d thread%s, %.3f s, %s\n", plan.pattern->name, plan.width,
                      plan.height, extra.c_str(), plan.threads, plan.threads == 1 ? "" : "s", result.seconds,
                      result.ending().c_str());
+        if (job.part.any() && result.fault.found())
+            std::fprintf(stderr, "glimra-render: a fault ends the whole scan, so these parts cannot be joined; "
+                                 "render the picture in one piece\n");
     }
     return failed(result, job);
 }
@@ -146,8 +161,67 @@ int renderGalleryFile(const Job& job)
     return 0;
 }
 
+int renderFilmFolder(const Job& job)
+{
+    Progress progress;
+    FilmRequest request;
+    request.pattern = job.pattern;
+    request.start = job.recipe;
+    request.end = job.to;
+    request.frames = job.frames;
+    request.fps = job.fps;
+    request.output = job.output;
+    request.threads = job.threads;
+    request.resume = job.resume;
+    request.stop = interrupted;
+    request.progress = [&](int done, int frames) { progress.update(double(done) / double(frames), done, frames); };
+    const FilmResult r = renderFilm(request);
+    progress.clear();
+    switch (r.status) {
+    case FilmResult::Status::Written:
+        break;
+    case FilmResult::Status::Stopped:
+        std::fprintf(stderr, "glimra-render: interrupted; %s\n",
+                     job.resume ? "the frames done are kept for --resume" : "no film written");
+        return 128 + int(g_stopSignal);
+    case FilmResult::Status::Refused:
+        std::fprintf(stderr, "glimra-render: %s\n", r.why.c_str());
+        return 2;
+    case FilmResult::Status::CannotWrite:
+        std::fprintf(stderr, "glimra-render: %s\n", r.why.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "%s: film of %d frames, %ldx%ld, %.3f s (%.2f frames/s)%s\n", job.pattern->name,
+                 job.frames, r.width, r.height, r.seconds, r.seconds > 0 ? (job.frames - r.kept) / r.seconds : 0.0,
+                 r.kept > 0 ? (", " + std::to_string(r.kept) + " frames kept from before").c_str() : "");
+    return 0;
+}
+
+int joinFile(const Job& job)
+{
+    std::string why;
+    long width = 0, height = 0;
+    int parts = 0;
+    if (!joinParts(job.output, interrupted, &why, &width, &height, &parts)) {
+        if (interrupted())
+            return stoppedBySignal();
+        std::fprintf(stderr, "glimra-render: %s\n", why.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "%s: %ldx%ld, joined from %d part%s\n", job.output.c_str(), width, height, parts,
+                 parts == 1 ? "" : "s");
+    return 0;
+}
+
 }  // namespace
 
-int runJob(const Job& job) { return job.gallery ? renderGalleryFile(job) : renderOne(job); }
+int runJob(const Job& job)
+{
+    if (job.join)
+        return joinFile(job);
+    if (job.film)
+        return renderFilmFolder(job);
+    return job.gallery ? renderGalleryFile(job) : renderOne(job);
+}
 
 }  // namespace glimra

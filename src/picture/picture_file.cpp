@@ -66,6 +66,7 @@ struct PngStream::State {
     int level = 1;
     int threads = 1;
     bool started = false;                // the zlib header is out
+    long rows = 0;                       // rows written so far
     std::vector<png_byte> previous;      // the last row, for the up filter
     uLong adler = adler32(0, nullptr, 0);  // of everything compressed so far
 };
@@ -105,15 +106,15 @@ void rgbBytes(const QImage& image, int y, png_byte* out)
     }
 }
 
-// `above` is the row before the picture's rows given here, for the first
-// piece; a later piece takes the row above it from `rows` itself.
-void compressRows(const QImage& rows, int from, int to, const png_byte* above, int level, Piece& piece)
+// `above` is the row before row `first`, for the first piece; a later piece
+// takes the row above it from `rows` itself.
+void compressRows(const QImage& rows, int from, int to, const png_byte* above, int first, int level, Piece& piece)
 {
     const std::size_t width = std::size_t(rows.width());
     std::vector<Bytef> data;
     data.reserve((to - from) * (1 + 3 * width));
     std::vector<png_byte> current(3 * width), last(3 * width);
-    if (from == 0)
+    if (from == first)
         std::copy_n(above, last.size(), last.begin());
     else
         rgbBytes(rows, from - 1, last.data());
@@ -197,8 +198,20 @@ bool PngStream::writeData(const unsigned char* data, std::size_t size)
 
 bool PngStream::writeRows(const QImage& rows)
 {
-    State& s = *state_;
     if (failed_ || rows.height() == 0)
+        return !failed_;
+    CompressedBand band;
+    if (!compressBand(rows, 0, state_->previous.data(), state_->rows, state_->level, state_->threads, band)) {
+        failed_ = true;
+        return false;
+    }
+    return writeBand(band);
+}
+
+bool PngStream::writeBand(const CompressedBand& band)
+{
+    State& s = *state_;
+    if (failed_ || band.rows == 0)
         return !failed_;
     if (!s.started) {
         // zlib's header: deflate with a 32 KiB window, no preset dictionary.
@@ -207,22 +220,54 @@ bool PngStream::writeRows(const QImage& rows)
             return false;
         s.started = true;
     }
-    // Pieces of at least 32 rows, one per thread, compressed side by side.
-    const int pieces = std::clamp(rows.height() / 32, 1, s.threads);
-    std::vector<Piece> done(static_cast<std::size_t>(pieces));
-    auto bounds = [&](int p) { return rows.height() * p / pieces; };
-    auto compress = [&](int p) {
-        compressRows(rows, bounds(p), bounds(p + 1), s.previous.data(), s.level, done[std::size_t(p)]);
-    };
-    parallel::forEach(pieces, s.threads, [&](long p) { compress(int(p)); });
-    for (const Piece& piece : done) {
-        if (!piece.ok || !writeData(piece.out.data(), piece.out.size())) {
-            failed_ = true;
+    for (const auto& piece : band.pieces)
+        if (!writeData(piece.data(), piece.size()))
             return false;
-        }
-        s.adler = adler32_combine(s.adler, piece.adler, z_off_t(piece.length));
+    s.adler = adler32_combine(s.adler, uLong(band.adler), z_off_t(band.length));
+    s.rows += band.rows;
+    if (band.lastRow.size() == s.previous.size())
+        s.previous = band.lastRow;
+    return true;
+}
+
+const std::vector<unsigned char>& PngStream::previousRow() const { return state_->previous; }
+long PngStream::rowsWritten() const { return state_->rows; }
+
+std::vector<unsigned char> rgbRow(const QImage& image, int y)
+{
+    std::vector<unsigned char> row(std::size_t(image.width()) * 3);
+    rgbBytes(image, y, row.data());
+    return row;
+}
+
+bool compressBand(const QImage& image, int from, const unsigned char* above, long pictureTop, int level,
+                  int threads, CompressedBand& out)
+{
+    constexpr long kPieceRows = 64;
+    out = CompressedBand{};
+    const long count = image.height() - from;
+    if (count <= 0)
+        return true;
+    // Pieces end where the picture's row number is a multiple of kPieceRows.
+    std::vector<int> cuts = {from};
+    for (long row = (pictureTop / kPieceRows + 1) * kPieceRows; row < pictureTop + count; row += kPieceRows)
+        cuts.push_back(int(from + row - pictureTop));
+    cuts.push_back(image.height());
+    const std::size_t pieces = cuts.size() - 1;
+    std::vector<Piece> done(pieces);
+    parallel::forEach(long(pieces), std::max(1, threads), [&](long p) {
+        const std::size_t k = std::size_t(p);
+        compressRows(image, cuts[k], cuts[k + 1], above, from, level, done[k]);
+    });
+    for (Piece& piece : done) {
+        if (!piece.ok)
+            return false;
+        out.adler = adler32_combine(uLong(out.adler), piece.adler, z_off_t(piece.length));
+        out.length += piece.length;
+        out.pieces.push_back(std::move(piece.out));
     }
-    rgbBytes(rows, rows.height() - 1, s.previous.data());
+    out.rows = count;
+    out.lastRow = rgbRow(image, image.height() - 1);
     return true;
 }
 

@@ -20,6 +20,29 @@
 
 namespace glimra {
 
+// A band of picture rows compressed as PNG stores them: its pieces (one IDAT
+// chunk each), the checksum and length of the filtered bytes they hold, and
+// the band's last row as RGB bytes, which the band below is filtered against.
+// Pieces are cut at every 64th row of the picture, whatever the bands or the
+// threads, so a picture's file is the same byte for byte however it was split
+// up to be rendered.
+struct CompressedBand {
+    std::vector<std::vector<unsigned char>> pieces;
+    unsigned long adler = 1;
+    unsigned long long length = 0;
+    long rows = 0;
+    std::vector<unsigned char> lastRow;
+};
+
+// Compresses rows `from` to the end of a 32-bit image, which are rows
+// `pictureTop` onwards of the picture; `above` is the RGB row just above them
+// (zeros above the picture's first row). False when compressing failed.
+bool compressBand(const QImage& image, int from, const unsigned char* above, long pictureTop, int level,
+                  int threads, CompressedBand& out);
+
+// Row y of a 32-bit image as RGB bytes.
+std::vector<unsigned char> rgbRow(const QImage& image, int y);
+
 // Writes a PNG row by row, so a picture never has to be held whole. Every
 // failure (a full disk, a write error) is reported, never thrown.
 class PngStream {
@@ -33,6 +56,11 @@ public:
 
     // Appends the rows of a 32-bit image as wide as the picture.
     bool writeRows(const QImage& rows);
+    // Appends rows compressed before (by compressBand against previousRow()).
+    bool writeBand(const CompressedBand& band);
+    // The last row written, as RGB bytes (zeros before the first).
+    const std::vector<unsigned char>& previousRow() const;
+    long rowsWritten() const;
     bool finish();
     bool failed() const { return failed_; }
     // Why writing failed: the system's reason, or that compressing did.

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace glimra {
@@ -27,18 +28,34 @@ struct Pass {
     bool stopped = false;
     bool failed = false;
     std::string why;
+    long kept = 0;  // bands taken from an earlier run
 };
 
 // Where the picture goes: a PNG streamed band by band, or (for other formats,
-// which are never larger than kMaxPlainSide) one image written at the end.
+// which are never larger than kMaxPlainSide) one image written at the end, or
+// a part's bands into its part file. A PNG's finished bands may also be kept
+// beside it, for a render that resumes.
 class Sink {
 public:
     Sink(OutputFile& file, QByteArray suffix, const PictureRecipe& recipe, long width, long height, int threads,
-         std::function<bool()> stop)
+         std::function<bool()> stop, const BandHeader* part = nullptr)
         : file_(file), suffix_(std::move(suffix)), recipe_(recipe), width_(width), height_(height), threads_(threads),
           stop_(std::move(stop))
     {
-        begin();
+        if (part)
+            part_ = std::make_unique<BandFileWriter>(file_.stream(), *part);
+        else
+            begin();
+    }
+
+    void keepBands(BandStore* store) { store_ = store; }
+    BandStore* store() const { return store_; }
+    // The kept bands no longer fit the picture (a fault changes it).
+    void dropStore()
+    {
+        if (store_)
+            store_->removeAll();
+        store_ = nullptr;
     }
 
     bool restart(std::string* why)
@@ -49,28 +66,62 @@ public:
         return true;
     }
 
-    bool write(const QImage& band, long top)
+    // `band` holds the picture's rows from `top`; with `above`, its first row
+    // is only the row above the rest, which the rest is filtered against.
+    bool write(const QImage& band, long top, long index, bool above = false)
     {
-        if (png_)
-            return png_->writeRows(band);
+        if (png_ || part_) {
+            const int from = above ? 1 : 0;
+            if (part_ && (above || partPrevious_.empty()))
+                partPrevious_ = above ? rgbRow(band, 0) : std::vector<unsigned char>(std::size_t(width_) * 3, 0);
+            const unsigned char* previous = png_ ? png_->previousRow().data() : partPrevious_.data();
+            CompressedBand compressed;
+            if (!compressBand(band, from, previous, top + from, kPngLevel, threads_, compressed)) {
+                why_ = writeFailure(0);
+                return false;
+            }
+            if (part_) {
+                partPrevious_ = compressed.lastRow;
+                return part_->add(index, compressed) || (why_ = writeFailure(part_->error()), false);
+            }
+            if (!png_->writeBand(compressed))
+                return false;
+            if (store_ && !store_->keep(index, compressed, &why_))
+                return false;
+            return true;
+        }
         for (int y = 0; y < band.height(); ++y)
             std::copy_n(reinterpret_cast<const QRgb*>(band.constScanLine(y)), band.width(),
                         reinterpret_cast<QRgb*>(whole_.scanLine(int(top) + y)));
         return true;
     }
 
-    std::string failure() const { return png_ ? png_->failure() : std::string(); }
+    bool writeKept(const CompressedBand& band) { return png_->writeBand(band); }
 
-    bool finish(std::string* why)
+    std::string failure() const { return !why_.empty() ? why_ : png_ ? png_->failure() : std::string(); }
+
+    bool finish(std::string* why, const FaultAt& fault)
     {
+        if (part_) {
+            const PartFault f = fault.found() ? PartFault{fault.m, fault.n} : PartFault{};
+            if (part_->finish(f))
+                return true;
+            *why = writeFailure(part_->error());
+            return false;
+        }
         if (png_) {
             if (png_->finish())
                 return true;
             *why = png_->failure();
             return false;
         }
+        if (into_) {
+            *into_ = whole_;
+            return true;
+        }
         return writeImage(file_, whole_, suffix_, &recipe_, why, stop_);
     }
+    void into(QImage* image) { into_ = image; }
 
 private:
     void begin()
@@ -92,6 +143,11 @@ private:
     int threads_;
     std::function<bool()> stop_;
     std::unique_ptr<PngStream> png_;
+    std::unique_ptr<BandFileWriter> part_;
+    std::vector<unsigned char> partPrevious_;  // the part's last row so far
+    BandStore* store_ = nullptr;
+    QImage* into_ = nullptr;
+    std::string why_;
     QImage whole_;
 };
 
@@ -149,6 +205,17 @@ public:
 
     Pass run(Sink& sink)
     {
+        // A part only notes a fault: what it changes reaches beyond the
+        // part's bands, and joining refuses such parts.
+        if (plan_.request->part.any()) {
+            FaultAt none;
+            if (!plan_.derives)
+                none.note(0, 0);
+            Pass out = pass(sink, FaultAt{});
+            if (none.found())
+                out.fault = none;
+            return out;
+        }
         FaultAt first;
         if (!plan_.derives) {
             // As the plain scan does: the render ends before its first pixel.
@@ -160,6 +227,7 @@ public:
         Pass out = pass(sink, FaultAt{});
         if (out.stopped || out.failed || !out.fault.found())
             return out;
+        sink.dropStore();
         if (!sink.restart(&out.why)) {
             out.failed = true;
             return out;
@@ -178,9 +246,27 @@ private:
         Pass out;
         const long bands = (plan_.height + bandRows_ - 1) / bandRows_;
         const int perPixel = plan_.samples * plan_.samples;
-        for (long b = 0; b < bands; ++b) {
-            const long top = b * bandRows_;
-            const long rows = std::min(bandRows_, plan_.height - top);
+        const PartOf part = plan_.request->part;
+        const auto [firstBand, endBand] = part.any() ? partBands(bands, part) : std::pair<long, long>(0, bands);
+        const long share = std::max(1L, endBand - firstBand);
+        for (long b = firstBand; b < endBand; ++b) {
+            if (sink.store() && !limit.found() && !out.fault.found()) {
+                if (const auto kept = sink.store()->load(b)) {
+                    if (!sink.writeKept(*kept)) {
+                        out.failed = true;
+                        out.why = sink.failure();
+                        return out;
+                    }
+                    ++out.kept;
+                    plan_.progress(double(b + 1 - firstBand) / double(share));
+                    continue;
+                }
+            }
+            // A part's first band is filtered against the row above it,
+            // which the part renders too.
+            const bool above = part.any() && b == firstBand && b > 0;
+            const long top = b * bandRows_ - (above ? 1 : 0);
+            const long rows = std::min(bandRows_, plan_.height - b * bandRows_) + (above ? 1 : 0);
             const FaultAt& known = limit.found() ? limit : out.fault;
             const long columns = known.found() ? std::min(plan_.width, known.m + 1) : plan_.width;
             QImage band(int(plan_.width), int(rows), QImage::Format_RGB32);
@@ -195,8 +281,8 @@ private:
                 grid.rowEnd = top + rows;
                 grid.column = [&, sx](long m) { return counter(plan_.derived.x0, m, sx, plan_.columns); };
                 grid.row = [&, sy](long n) { return counter(plan_.derived.y0, n, sy, plan_.rows); };
-                Host host(*this, band, sums, top, (double(b) * perPixel + s) / double(bands * perPixel),
-                          1.0 / double(bands * perPixel), columns);
+                Host host(*this, band, sums, top, (double(b - firstBand) * perPixel + s) / double(share * perPixel),
+                          1.0 / double(share * perPixel), columns);
                 RenderOptions options;
                 options.threads = plan_.threads;
                 const RenderResult r = renderGrid(*plan_.pattern, plan_.derived, grid, host, options);
@@ -213,7 +299,7 @@ private:
                 leaveBackgroundFrom(band, top, limit);
             // Once a fault is found the picture will be written again; until
             // then every band goes out as soon as it is done.
-            if ((limit.found() || !out.fault.found()) && !sink.write(band, top)) {
+            if ((limit.found() || !out.fault.found()) && !sink.write(band, top, b, above)) {
                 out.failed = true;
                 out.why = sink.failure();
                 return out;
@@ -317,7 +403,7 @@ Plan makePlan(const PictureRequest& request, PicturePlan& out)
     plan.density = request.recipe.density;
     plan.samples = request.recipe.samples;
     plan.threads = request.threads > 0 ? request.threads : defaultThreadCount();
-    plan.bands = request.bandRows > 0;
+    plan.bands = request.bandRows > 0 || request.resume || request.part.any();
     out.threads = plan.threads;
     out.pattern = plan.pattern;
     // The sizes do not depend on whether zoom or brightness overflow; such a
@@ -409,12 +495,13 @@ PictureResult renderPicture(const PictureRequest& request)
     }
 
     // Fail before a long render, not after it.
-    OutputFile file(request.output);
-    if (!file.open(&result.why)) {
+    const bool inMemory = request.into != nullptr;
+    OutputFile file(inMemory ? std::string() : request.part.any() ? partPath(request.output, request.part) : request.output);
+    if (!inMemory && !file.open(&result.why)) {
         result.status = PictureResult::Status::CannotWrite;
         return result;
     }
-    const QByteArray suffix = pictureFormat(QString::fromStdString(request.output));
+    const QByteArray suffix = inMemory ? QByteArray() : pictureFormat(QString::fromStdString(request.output));
     auto cannotWrite = [&](const std::string& why) {
         result.status = PictureResult::Status::CannotWrite;
         result.why = "cannot write " + request.output + ": " + why;
@@ -434,21 +521,45 @@ PictureResult renderPicture(const PictureRequest& request)
     } else {
         const std::size_t bytesPerRow =
             std::size_t(plan.width) * (plan.samples > 1 ? sizeof(QRgb) + LinearSums::kBytesPerPixel : sizeof(QRgb));
-        const long bandRows = request.bandRows > 0
-                                  ? request.bandRows
-                                  : std::max<long>(1, long(kBandBytes / std::max<std::size_t>(1, bytesPerRow)));
-        Sink sink(file, suffix, request.recipe, plan.width, plan.height, plan.threads, request.stop);
-        out = BandRender(plan, std::min(bandRows, plan.height)).run(sink);
-        if (!out.stopped && !out.failed && !sink.finish(&out.why))
+        // Bands chosen by memory hold whole pieces of the PNG (64 rows).
+        const long byMemory = std::max<long>(1, long(kBandBytes / std::max<std::size_t>(1, bytesPerRow)));
+        const long bandRows = request.bandRows > 0 ? request.bandRows : byMemory < 64 ? byMemory : byMemory / 64 * 64;
+        const long rows = std::min(bandRows, plan.height);
+        BandHeader header{bandKey(recipeChunks(request.recipe), plan.width, plan.height, rows),
+                          recipeChunks(request.recipe), plan.width, plan.height, rows, 0, 0, request.part};
+        if (request.part.any())
+            std::tie(header.first, header.end) = partBands((plan.height + rows - 1) / rows, request.part);
+        Sink sink(file, suffix, request.recipe, plan.width, plan.height, plan.threads, request.stop,
+                  request.part.any() ? &header : nullptr);
+        if (inMemory)
+            sink.into(request.into);
+        std::unique_ptr<BandStore> store;
+        if (request.resume) {
+            store = std::make_unique<BandStore>(resumeFolder(request.output), header);
+            if (!store->prepare(&result.why)) {
+                result.status = PictureResult::Status::CannotWrite;
+                return result;
+            }
+            sink.keepBands(store.get());
+        }
+        out = BandRender(plan, rows).run(sink);
+        if (!out.stopped && !out.failed && !sink.finish(&out.why, out.fault))
             out.failed = true;
     }
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     result.fault = out.fault;
+    result.keptBands = out.kept;
     if (out.stopped)
         return stopped();
     result.rendered = true;
     if (out.failed)
         return cannotWrite(out.why);
+    if (inMemory) {
+        if (plan.plain())
+            *request.into = picture;
+        result.status = PictureResult::Status::Written;
+        return result;
+    }
     std::string why;
     if (plan.plain() && !writeImage(file, picture, suffix, &request.recipe, &why, request.stop)) {
         if (plan.stopped())
@@ -461,6 +572,8 @@ PictureResult renderPicture(const PictureRequest& request)
         result.status = PictureResult::Status::CannotWrite;
         return result;
     }
+    if (request.resume)
+        BandStore(resumeFolder(request.output), BandHeader{}).removeAll();
     result.status = PictureResult::Status::Written;
     return result;
 }

@@ -6,6 +6,7 @@
 
 #include "patterns/patterns.h"
 #include "picture/picture_file.h"
+#include "picture/poster_parts.h"
 
 #include <QImage>
 
@@ -33,6 +34,14 @@ struct PictureRequest {
     std::string output;    // its suffix chooses the format
     int threads = 0;       // 0: one per core
     long bandRows = 0;     // rows per band; 0: chosen by memory; set: in bands whatever the size
+    // Keep finished bands beside the target and take those a stopped or
+    // killed render of the same picture kept (PNG in bands only).
+    bool resume = false;
+    // Render only this part's bands, into the part file beside the target.
+    PartOf part;
+    // Set: the picture is rendered into this image instead of a file
+    // (`output` is then not used).
+    QImage* into = nullptr;
     // Told the share done so far, 0 to 1, now and then.
     std::function<void(double done)> progress;
     // Asked after every column: true ends the render, and no file is written.
@@ -90,6 +99,7 @@ struct PictureResult {
     FaultAt fault;          // where an arithmetic fault ended the scan
     bool rendered = false;  // the scan ran to its end (the file may still have failed)
     double seconds = 0;
+    long keptBands = 0;     // with resume: bands an earlier run had finished
 
     // "completed", or where the fault stopped the scan.
     std::string ending() const;

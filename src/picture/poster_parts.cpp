@@ -1,0 +1,488 @@
+#include "picture/poster_parts.h"
+
+#include <QCryptographicHash>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace glimra {
+namespace {
+
+constexpr char kMagic[] = "GLIMRA-BANDS 1\n";
+constexpr std::size_t kMagicSize = sizeof kMagic - 1;
+constexpr unsigned long long kBandTag = 1;
+constexpr unsigned long long kEndTag = 2;
+
+std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+}  // namespace
+
+std::string partPath(const std::string& output, PartOf part)
+{
+    return output + ".part-" + std::to_string(part.k) + "-of-" + std::to_string(part.n);
+}
+
+std::string resumeFolder(const std::string& output) { return output + ".parts"; }
+
+std::pair<long, long> partBands(long bands, PartOf part)
+{
+    return {long(bands * (part.k - 1) / part.n), long(bands * part.k / part.n)};
+}
+
+std::string bandKey(const TextChunks& chunks, long width, long height, long bandRows)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    auto add = [&](const std::string& s) {
+        const std::string size = std::to_string(s.size()) + ":";
+        hash.addData(QByteArrayView(size.data(), qsizetype(size.size())));
+        hash.addData(QByteArrayView(s.data(), qsizetype(s.size())));
+    };
+    add(kMagic);
+    for (const auto& [k, v] : chunks) {
+        add(k);
+        add(v);
+    }
+    add(std::to_string(width) + "x" + std::to_string(height) + "/" + std::to_string(bandRows) + "/" +
+        std::to_string(kPngLevel));
+    return hash.result().toHex().toStdString();
+}
+
+// ---------------------------------------------------------------------------
+
+BandFileWriter::BandFileWriter(FILE* out, const BandHeader& h) : out_(out), crc_(crc32(0, nullptr, 0))
+{
+    put(kMagic, kMagicSize);
+    putBytes(h.key.data(), h.key.size());
+    putNumber(h.chunks.size());
+    for (const auto& [k, v] : h.chunks) {
+        putBytes(k.data(), k.size());
+        putBytes(v.data(), v.size());
+    }
+    for (long v : {h.width, h.height, h.bandRows, h.first, h.end, long(h.part.k), long(h.part.n)})
+        putNumber((unsigned long long)v);
+}
+
+bool BandFileWriter::put(const void* data, std::size_t size)
+{
+    if (failed_)
+        return false;
+    if (size && std::fwrite(data, 1, size, out_) != size) {
+        error_ = errno ? errno : EIO;
+        return !(failed_ = true);
+    }
+    crc_ = crc32_z(crc_, static_cast<const Bytef*>(data), size);
+    return true;
+}
+
+bool BandFileWriter::putNumber(unsigned long long v)
+{
+    unsigned char b[8];
+    for (int k = 0; k < 8; ++k)
+        b[k] = (unsigned char)(v >> (8 * k));
+    return put(b, 8);
+}
+
+bool BandFileWriter::putBytes(const void* data, std::size_t size) { return putNumber(size) && put(data, size); }
+
+bool BandFileWriter::add(long index, const CompressedBand& band)
+{
+    putNumber(kBandTag);
+    putNumber((unsigned long long)index);
+    putNumber((unsigned long long)band.rows);
+    putNumber(band.adler);
+    putNumber(band.length);
+    putBytes(band.lastRow.data(), band.lastRow.size());
+    putNumber(band.pieces.size());
+    for (const auto& piece : band.pieces)
+        putBytes(piece.data(), piece.size());
+    return !failed_;
+}
+
+bool BandFileWriter::finish(const PartFault& fault)
+{
+    putNumber(kEndTag);
+    putNumber((unsigned long long)(fault.m + 1));
+    putNumber((unsigned long long)(fault.n + 1));
+    const unsigned long crc = crc_;
+    const unsigned char b[4] = {(unsigned char)(crc >> 24), (unsigned char)(crc >> 16), (unsigned char)(crc >> 8),
+                                (unsigned char)crc};
+    if (!failed_ && std::fwrite(b, 1, 4, out_) != 4) {
+        error_ = errno ? errno : EIO;
+        failed_ = true;
+    }
+    if (!failed_ && std::fflush(out_) != 0) {
+        error_ = errno ? errno : EIO;
+        failed_ = true;
+    }
+    return !failed_;
+}
+
+// ---------------------------------------------------------------------------
+
+BandFileReader::~BandFileReader()
+{
+    if (in_)
+        std::fclose(in_);
+}
+
+bool BandFileReader::get(void* data, std::size_t size) { return std::fread(data, 1, size, in_) == size; }
+
+bool BandFileReader::getNumber(unsigned long long* v)
+{
+    unsigned char b[8];
+    if (!get(b, 8))
+        return false;
+    *v = 0;
+    for (int k = 7; k >= 0; --k)
+        *v = *v << 8 | b[k];
+    return true;
+}
+
+bool BandFileReader::getBytes(std::string* out, unsigned long long most)
+{
+    unsigned long long size = 0;
+    if (!getNumber(&size) || size > most || size > size_)
+        return false;
+    out->resize(std::size_t(size));
+    return get(out->data(), out->size());
+}
+
+bool BandFileReader::open(const std::string& path, std::string* why)
+{
+    const std::string name = fileName(path);
+    in_ = std::fopen(path.c_str(), "rb");
+    struct stat st {};
+    if (!in_ || ::fstat(::fileno(in_), &st) != 0) {
+        *why = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *why = path + " is not a regular file";
+        return false;
+    }
+    size_ = (unsigned long long)st.st_size;
+    if (size_ < kMagicSize + 4) {
+        *why = path + " is no part of a picture (too short)";
+        return false;
+    }
+    // The checksum first: nothing in a damaged file is believed.
+    unsigned long crc = crc32(0, nullptr, 0);
+    std::vector<unsigned char> buffer(1 << 20);
+    unsigned long long left = size_ - 4;
+    while (left > 0) {
+        const std::size_t n = std::size_t(std::min<unsigned long long>(left, buffer.size()));
+        if (!get(buffer.data(), n)) {
+            *why = "cannot read " + path;
+            return false;
+        }
+        crc = crc32_z(crc, buffer.data(), n);
+        left -= n;
+    }
+    unsigned char b[4];
+    if (!get(b, 4)) {
+        *why = "cannot read " + path;
+        return false;
+    }
+    const unsigned long stored = (unsigned long)b[0] << 24 | (unsigned long)b[1] << 16 | (unsigned long)b[2] << 8 | b[3];
+    std::rewind(in_);
+    char magic[kMagicSize];
+    if (!get(magic, kMagicSize) || std::memcmp(magic, kMagic, kMagicSize) != 0) {
+        *why = path + " is no part of a picture of this program";
+        return false;
+    }
+    if (stored != crc) {
+        *why = path + " is damaged (its checksum does not match its content)";
+        return false;
+    }
+    BandHeader& h = header_;
+    unsigned long long chunks = 0;
+    bool ok = getBytes(&h.key, 256) && getNumber(&chunks) && chunks <= 64;
+    for (unsigned long long c = 0; ok && c < chunks; ++c) {
+        std::string k, v;
+        ok = getBytes(&k, 1 << 10) && getBytes(&v, 1 << 21);
+        h.chunks.emplace_back(std::move(k), std::move(v));
+    }
+    unsigned long long v[7] = {};
+    for (auto& n : v)
+        ok = ok && getNumber(&n);
+    if (!ok || v[0] < 1 || v[0] > 65536 || v[1] < 1 || v[1] > 65536 || v[2] < 1 || v[3] > v[4] || v[6] > 1u << 20 ||
+        v[5] > v[6]) {
+        *why = path + " is damaged (its header cannot be read)";
+        return false;
+    }
+    h.width = long(v[0]);
+    h.height = long(v[1]);
+    h.bandRows = long(v[2]);
+    h.first = long(v[3]);
+    h.end = long(v[4]);
+    h.part = PartOf{int(v[5]), int(v[6])};
+    return true;
+}
+
+bool BandFileReader::next(long* index, CompressedBand& band, bool* end, std::string* why)
+{
+    *end = false;
+    auto broken = [&] {
+        *why = "a band in it cannot be read";
+        return false;
+    };
+    unsigned long long tag = 0;
+    if (!getNumber(&tag))
+        return broken();
+    if (tag == kEndTag) {
+        unsigned long long m = 0, n = 0;
+        if (!getNumber(&m) || !getNumber(&n))
+            return broken();
+        fault_ = PartFault{long(m) - 1, long(n) - 1};
+        *end = true;
+        return false;
+    }
+    unsigned long long i = 0, rows = 0, adler = 0, length = 0, pieces = 0;
+    if (tag != kBandTag || !getNumber(&i) || !getNumber(&rows) || !getNumber(&adler) || !getNumber(&length))
+        return broken();
+    std::string last;
+    if (!getBytes(&last, 3ull * (unsigned long long)header_.width) || last.size() != 3 * std::size_t(header_.width) ||
+        !getNumber(&pieces) || pieces > (1u << 20))
+        return broken();
+    band = CompressedBand{};
+    band.rows = long(rows);
+    band.adler = (unsigned long)adler;
+    band.length = length;
+    band.lastRow.assign(last.begin(), last.end());
+    for (unsigned long long p = 0; p < pieces; ++p) {
+        std::string piece;
+        if (!getBytes(&piece, size_))
+            return broken();
+        band.pieces.emplace_back(piece.begin(), piece.end());
+    }
+    *index = long(i);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+BandStore::BandStore(std::string folder, BandHeader header) : folder_(std::move(folder)), header_(std::move(header))
+{
+}
+
+std::string BandStore::bandPath(long index) const { return folder_ + "/band-" + std::to_string(index); }
+
+bool BandStore::prepare(std::string* why)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder_, error);
+    if (error) {
+        *why = "cannot make " + folder_ + ": " + error.message();
+        return false;
+    }
+    // What a kill in the middle of keeping a band left.
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, error))
+        if (entry.path().filename().string().rfind(".band-", 0) == 0)
+            std::filesystem::remove(entry.path(), error);
+    return true;
+}
+
+std::optional<CompressedBand> BandStore::load(long index)
+{
+    const std::string path = bandPath(index);
+    if (::access(path.c_str(), F_OK) != 0)
+        return std::nullopt;
+    BandFileReader reader;
+    std::string why;
+    CompressedBand band;
+    long at = -1;
+    bool end = false;
+    const BandHeader& h = reader.header();
+    if (reader.open(path, &why) && h.key == header_.key && h.first == index && h.end == index + 1 &&
+        reader.next(&at, band, &end, &why) && at == index &&
+        band.rows == std::min(header_.bandRows, header_.height - index * header_.bandRows)) {
+        CompressedBand none;
+        long after = 0;
+        if (!reader.next(&after, none, &end, &why) && end && !reader.fault().found())
+            return band;
+    }
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    return std::nullopt;
+}
+
+bool BandStore::keep(long index, const CompressedBand& band, std::string* why)
+{
+    const std::string path = bandPath(index);
+    const std::string temporary = folder_ + "/.band-" + std::to_string(index) + "-" + std::to_string(::getpid());
+    FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (!out) {
+        *why = "cannot write " + temporary + ": " + std::strerror(errno);
+        return false;
+    }
+    BandHeader h = header_;
+    h.first = index;
+    h.end = index + 1;
+    BandFileWriter writer(out, h);
+    bool ok = writer.add(index, band) && writer.finish(PartFault{});
+    int error = writer.error();
+    if (ok && ::fsync(::fileno(out)) != 0)
+        ok = false, error = errno;
+    if (std::fclose(out) != 0 && ok)
+        ok = false, error = errno;
+    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0)
+        ok = false, error = errno;
+    if (!ok) {
+        std::remove(temporary.c_str());
+        *why = "cannot keep a finished band in " + folder_ + ": " + std::strerror(error ? error : EIO);
+    }
+    return ok;
+}
+
+void BandStore::removeAll()
+{
+    std::error_code error;
+    std::filesystem::remove_all(folder_, error);
+}
+
+// ---------------------------------------------------------------------------
+
+bool joinParts(const std::string& output, const std::function<bool()>& stop, std::string* why, long* width,
+               long* height, int* parts)
+{
+    namespace fs = std::filesystem;
+    const fs::path target(output);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = target.filename().string() + ".part-";
+    std::set<int> splits;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) != 0)
+            continue;
+        int k = 0, n = 0;
+        char rest = 0;
+        if (std::sscanf(name.c_str() + prefix.size(), "%d-of-%d%c", &k, &n, &rest) == 2 && n >= 1 && k >= 1 && k <= n)
+            splits.insert(n);
+    }
+    if (error) {
+        *why = "cannot read the folder " + folder.string() + ": " + error.message();
+        return false;
+    }
+    if (splits.empty()) {
+        *why = "no parts of " + output + " found (" + output + ".part-K-of-N)";
+        return false;
+    }
+    if (splits.size() > 1) {
+        *why = "parts of " + output + " from splits into " + std::to_string(*splits.begin()) + " and " +
+               std::to_string(*splits.rbegin()) + " parts lie side by side; remove those of the other split";
+        return false;
+    }
+    const int n = *splits.begin();
+    *parts = n;
+
+    // Every part is checked whole before the picture is begun.
+    BandHeader first;
+    long bands = 0;
+    for (int k = 1; k <= n; ++k) {
+        const std::string path = partPath(output, PartOf{k, n});
+        if (::access(path.c_str(), F_OK) != 0) {
+            *why = "part " + std::to_string(k) + " of " + std::to_string(n) + " is missing: " + path;
+            return false;
+        }
+        BandFileReader reader;
+        std::string problem;
+        if (!reader.open(path, &problem)) {
+            *why = problem;
+            return false;
+        }
+        const BandHeader& h = reader.header();
+        if (k == 1) {
+            first = h;
+            bands = (h.height + h.bandRows - 1) / h.bandRows;
+        }
+        const auto [from, to] = partBands(bands, PartOf{k, n});
+        if (h.key != first.key || h.key != bandKey(h.chunks, h.width, h.height, h.bandRows)) {
+            *why = path + " is a part of another picture than " + partPath(output, PartOf{1, n}) +
+                   " (another recipe, size or band height)";
+            return false;
+        }
+        if (h.part.k != k || h.part.n != n || h.first != from || h.end != to) {
+            *why = path + " holds other bands than its name says (renamed from another part?)";
+            return false;
+        }
+        long expect = from;
+        for (;;) {
+            long index = 0;
+            bool end = false;
+            CompressedBand band;
+            if (!reader.next(&index, band, &end, &problem)) {
+                if (!end) {
+                    *why = path + " is damaged: " + problem;
+                    return false;
+                }
+                break;
+            }
+            if (index != expect++) {
+                *why = path + " is damaged: its bands are out of order";
+                return false;
+            }
+        }
+        if (reader.fault().found()) {
+            *why = path + " met an arithmetic fault at column " + std::to_string(reader.fault().m + 1) + ", row " +
+                   std::to_string(reader.fault().n + 1) +
+                   "; a fault ends the whole scan, which reaches into other parts' bands, so this picture is "
+                   "rendered in one piece (without --part)";
+            return false;
+        }
+        if (expect != to) {
+            *why = path + " is incomplete: it holds bands " + std::to_string(from) + " to " +
+                   std::to_string(expect - 1) + " of " + std::to_string(from) + " to " + std::to_string(to - 1);
+            return false;
+        }
+    }
+
+    OutputFile file(output);
+    if (!file.open(why))
+        return false;
+    PngStream png(file.stream(), int(first.width), int(first.height), first.chunks, kPngLevel, 1);
+    for (int k = 1; k <= n && !png.failed(); ++k) {
+        const std::string path = partPath(output, PartOf{k, n});
+        BandFileReader reader;
+        std::string problem;
+        if (!reader.open(path, &problem)) {
+            *why = problem;
+            return false;
+        }
+        long index = 0;
+        bool end = false;
+        CompressedBand band;
+        while (reader.next(&index, band, &end, &problem)) {
+            if (stop && stop()) {
+                *why = "stopped";
+                return false;
+            }
+            png.writeBand(band);
+        }
+        if (!end) {
+            *why = path + " is damaged: " + problem;
+            return false;
+        }
+    }
+    if (!png.finish()) {
+        *why = "cannot write " + output + ": " + png.failure();
+        return false;
+    }
+    if (png.rowsWritten() != first.height) {
+        *why = "the parts of " + output + " do not make the whole picture";
+        return false;
+    }
+    *width = first.width;
+    *height = first.height;
+    return file.commit(why);
+}
+
+}  // namespace glimra
