@@ -1,6 +1,8 @@
 // Films of a journey between two places: the frames asked for, the ends
 // exactly the two places' pictures, no film left by an interruption, and a
 // film that resumes where it stopped.
+#include "tool_support.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -19,25 +21,9 @@ extern "C" {
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString err;
-};
-
-Run runTool(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(GLIMRA_RENDER_PATH), args);
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using toolsupport::contents;
+using toolsupport::Run;
+using toolsupport::runTool;
 
 QStringList frames(const QString& folder)
 {

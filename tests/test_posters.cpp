@@ -1,6 +1,8 @@
 // Large pictures rendered in bands that survive a kill (--resume) and that
 // are spread over several processes (--part, --join): the file at the end is
 // the one a single uninterrupted run writes, byte for byte.
+#include "tool_support.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -14,25 +16,9 @@
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString err;
-};
-
-Run runTool(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(GLIMRA_RENDER_PATH), args);
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using toolsupport::contents;
+using toolsupport::Run;
+using toolsupport::runTool;
 
 int bandFiles(const QString& folder)
 {
