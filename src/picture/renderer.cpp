@@ -189,6 +189,30 @@ double pictureCounter(const Plan& plan, double origin, long m, int sample, const
     return denseCounter(origin, m, plan.density, plan.samples, sample);
 }
 
+// The scan of sample `sample` (0 .. samples² - 1) over a block of the
+// picture: `columns` columns from `left`, `rows` rows from `top`.
+ScanGrid sampleGrid(const Plan& plan, long left, long columns, long top, long rows, int sample)
+{
+    const int sx = sample % plan.samples, sy = sample / plan.samples;
+    ScanGrid grid;
+    grid.columns = columns;
+    grid.rowBegin = top;
+    grid.rowEnd = top + rows;
+    grid.column = [&plan, left, sx](long m) { return pictureCounter(plan, plan.derived.x0, left + m, sx, plan.columns); };
+    grid.row = [&plan, sy](long n) { return pictureCounter(plan, plan.derived.y0, n, sy, plan.rows); };
+    return grid;
+}
+
+// A sample's column, into an image whose first row is picture row `top`
+// when there is one sample per pixel, else into the sums of its light.
+void plotSample(QImage& image, LinearSums& sums, const ColumnView& column, long top)
+{
+    if (sums.empty())
+        glimra::plotColumn(image, column, QPoint(0, int(top)));
+    else
+        sums.add(column, top, image.width());
+}
+
 // Renders in bands of rows, each band streamed out before the next. Every pixel
 // is a pure function of its counters, so bands give the picture a single scan
 // gives, except where a fault ends the scan: there the first fault in scan
@@ -273,14 +297,7 @@ private:
             band.fill(kBackgroundRgb);
             LinearSums sums(perPixel > 1 ? std::size_t(plan_.width) * std::size_t(rows) : 0);
             for (int s = 0; s < perPixel; ++s) {
-                const int sx = s % plan_.samples;
-                const int sy = s / plan_.samples;
-                ScanGrid grid;
-                grid.columns = columns;
-                grid.rowBegin = top;
-                grid.rowEnd = top + rows;
-                grid.column = [&, sx](long m) { return counter(plan_.derived.x0, m, sx, plan_.columns); };
-                grid.row = [&, sy](long n) { return counter(plan_.derived.y0, n, sy, plan_.rows); };
+                const ScanGrid grid = sampleGrid(plan_, 0, columns, top, rows, s);
                 Host host(*this, band, sums, top, (double(b - firstBand) * perPixel + s) / double(share * perPixel),
                           1.0 / double(share * perPixel), columns);
                 RenderOptions options;
@@ -308,11 +325,6 @@ private:
         return out;
     }
 
-    double counter(double origin, long m, int sample, const std::vector<double>& plainRun) const
-    {
-        return pictureCounter(plan_, origin, m, sample, plainRun);
-    }
-
     static void leaveBackgroundFrom(QImage& band, long top, const FaultAt& fault)
     {
         for (int y = 0; y < band.height(); ++y) {
@@ -333,10 +345,7 @@ private:
         }
         void plotColumn(const ColumnView& column) override
         {
-            if (sums_.empty())
-                glimra::plotColumn(band_, column, QPoint(0, int(top_)));
-            else
-                sums_.add(column, top_, band_.width());
+            plotSample(band_, sums_, column, top_);
         }
         void yield() override
         {
@@ -599,10 +608,7 @@ std::optional<PictureEstimate> estimatePicture(const PictureRequest& request)
             Host(QImage& block, LinearSums& sums, long top) : block_(block), sums_(sums), top_(top) {}
             void plotColumn(const ColumnView& column) override
             {
-                if (sums_.empty())
-                    glimra::plotColumn(block_, column, QPoint(0, int(top_)));
-                else
-                    sums_.add(column, top_, block_.width());
+                plotSample(block_, sums_, column, top_);
             }
 
         private:
@@ -612,13 +618,7 @@ std::optional<PictureEstimate> estimatePicture(const PictureRequest& request)
         } host(block, sums, top);
         const auto start = Clock::now();
         for (int s = 0; s < perPixel; ++s) {
-            const int sx = s % plan.samples, sy = s / plan.samples;
-            ScanGrid grid;
-            grid.columns = w;
-            grid.rowBegin = top;
-            grid.rowEnd = top + h;
-            grid.column = [&, sx](long m) { return pictureCounter(plan, plan.derived.x0, left + m, sx, plan.columns); };
-            grid.row = [&, sy](long n) { return pictureCounter(plan, plan.derived.y0, n, sy, plan.rows); };
+            const ScanGrid grid = sampleGrid(plan, left, w, top, h, s);
             RenderOptions options;
             options.threads = plan.threads;
             (void)renderGrid(*plan.pattern, plan.derived, grid, host, options);

@@ -83,6 +83,9 @@ private:
 // order and side by side, so each must stand alone.
 void forEach(long count, int threads, const std::function<void(long)>& item);
 
+// A steady clock in nanoseconds.
+long monotonicNanos();
+
 // Waiting on a flag word, with a time limit, and waking its waiters. Plain
 // futex calls, so that a timed wait and a wake always meet.
 void waitFor(std::atomic<int>& flag, int value, long nanoseconds);
@@ -202,9 +205,9 @@ private:
 
     void computeAndPublish(long k, T& own)
     {
-        const auto started = nowNanos();
+        const long started = monotonicNanos();
         const bool goOn = compute_(k, own);
-        const long took = nowNanos() - started;
+        const long took = monotonicNanos() - started;
         // A rough guide to how long an item takes; updates may overlap.
         const long before = itemNanos_.load(std::memory_order_relaxed);
         itemNanos_.store(before == 0 ? took : (before * 7 + took) / 8, std::memory_order_relaxed);
@@ -218,8 +221,6 @@ private:
         wakeAll(flag);
     }
 
-    static long nowNanos();
-
     const long total_;
     const std::size_t slots_;
     Compute compute_;
@@ -232,13 +233,5 @@ private:
     std::unique_ptr<T> own_;  // the consumer's own result, for the items it claims
     std::atomic<long> itemNanos_{0};
 };
-
-long monotonicNanos();
-
-template <class T>
-long Ordered<T>::nowNanos()
-{
-    return monotonicNanos();
-}
 
 }  // namespace glimra::parallel
