@@ -120,7 +120,7 @@ private slots:
         }
     }
 
-    // One thread, an odd count and one per core all give the recorded picture.
+    // Every thread count and every column scan gives the recorded picture.
     void pictures()
     {
         QFETCH(QString, pattern);
@@ -130,14 +130,27 @@ private slots:
         QFETCH(long, faultRow);
         const Pattern* p = findPattern(pattern.toStdString());
         QVERIFY(p);
-        for (int threads : {1, 3, 0}) {
+        // Each column scan (one, two and four rows at a time) once, and the
+        // widest with one thread, an odd count and one per core.
+        struct Run {
+            int threads, lanes;
+        };
+        for (const Run run : {Run{1, 0}, Run{3, 0}, Run{0, 0}, Run{0, 1}, Run{0, 2}, Run{0, 4}}) {
+            if (run.lanes > widestLanes())
+                continue;
+            const int threads = run.threads;
             DigestHost host;
-            const RenderResult r = render(*p, params, host, RenderOptions{threads});
+            RenderOptions options{threads};
+            options.lanes = run.lanes;
+            const RenderResult r = render(*p, params, host, options);
             QCOMPARE(r.outcome, faultColumn >= 0 ? Outcome::Faulted : Outcome::Completed);
             QCOMPARE(r.faultColumn, faultColumn);
             QCOMPARE(r.faultRow, faultRow);
             const QByteArray got = host.finish(r);
-            QVERIFY2(got == digest, qPrintable(QStringLiteral("%1 threads (0: one per core): %2").arg(threads).arg(QString::fromLatin1(got))));
+            QVERIFY2(got == digest, qPrintable(QStringLiteral("%1 threads (0: one per core), %2 lanes (0: widest): %3")
+                                                         .arg(threads)
+                                                         .arg(run.lanes)
+                                                         .arg(QString::fromLatin1(got))));
         }
     }
 };

@@ -3,8 +3,6 @@
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
 
-#include <cmath>
-
 namespace glimra {
 namespace {
 
@@ -16,35 +14,36 @@ Derived deriveDune(const PatternParameters& p)
     return d;
 }
 
-Components duneAt(const Derived& v, double i, double j)
-{
-    const double Z = v.Z, B = v.B;
-    const double a = (K * (j / 200)) * Z;
-    const double b = (K * (i / 200)) * Z;
-    const double c = std::fabs(std::tan((b - a) * std::cos(a + b)));
-    const double d = std::fabs(std::tan((b + a) * std::cos(a - b)));
-    Components out;
-    out.red = B * (0.9 * c + 0.1 * d);
-    out.green = B * (0.3 * c + 0.2 * d);
-    out.blue = B * (0.05 * c + 0.4 * d);
-    return out;
-}
+// Row term: a. Column term: b. Nothing else repeats or depends on one
+// coordinate alone.
+struct Dune {
+    static constexpr int rowTerms = 1, columnTerms = 1;
 
-// Row table: a. Nothing else repeats or depends on one coordinate alone.
-void duneColumn(const Derived& v, const ColumnArgs& col)
-{
-    const double B = v.B;
-    const double b = scaled(col.i, v.Z);
-    for (std::size_t m = 0; m < col.count; ++m) {
-        const double a = col.table[m];
-        const double c = std::fabs(std::tan((b - a) * std::cos(a + b)));
-        const double d = std::fabs(std::tan((b + a) * std::cos(a - b)));
-        col.out[m] = packPixel(B * (0.9 * c + 0.1 * d), B * (0.3 * c + 0.2 * d), B * (0.05 * c + 0.4 * d));
+    template <class V>
+    static void row(const Derived& v, V j, V* r)
+    {
+        r[0] = scaled(j, v.Z);
     }
-}
+
+    template <class V>
+    static void column(const Derived& v, V i, V* c)
+    {
+        c[0] = scaled(i, v.Z);
+    }
+
+    template <class V>
+    static Rgb<V> pixel(const Derived& v, const V* col, const V* row)
+    {
+        const double B = v.B;
+        const V a = row[0], b = col[0];
+        const V c = fabs(tan((b - a) * cos(a + b)));
+        const V d = fabs(tan((b + a) * cos(a - b)));
+        return {B * (0.9 * c + 0.1 * d), B * (0.3 * c + 0.2 * d), B * (0.05 * c + 0.4 * d)};
+    }
+};
 
 }  // namespace
 
-const Pattern dune{"dune", deriveDune, duneAt, duneColumn, 1, scaledRows};
+GLIMRA_PATTERN(dune, "dune", deriveDune, Dune)
 
 }  // namespace glimra

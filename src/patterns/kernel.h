@@ -1,11 +1,38 @@
-// What a pattern's column scan needs inline: the clamp, Round and packing of a
-// pixel, and a scan that runs a pixel formula over a column with the formula
-// inlined into the loop.
+// What every pattern's formula needs: the clamp, Round and packing of a pixel,
+// the lane types, and the scans that turn one formula, written once as a
+// template on its value type, into the Pattern's pixel function, row table and
+// column scans of one, two and four lanes.
+//
+// A formula is a struct F with
+//   static constexpr int rowTerms, columnTerms;      (each at least 1)
+//   template <class V> static void row(const Derived&, V j, V* r);
+//   template <class V> static void column(const Derived&, V i, V* c);
+//   template <class V> static Rgb<V> pixel(const Derived&, const V* c, const V* r);
+// row() gives the terms that depend on the row counter alone (computed once
+// per render, one lane), column() those of the column counter alone (once per
+// column), pixel() the rest. Written as the formula groups its terms, a pixel
+// is row(), column() and pixel() one after the other, on whatever lanes.
+//
+// This header is compiled twice on x86-64: for the baseline and, in the files
+// that make the four-lane scans, with AVX2; its inline functions sit in the
+// instruction set's inline namespace (see math/lanes.h).
 #pragma once
 
+#include "math/lanes.h"
 #include "render/frame.h"
 
 namespace glimra {
+
+// No pattern calls a function of one double: each formula's functions are its
+// value type's, so that an unqualified call on a plain double (which would
+// reach the C library) does not compile.
+double sin(double) = delete;
+double cos(double) = delete;
+double tan(double) = delete;
+double pow(double, double) = delete;
+double fabs(double) = delete;
+
+inline namespace GLIMRA_ISA {
 
 // Clamps a component to 0 .. 255. A NaN becomes 0 so that packing never
 // converts one to an integer; such a pixel has faulted and is computed again.
@@ -52,24 +79,23 @@ inline Derived shiftedBy150(const PatternParameters& p)
 
 // The scaled coordinate of a counter as most patterns map it: K times the
 // quotient, then times the zoom.
-inline double scaled(double counter, double Z) { return (K * (counter / 200)) * Z; }
+template <class V>
+V scaled(V counter, double Z)
+{
+    return (K * (counter / 200)) * Z;
+}
 
-// A row table of one term: the scaled row coordinate of each row.
+// Row tables of the patterns not yet written as templates.
 inline void scaledRows(const Derived& v, const double* j, std::size_t count, double* table)
 {
     for (std::size_t m = 0; m < count; ++m)
         table[m] = scaled(j[m], v.Z);
 }
-
-// The same for the patterns whose coordinates start at 0.5.
 inline void shiftedScaledRows(const Derived& v, const double* j, std::size_t count, double* table)
 {
     for (std::size_t m = 0; m < count; ++m)
         table[m] = 0.5 + scaled(j[m], v.Z);
 }
-
-// kraken and qwin: the scaled row coordinate and 0.000123 + K x (j / 200),
-// the divisor of their quotient q, for each row.
 inline void scaledRowsAndQuotientDivisor(const Derived& v, const double* j, std::size_t count, double* table)
 {
     for (std::size_t m = 0; m < count; ++m) {
@@ -79,12 +105,122 @@ inline void scaledRowsAndQuotientDivisor(const Derived& v, const double* j, std:
     }
 }
 
-// The formula as written, run over a column with nothing hoisted.
-template <Components (*Pixel)(const Derived&, double, double)>
-void scanColumn(const Derived& d, const ColumnArgs& col)
+template <class V>
+struct Rgb {
+    V red, green, blue;
+};
+
+using ExactOne = lanes::One<lanes::Exact>;
+using LibcOne = lanes::One<lanes::Libc>;
+
+// The formula as written for one pixel, with the functions of M.
+template <class F, class M>
+Components pixelOf(const Derived& d, double i, double j)
 {
-    for (std::size_t m = 0; m < col.count; ++m)
-        col.out[m] = packPixel(Pixel(d, col.i, col.j[m]));
+    using V = lanes::One<M>;
+    V r[F::rowTerms], c[F::columnTerms];
+    F::row(d, V(j), r);
+    F::column(d, V(i), c);
+    const Rgb<V> p = F::pixel(d, c, r);
+    return {p.red.v, p.green.v, p.blue.v};
 }
 
-}  // namespace glimra
+// The row terms of every row: rowTerms arrays of one value per row.
+template <class F, class M>
+void rowsOf(const Derived& d, const double* j, std::size_t count, double* table)
+{
+    using V = lanes::One<M>;
+    for (std::size_t m = 0; m < count; ++m) {
+        V r[F::rowTerms];
+        F::row(d, V(j[m]), r);
+        for (int t = 0; t < F::rowTerms; ++t)
+            table[std::size_t(t) * count + m] = r[t].v;
+    }
+}
+
+// One column, V::width rows at a time; the rows that do not fill a last
+// group take one lane each.
+template <class F, class V>
+void columnOf(const Derived& d, const ColumnArgs& col)
+{
+    std::size_t m = 0;
+    if constexpr (V::width > 1) {
+        V c[F::columnTerms];
+        F::column(d, V(col.i), c);
+        constexpr std::size_t w = V::width;
+        for (; m + w <= col.count; m += w) {
+            V r[F::rowTerms];
+            for (int t = 0; t < F::rowTerms; ++t)
+                r[t] = V::load(col.table + std::size_t(t) * col.count + m);
+            const Rgb<V> p = F::pixel(d, c, r);
+            double red[w], green[w], blue[w];
+            p.red.store(red);
+            p.green.store(green);
+            p.blue.store(blue);
+            for (std::size_t l = 0; l < w; ++l)
+                col.out[m + l] = packPixel(red[l], green[l], blue[l]);
+        }
+        if (m == col.count)
+            return;
+    }
+    ExactOne c[F::columnTerms];
+    F::column(d, ExactOne(col.i), c);
+    for (; m < col.count; ++m) {
+        ExactOne r[F::rowTerms];
+        for (int t = 0; t < F::rowTerms; ++t)
+            r[t] = ExactOne(col.table[std::size_t(t) * col.count + m]);
+        const Rgb<ExactOne> p = F::pixel(d, c, r);
+        col.out[m] = packPixel(p.red.v, p.green.v, p.blue.v);
+    }
+}
+
+} // namespace GLIMRA_ISA
+
+// The four-lane scans, made in the files compiled with AVX2; one function per
+// pattern, named after it.
+namespace lanes4 {}
+
+} // namespace glimra
+
+// Defines the Pattern `object` from its name, derive rule and formula. In the
+// baseline build of a pattern file this is the Pattern itself; in the AVX2
+// build of the same file it is the pattern's four-lane scan, which the
+// baseline Pattern points to.
+#if defined(GLIMRA_LANES4_FILE)
+#define GLIMRA_PATTERN(object, label, deriveRule, Formula)                                  \
+    namespace lanes4 {                                                                     \
+    void object(const Derived& d, const ColumnArgs& col)                                   \
+    {                                                                                      \
+        (void)&deriveRule;                                                                 \
+        columnOf<Formula, lanes::Four>(d, col);                                            \
+    }                                                                                      \
+    }
+#else
+#if defined(GLIMRA_HAVE_LANES4)
+#define GLIMRA_LANES4_SCAN(object)                                                         \
+    namespace lanes4 {                                                                     \
+    void object(const Derived&, const ColumnArgs&);                                        \
+    }
+#define GLIMRA_LANES4_OF(object) &lanes4::object
+#else
+#define GLIMRA_LANES4_SCAN(object)
+#define GLIMRA_LANES4_OF(object) nullptr
+#endif
+#if defined(__x86_64__)
+#define GLIMRA_LANES2_OF(Formula) &columnOf<Formula, lanes::Two>
+#else
+#define GLIMRA_LANES2_OF(Formula) nullptr
+#endif
+#define GLIMRA_PATTERN(object, label, deriveRule, Formula)                                  \
+    GLIMRA_LANES4_SCAN(object)                                                             \
+    const Pattern object{label,                                                            \
+                         deriveRule,                                                       \
+                         &pixelOf<Formula, lanes::Exact>,                                  \
+                         &columnOf<Formula, ExactOne>,                                     \
+                         Formula::rowTerms,                                                \
+                         &rowsOf<Formula, lanes::Exact>,                                   \
+                         GLIMRA_LANES2_OF(Formula),                                        \
+                         GLIMRA_LANES4_OF(object),                                         \
+                         &pixelOf<Formula, lanes::Libc>,                                   \
+                         &rowsOf<Formula, lanes::Libc>};
+#endif

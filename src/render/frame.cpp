@@ -83,17 +83,19 @@ struct Scan {
     std::vector<double> rows;     // the row counter's values, the same for every column
     std::vector<int> ys;
     std::vector<double> table;    // the pattern's row terms
-    bool fastColumns = false;     // the pattern's column scan may be used
+    ColumnScan columnScan = nullptr;  // the column scan in use; none: pixel by pixel
     long rowBase = 0;             // added to a fault's row number
 };
 
 // Fills the pattern's row table. A row term that faults sends every column
 // through the formula as written, which finds the fault where it lies.
-void prepareRows(Scan& s)
+void prepareRows(Scan& s, int lanes)
 {
     const Pattern& p = *s.pattern;
     if (!p.column)
         return;
+    if (lanes <= 0)
+        lanes = widestLanes();
     if (p.rowTable) {
         s.table.resize(std::size_t(p.rowTerms) * s.rows.size());
         std::feclearexcept(kFaultFlags);
@@ -101,7 +103,11 @@ void prepareRows(Scan& s)
         if (std::fetestexcept(kFaultFlags))
             return;
     }
-    s.fastColumns = true;
+    s.columnScan = p.column;
+    if (lanes >= 2 && p.column2 && widestLanes() >= 2)
+        s.columnScan = p.column2;
+    if (lanes >= 4 && p.column4 && widestLanes() >= 4)
+        s.columnScan = p.column4;
 }
 
 // Recomputes a column pixel by pixel from the formula as written to find the
@@ -126,8 +132,8 @@ std::size_t computeColumn(const Scan& s, long k, Colour* out)
 {
     const double i = s.columns[std::size_t(k)];
     std::feclearexcept(kFaultFlags);
-    if (s.fastColumns) {
-        s.pattern->column(s.d, ColumnArgs{i, s.rows.data(), s.table.data(), s.rows.size(), out});
+    if (s.columnScan) {
+        s.columnScan(s.d, ColumnArgs{i, s.rows.data(), s.table.data(), s.rows.size(), out});
     } else {
         for (std::size_t m = 0; m < s.rows.size(); ++m) {
             const Components c = s.pattern->pixel(s.d, i, s.rows[m]);
@@ -171,7 +177,7 @@ RenderResult runScan(Scan& scan, RenderHost& host, const RenderOptions& options)
     const long total = long(scan.columns.size());
     if (total == 0)
         return result;
-    prepareRows(scan);
+    prepareRows(scan, options.lanes);
 
     // A few columns per thread keep every thread busy; never more than the
     // picture has, nor more than 64 MiB of columns held ahead.
@@ -272,6 +278,17 @@ std::vector<double> scanCounters(double origin, double extent, long most)
     for (double v = first; v <= last && long(run.size()) < most; v += 1)
         run.push_back(v);
     return run;
+}
+
+int widestLanes()
+{
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    // Read once: the answer cannot change while the program runs.
+    static const int widest = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? 4 : 2;
+    return widest;
+#else
+    return 1;
+#endif
 }
 
 std::optional<Derived> deriveChecked(const Pattern& pattern, const PatternParameters& params)

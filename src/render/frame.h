@@ -110,20 +110,32 @@ struct ColumnArgs {
 // its derived-value rule and its per-pixel formula. i is the column counter,
 // j the row counter, both doubles. Both functions are pure arithmetic.
 //
-// `pixel` is the formula exactly as written. `column` is optional: the same
-// formula over a whole column, with repeated terms computed once and the terms
-// that depend on the row alone read from a table that `rowTable` fills once per
-// render (`rowTerms` arrays of one value per row, one array after the other).
-// It must give bit for bit the colours that `pixel` gives; it may leave a
-// pixel that faults with any colour, since a column that faults is computed
-// again pixel by pixel from `pixel`.
+// `pixel` is the formula as written, one pixel at a time. `column` (one
+// lane), `column2` and `column4` (two and four rows at a time, where the
+// build and the processor have them) evaluate the same formula over a whole
+// column, reading the terms that depend on the row alone from a table that
+// `rowTable` fills once per render (`rowTerms` arrays of one value per row,
+// one array after the other). They give bit for bit the colours that `pixel`
+// gives; they may leave a pixel that faults with any colour, since a column
+// that faults is computed again pixel by pixel from `pixel`.
+//
+// `libcPixel` and `libcRowTable` are the same formula with the C library's
+// sin, cos, tan and pow: the benchmark's baseline, never a picture.
+using PixelFormula = Components (*)(const Derived&, double i, double j);
+using ColumnScan = void (*)(const Derived&, const ColumnArgs&);
+using RowTable = void (*)(const Derived&, const double* j, std::size_t count, double* table);
+
 struct Pattern {
     const char* name;
     Derived (*derive)(const PatternParameters&);
-    Components (*pixel)(const Derived&, double i, double j);
-    void (*column)(const Derived&, const ColumnArgs&) = nullptr;
+    PixelFormula pixel;
+    ColumnScan column = nullptr;
     int rowTerms = 0;
-    void (*rowTable)(const Derived&, const double* j, std::size_t count, double* table) = nullptr;
+    RowTable rowTable = nullptr;
+    ColumnScan column2 = nullptr;
+    ColumnScan column4 = nullptr;
+    PixelFormula libcPixel = nullptr;
+    RowTable libcRowTable = nullptr;
 };
 
 inline constexpr Colour rgb(int r, int g, int b) { return Colour(r) | Colour(g) << 8 | Colour(b) << 16; }
@@ -186,7 +198,15 @@ struct RenderOptions {
     // the same picture.
     int threads = 0;
     RenderStats* stats = nullptr;  // filled in when given
+    // Rows computed at a time: 0 for the widest this processor has, else 1,
+    // 2 or 4 (a width the build or processor lacks falls back to a narrower
+    // one). Every width gives the same picture.
+    int lanes = 0;
 };
+
+// The widest column scan a render can use here: 4 with AVX2 and FMA, 2 on
+// any other x86-64, else 1.
+int widestLanes();
 
 // One thread per core: what a render uses unless told otherwise.
 using parallel::defaultThreadCount;

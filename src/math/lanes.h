@@ -1,0 +1,127 @@
+// Values of one or several lanes, so that a pattern's formula is written once
+// and evaluated on one pixel or on several rows at a time. Every operation
+// acts on each lane exactly as the same operation on one double would: +, -,
+// *, / and negation are the IEEE operations (no fused multiply-add, no
+// reordering), and sin, cos, tan and pow are those of the lane type's policy.
+// With the exact policy they are correctly rounded, so a lane gives the same
+// bits as one double whatever width computes it.
+//
+// The lane types live in an inline namespace named after the instruction set
+// the including file is compiled for: the four-lane scans are compiled with
+// AVX2 in a file of their own, and its copies of these inline functions must
+// never stand in for the baseline ones (the linker would keep either).
+#pragma once
+
+#include "math/math.h"
+
+#include <cmath>
+
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+#if defined(__AVX2__) && defined(__FMA__)
+#include <immintrin.h>
+#define GLIMRA_ISA isa_avx2
+#else
+#define GLIMRA_ISA isa_base
+#endif
+
+namespace glimra::lanes {
+
+// The correctly rounded functions: the program's own.
+struct Exact {
+    static double sin(double x) { return math::sin(x); }
+    static double cos(double x) { return math::cos(x); }
+    static double tan(double x) { return math::tan(x); }
+    static double pow(double x, double y) { return math::pow(x, y); }
+};
+
+// The C library's functions, whatever this machine's gives: kept only as the
+// benchmark's baseline.
+struct Libc {
+    static double sin(double x) { return std::sin(x); }
+    static double cos(double x) { return std::cos(x); }
+    static double tan(double x) { return std::tan(x); }
+    static double pow(double x, double y) { return std::pow(x, y); }
+};
+
+inline namespace GLIMRA_ISA {
+
+// One lane: a double whose functions are the policy M's.
+template <class M>
+struct One {
+    static constexpr int width = 1;
+    double v;
+
+    One() = default;
+    constexpr One(double x) : v(x) {}
+    static One load(const double* p) { return One(*p); }
+    void store(double* p) const { *p = v; }
+
+    friend One operator+(One a, One b) { return One(a.v + b.v); }
+    friend One operator-(One a, One b) { return One(a.v - b.v); }
+    friend One operator*(One a, One b) { return One(a.v * b.v); }
+    friend One operator/(One a, One b) { return One(a.v / b.v); }
+    friend One operator-(One a) { return One(-a.v); }
+    friend One fabs(One a) { return One(std::fabs(a.v)); }
+    friend One sin(One a) { return One(M::sin(a.v)); }
+    friend One cos(One a) { return One(M::cos(a.v)); }
+    friend One tan(One a) { return One(M::tan(a.v)); }
+    friend One pow(One a, One b) { return One(M::pow(a.v, b.v)); }
+};
+
+#if defined(__x86_64__)
+// Two lanes in an SSE2 register, which every x86-64 has. The functions run
+// their fast paths on both lanes at once and give a lane whose fast path
+// declines to the one-lane function.
+struct Two {
+    static constexpr int width = 2;
+    __m128d v;
+
+    Two() = default;
+    Two(double x) : v(_mm_set1_pd(x)) {}
+    explicit Two(__m128d x) : v(x) {}
+    static Two load(const double* p) { return Two(_mm_loadu_pd(p)); }
+    void store(double* p) const { _mm_storeu_pd(p, v); }
+
+    friend Two operator+(Two a, Two b) { return Two(_mm_add_pd(a.v, b.v)); }
+    friend Two operator-(Two a, Two b) { return Two(_mm_sub_pd(a.v, b.v)); }
+    friend Two operator*(Two a, Two b) { return Two(_mm_mul_pd(a.v, b.v)); }
+    friend Two operator/(Two a, Two b) { return Two(_mm_div_pd(a.v, b.v)); }
+    friend Two operator-(Two a) { return Two(_mm_xor_pd(a.v, _mm_set1_pd(-0.0))); }
+    friend Two fabs(Two a) { return Two(_mm_andnot_pd(_mm_set1_pd(-0.0), a.v)); }
+    friend Two sin(Two a);
+    friend Two cos(Two a);
+    friend Two tan(Two a);
+    friend Two pow(Two a, Two b);
+};
+#endif
+
+#if defined(__AVX2__) && defined(__FMA__)
+// Four lanes in an AVX register, for processors with AVX2 and FMA; only the
+// file compiled for them sees this type.
+struct Four {
+    static constexpr int width = 4;
+    __m256d v;
+
+    Four() = default;
+    Four(double x) : v(_mm256_set1_pd(x)) {}
+    explicit Four(__m256d x) : v(x) {}
+    static Four load(const double* p) { return Four(_mm256_loadu_pd(p)); }
+    void store(double* p) const { _mm256_storeu_pd(p, v); }
+
+    friend Four operator+(Four a, Four b) { return Four(_mm256_add_pd(a.v, b.v)); }
+    friend Four operator-(Four a, Four b) { return Four(_mm256_sub_pd(a.v, b.v)); }
+    friend Four operator*(Four a, Four b) { return Four(_mm256_mul_pd(a.v, b.v)); }
+    friend Four operator/(Four a, Four b) { return Four(_mm256_div_pd(a.v, b.v)); }
+    friend Four operator-(Four a) { return Four(_mm256_xor_pd(a.v, _mm256_set1_pd(-0.0))); }
+    friend Four fabs(Four a) { return Four(_mm256_andnot_pd(_mm256_set1_pd(-0.0), a.v)); }
+    friend Four sin(Four a);
+    friend Four cos(Four a);
+    friend Four tan(Four a);
+    friend Four pow(Four a, Four b);
+};
+#endif
+
+} // namespace GLIMRA_ISA
+} // namespace glimra::lanes
