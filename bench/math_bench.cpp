@@ -7,6 +7,7 @@
 //
 //   glimra-math-bench [--n N] [--rounds R]
 #include "math/core.h"
+#include "math/lanes.h"
 #include "math/math.h"
 
 #include <algorithm>
@@ -51,12 +52,13 @@ struct Row {
     const char* fn;
     const char* args;
     double libc, ours, fast, exact, declined;
+    double two = 0, four = 0; // ours on two and four lanes, per argument
 };
 
 void print(const Row& r)
 {
-    std::printf("%-4s %-18s %10.2f %10.2f %10.2f %10.0f %12.3g %8.2f\n", r.fn, r.args, r.libc, r.ours, r.fast, r.exact,
-                r.declined, r.libc / r.ours);
+    std::printf("%-4s %-18s %10.2f %10.2f %10.2f %10.0f %12.3g %8.2f %8.2f %8.2f %9.2f\n", r.fn, r.args, r.libc, r.ours,
+                r.fast, r.exact, r.declined, r.libc / r.ours, r.two, r.four, r.libc / std::min(r.two, r.four));
 }
 
 Row trigRow(const char* fn, const char* name, double (*libc)(double), double (*ours)(double),
@@ -108,6 +110,21 @@ Row powRow(const char* name, const std::vector<double>& xs, const std::vector<do
     return row;
 }
 
+// ns per argument of glimra::lanes::evaluate at each width.
+void timeLanes(Row& row, glimra::lanes::Function f, const std::vector<double>& xs, const std::vector<double>& ys,
+               int rounds)
+{
+    std::vector<double> out(xs.size());
+    const auto at = [&](int width) {
+        return timeIt(rounds, xs.size(), [&] {
+            glimra::lanes::evaluate(f, width, xs.data(), ys.data(), out.data(), xs.size());
+            return out[xs.size() / 2];
+        });
+    };
+    row.two = at(2);
+    row.four = glimra::lanes::widestWidth() >= 4 ? at(4) : row.two;
+}
+
 double libcSin(double x) { return std::sin(x); }
 double libcCos(double x) { return std::cos(x); }
 double libcTan(double x) { return std::tan(x); }
@@ -138,15 +155,27 @@ int main(int argc, char** argv)
     }
 
     std::printf("ns per call (fastest of %d passes over %zu arguments; exact path over 20000)\n", rounds, n);
-    std::printf("%-4s %-18s %10s %10s %10s %10s %12s %8s\n", "fn", "arguments", "libc", "ours", "ours fast", "ours exact",
-                "exact share", "libc/ours");
-    print(trigRow("sin", "|x| <= 4", libcSin, gm::sin, gd::fastSin, gd::sinExact, small, rounds));
-    print(trigRow("sin", "|x| <= 1e4", libcSin, gm::sin, gd::fastSin, gd::sinExact, wide, rounds));
-    print(trigRow("cos", "|x| <= 4", libcCos, gm::cos, gd::fastCos, gd::cosExact, small, rounds));
-    print(trigRow("cos", "|x| <= 1e4", libcCos, gm::cos, gd::fastCos, gd::cosExact, wide, rounds));
-    print(trigRow("tan", "|x| <= 4", libcTan, gm::tan, gd::fastTan, gd::tanExact, small, rounds));
-    print(trigRow("tan", "|x| <= 1e4", libcTan, gm::tan, gd::fastTan, gd::tanExact, wide, rounds));
-    print(powRow("2^-10..1e6 ^ 0..1", base, expo, rounds));
-    print(powRow("|tan| ^ 0.4", tanBase, point4, rounds));
+    std::printf("%-4s %-18s %10s %10s %10s %10s %12s %8s %8s %8s %9s\n", "fn", "arguments", "libc", "ours", "ours fast",
+                "ours exact", "exact share", "libc/ours", "2 lanes", "4 lanes", "libc/best");
+    using F = glimra::lanes::Function;
+    const auto trig = [&](const char* fn, const char* name, double (*libc)(double), double (*ours)(double),
+                          bool (*fast)(double, double&), double (*exact)(double), F f, const std::vector<double>& xs) {
+        Row row = trigRow(fn, name, libc, ours, fast, exact, xs, rounds);
+        timeLanes(row, f, xs, xs, rounds);
+        print(row);
+    };
+    trig("sin", "|x| <= 4", libcSin, gm::sin, gd::fastSin, gd::sinExact, F::Sin, small);
+    trig("sin", "|x| <= 1e4", libcSin, gm::sin, gd::fastSin, gd::sinExact, F::Sin, wide);
+    trig("cos", "|x| <= 4", libcCos, gm::cos, gd::fastCos, gd::cosExact, F::Cos, small);
+    trig("cos", "|x| <= 1e4", libcCos, gm::cos, gd::fastCos, gd::cosExact, F::Cos, wide);
+    trig("tan", "|x| <= 4", libcTan, gm::tan, gd::fastTan, gd::tanExact, F::Tan, small);
+    trig("tan", "|x| <= 1e4", libcTan, gm::tan, gd::fastTan, gd::tanExact, F::Tan, wide);
+    const auto power = [&](const char* name, const std::vector<double>& xs, const std::vector<double>& ys) {
+        Row row = powRow(name, xs, ys, rounds);
+        timeLanes(row, F::Pow, xs, ys, rounds);
+        print(row);
+    };
+    power("2^-10..1e6 ^ 0..1", base, expo);
+    power("|tan| ^ 0.4", tanBase, point4);
     return 0;
 }

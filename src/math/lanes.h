@@ -15,6 +15,7 @@
 #include "math/math.h"
 
 #include <cmath>
+#include <cstddef>
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
@@ -43,6 +44,32 @@ struct Libc {
     static double cos(double x) { return std::cos(x); }
     static double tan(double x) { return std::tan(x); }
     static double pow(double x, double y) { return std::pow(x, y); }
+};
+
+// sin, cos, tan or pow of n arguments (pow: x[k] ^ y[k]) on `width` lanes
+// at a time (1, 2 or 4; a width this processor or build lacks is taken one
+// lane at a time), the rest one lane each: for the tests and the benchmark,
+// which compare and time the widths.
+enum class Function { Sin, Cos, Tan, Pow };
+void evaluate(Function f, int width, const double* x, const double* y, double* out, std::size_t n);
+// The widest of 1, 2 and 4 this processor and build have.
+int widestWidth();
+
+// Functions chosen at run time by the calling thread: for a check that
+// evaluates a formula with functions of its own (the tools' independent
+// evaluation with many more bits).
+struct Functions {
+    double (*sin)(double);
+    double (*cos)(double);
+    double (*tan)(double);
+    double (*pow)(double, double);
+};
+struct Chosen {
+    static inline thread_local const Functions* table = nullptr;
+    static double sin(double x) { return table->sin(x); }
+    static double cos(double x) { return table->cos(x); }
+    static double tan(double x) { return table->tan(x); }
+    static double pow(double x, double y) { return table->pow(x, y); }
 };
 
 inline namespace GLIMRA_ISA {

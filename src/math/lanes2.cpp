@@ -1,9 +1,10 @@
-// sin, cos, tan and pow on two lanes (SSE2).
+// sin, cos, tan and pow on two lanes (SSE2), and the choice of width.
 #include "math/lanes.h"
 #include "math/lanes_math.h"
 
-#if defined(__x86_64__)
 namespace glimra::lanes {
+
+#if defined(__x86_64__)
 inline namespace GLIMRA_ISA {
 
 Two sin(Two a) { return detail::lanesSin(a); }
@@ -12,5 +13,63 @@ Two tan(Two a) { return detail::lanesTan(a); }
 Two pow(Two a, Two b) { return detail::lanesPow(a, b); }
 
 } // namespace GLIMRA_ISA
-} // namespace glimra::lanes
+
+// In lanes4.cpp, compiled with AVX2: the groups of four, returning how many
+// arguments it took.
+std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n);
 #endif
+
+namespace {
+
+template <class V>
+std::size_t evaluateAll(Function f, const double* x, const double* y, double* out, std::size_t n)
+{
+    std::size_t k = 0;
+    for (; k + V::width <= n; k += V::width) {
+        const V a = V::load(x + k);
+        V r;
+        switch (f) {
+        case Function::Sin: r = sin(a); break;
+        case Function::Cos: r = cos(a); break;
+        case Function::Tan: r = tan(a); break;
+        case Function::Pow: r = pow(a, V::load(y + k)); break;
+        }
+        r.store(out + k);
+    }
+    return k;
+}
+
+} // namespace
+
+int widestWidth()
+{
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    static const int widest = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? 4 : 2;
+    return widest;
+#else
+    return 1;
+#endif
+}
+
+void evaluate(Function f, int width, const double* x, const double* y, double* out, std::size_t n)
+{
+    std::size_t k = 0;
+#if defined(__x86_64__)
+    if (width >= 4 && widestWidth() >= 4)
+        k = evaluateFour(f, x, y, out, n);
+    else if (width >= 2)
+        k = evaluateAll<Two>(f, x, y, out, n);
+#else
+    (void)width;
+#endif
+    for (; k < n; ++k) {
+        switch (f) {
+        case Function::Sin: out[k] = math::sin(x[k]); break;
+        case Function::Cos: out[k] = math::cos(x[k]); break;
+        case Function::Tan: out[k] = math::tan(x[k]); break;
+        case Function::Pow: out[k] = math::pow(x[k], y[k]); break;
+        }
+    }
+}
+
+} // namespace glimra::lanes

@@ -222,5 +222,6 @@ namespace lanes4 {}
                          GLIMRA_LANES2_OF(Formula),                                        \
                          GLIMRA_LANES4_OF(object),                                         \
                          &pixelOf<Formula, lanes::Libc>,                                   \
-                         &rowsOf<Formula, lanes::Libc>};
+                         &rowsOf<Formula, lanes::Libc>,                                    \
+                         &pixelOf<Formula, lanes::Chosen>};
 #endif

@@ -1,5 +1,7 @@
 #include "render/frame.h"
 
+#include "math/lanes.h"
+
 #include "patterns/kernel.h"
 #include "render/numtext.h"
 #include "render/parallel.h"
@@ -280,16 +282,7 @@ std::vector<double> scanCounters(double origin, double extent, long most)
     return run;
 }
 
-int widestLanes()
-{
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    // Read once: the answer cannot change while the program runs.
-    static const int widest = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? 4 : 2;
-    return widest;
-#else
-    return 1;
-#endif
-}
+int widestLanes() { return lanes::widestWidth(); }
 
 std::optional<Derived> deriveChecked(const Pattern& pattern, const PatternParameters& params)
 {

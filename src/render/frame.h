@@ -121,6 +121,8 @@ struct ColumnArgs {
 //
 // `libcPixel` and `libcRowTable` are the same formula with the C library's
 // sin, cos, tan and pow: the benchmark's baseline, never a picture.
+// `chosenPixel` is the formula as written with the functions the calling
+// thread chose (lanes::Chosen), for checks that evaluate it independently.
 using PixelFormula = Components (*)(const Derived&, double i, double j);
 using ColumnScan = void (*)(const Derived&, const ColumnArgs&);
 using RowTable = void (*)(const Derived&, const double* j, std::size_t count, double* table);
@@ -136,6 +138,7 @@ struct Pattern {
     ColumnScan column4 = nullptr;
     PixelFormula libcPixel = nullptr;
     RowTable libcRowTable = nullptr;
+    PixelFormula chosenPixel = nullptr;
 };
 
 inline constexpr Colour rgb(int r, int g, int b) { return Colour(r) | Colour(g) << 8 | Colour(b) << 16; }
