@@ -50,12 +50,13 @@ private slots:
         QFETCH(long, faultRow);
         const Pattern* p = findPattern(pattern.toStdString());
         QVERIFY(p);
-        // Each column scan (one, two and four rows at a time) once, and the
-        // widest with one thread, an odd count and one per core.
+        // The widest column scan (four rows at a time with AVX2, else two)
+        // with one thread, an odd count and one per core, and the narrower
+        // ones once each.
         struct Run {
             int threads, lanes;
         };
-        for (const Run run : {Run{1, 0}, Run{3, 0}, Run{0, 0}, Run{0, 1}, Run{0, 2}, Run{0, 4}}) {
+        for (const Run run : {Run{1, 0}, Run{3, 0}, Run{0, 0}, Run{0, 1}, Run{0, 2}}) {
             if (run.lanes > widestLanes())
                 continue;
             const int threads = run.threads;

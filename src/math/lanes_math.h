@@ -27,12 +27,42 @@ namespace md = math::detail;
 // What each width provides beyond arithmetic: masks (all bits of a lane set
 // or clear), selection, and the exact product.
 #if defined(__x86_64__)
+// 32-bit lane masks widened to a width's 64-bit lanes; non-negative 32-bit
+// integers as its 64-bit integers; column `column` of rows idx of a table
+// of `stride` doubles per row.
+template <class V>
+V laneMask(__m128i m);
+template <class V>
+auto widen(__m128i v);
+template <class V>
+V gather(const double* table, __m128i idx, int stride, int column);
+
 inline Two less(Two a, Two b) { return Two(_mm_cmplt_pd(a.v, b.v)); }
 inline Two equal(Two a, Two b) { return Two(_mm_cmpeq_pd(a.v, b.v)); }
 inline Two ordered(Two a) { return Two(_mm_cmpord_pd(a.v, a.v)); }
 inline Two both(Two a, Two b) { return Two(_mm_and_pd(a.v, b.v)); }
 inline Two select(Two m, Two a, Two b) { return Two(_mm_or_pd(_mm_and_pd(m.v, a.v), _mm_andnot_pd(m.v, b.v))); }
 inline int laneBits(Two m) { return _mm_movemask_pd(m.v); }
+inline Two notMask(Two m) { return Two(_mm_xor_pd(m.v, _mm_castsi128_pd(_mm_set1_epi32(-1)))); }
+inline Two xorBits(Two a, Two b) { return Two(_mm_xor_pd(a.v, b.v)); }
+inline Two asLanes(__m128i bits) { return Two(_mm_castsi128_pd(bits)); }
+inline __m128i bitsOf(Two a) { return _mm_castpd_si128(a.v); }
+// Whole-numbered lanes below 2^31 as 32-bit integers (exact: no rounding).
+inline __m128i toInt32(Two a) { return _mm_cvtpd_epi32(a.v); }
+template <>
+inline Two laneMask<Two>(__m128i m) { return Two(_mm_castsi128_pd(_mm_unpacklo_epi32(m, m))); }
+template <>
+inline auto widen<Two>(__m128i v) { return _mm_unpacklo_epi32(v, _mm_setzero_si128()); }
+inline __m128i orBits(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
+inline __m128i andBits(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
+inline __m128i shiftRight52(__m128i a) { return _mm_srli_epi64(a, 52); }
+inline __m128i shiftLeft52(__m128i a) { return _mm_slli_epi64(a, 52); }
+template <>
+inline Two gather<Two>(const double* table, __m128i idx, int stride, int column)
+{
+    const int i0 = _mm_cvtsi128_si32(idx), i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 1));
+    return Two(_mm_set_pd(table[i1 * stride + column], table[i0 * stride + column]));
+}
 
 // Dekker's split, exactly as md::twoProd<false>: SSE2 has no fused
 // multiply-add.
@@ -54,7 +84,27 @@ inline Four ordered(Four a) { return Four(_mm256_cmp_pd(a.v, a.v, _CMP_ORD_Q)); 
 inline Four both(Four a, Four b) { return Four(_mm256_and_pd(a.v, b.v)); }
 inline Four select(Four m, Four a, Four b) { return Four(_mm256_blendv_pd(b.v, a.v, m.v)); }
 inline int laneBits(Four m) { return _mm256_movemask_pd(m.v); }
-
+inline Four notMask(Four m) { return Four(_mm256_xor_pd(m.v, _mm256_castsi256_pd(_mm256_set1_epi32(-1)))); }
+inline Four xorBits(Four a, Four b) { return Four(_mm256_xor_pd(a.v, b.v)); }
+inline Four asLanes(__m256i bits) { return Four(_mm256_castsi256_pd(bits)); }
+inline __m256i bitsOf(Four a) { return _mm256_castpd_si256(a.v); }
+inline __m128i toInt32(Four a) { return _mm256_cvtpd_epi32(a.v); }
+template <>
+inline Four laneMask<Four>(__m128i m) { return Four(_mm256_castsi256_pd(_mm256_cvtepi32_epi64(m))); }
+template <>
+inline auto widen<Four>(__m128i v) { return _mm256_cvtepu32_epi64(v); }
+inline __m256i orBits(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
+inline __m256i andBits(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
+inline __m256i shiftRight52(__m256i a) { return _mm256_srli_epi64(a, 52); }
+inline __m256i shiftLeft52(__m256i a) { return _mm256_slli_epi64(a, 52); }
+template <>
+inline Four gather<Four>(const double* table, __m128i idx, int stride, int column)
+{
+    // The masked form, with every lane set: the plain one leaves its unused
+    // source undefined, which the compiler warns of.
+    return Four(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), table + column, _mm_mullo_epi32(idx, _mm_set1_epi32(stride)),
+                                         _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8));
+}
 // The error term in one instruction, as md::twoProd<true>.
 inline void twoProd(Four a, Four b, Four& p, Four& e)
 {
@@ -62,6 +112,17 @@ inline void twoProd(Four a, Four b, Four& p, Four& e)
     e = Four(_mm256_fmsub_pd(a.v, b.v, p.v));
 }
 #endif
+
+// The rest needs SSE2 at least: lanes exist only on x86-64.
+#if defined(__x86_64__)
+
+// Sign flipped where m is set: the same bits as a product by -1.
+template <class V>
+V flipWhere(V m, V a)
+{
+    return xorBits(a, both(m, V(-0.0)));
+}
+
 
 template <class V>
 struct Pair {
@@ -140,7 +201,6 @@ V mendDeclined(V result, V ok, V x, F one)
 template <int kind, class V, class F>
 V trig(V x, F one)
 {
-    constexpr int W = V::width;
     const V ax = fabs(select(ordered(x), x, V(0.0)));
     // The tiny arguments, which core.h decides without arithmetic, go to the
     // one-lane function too: they are rare in a picture.
@@ -166,26 +226,17 @@ V trig(V x, F one)
     const V jd = roundToInt(rh * V(512.0));
     const V a = jd * V(0x1p-9);
     const Pair<V> b = twoSum(rh - a, rl);
-    double jv[W], kv[W], ph[W], pl[W], qh[W], ql[W], odd[W];
-    jd.store(jv);
-    kd.store(kv);
-    for (int l = 0; l < W; ++l) {
-        const int j = static_cast<int>(jv[l]);
-        const double* row = md::kSinCos[j < 0 ? -j : j];
-        const double sign = j < 0 ? -1.0 : 1.0;
-        const double sh = sign * row[0], sl = sign * row[1], ch = row[2], cl = row[3];
-        const unsigned k = static_cast<unsigned>(static_cast<std::int64_t>(kv[l])) & 3u;
-        if constexpr (kind == 2) {
-            ph[l] = sh, pl[l] = sl, qh[l] = ch, ql[l] = cl;
-            odd[l] = (k & 1u) ? 1.0 : 0.0;
-        } else {
-            const unsigned q = kind == 1 ? k + 1u : k;
-            const bool isOdd = (q & 1u) != 0;
-            const double s = (q & 2u) ? -1.0 : 1.0;
-            ph[l] = s * (isOdd ? ch : sh), pl[l] = s * (isOdd ? cl : sl);
-            qh[l] = s * (isOdd ? -sh : ch), ql[l] = s * (isOdd ? -sl : cl);
-        }
-    }
+    // The table row |j| and the sign of j, which core.h's products by -1
+    // give; the quadrant's bits from k.
+    const __m128i row = toInt32(fabs(jd));
+    const V signJ = both(jd, V(-0.0));
+    const double* table = &md::kSinCos[0][0];
+    const V sh = xorBits(gather<V>(table, row, 4, 0), signJ), sl = xorBits(gather<V>(table, row, 4, 1), signJ);
+    const V ch = gather<V>(table, row, 4, 2), cl = gather<V>(table, row, 4, 3);
+    const __m128i k = _mm_add_epi32(toInt32(kd), _mm_set1_epi32(kind == 1 ? 1 : 0));
+    const __m128i bit0 = _mm_set1_epi32(1), bit1 = _mm_set1_epi32(2);
+    const V odd = laneMask<V>(_mm_cmpeq_epi32(_mm_and_si128(k, bit0), bit0));
+    const V neg = laneMask<V>(_mm_cmpeq_epi32(_mm_and_si128(k, bit1), bit1));
     const V b2 = b.hi * b.hi;
     const V cb = b2 * (V(-0.5) + b2 * (V(1.0 / 24) - b2 * V(1.0 / 720)));
     const V sb = b.hi * b2 * (V(-1.0 / 6) + b2 * (V(1.0 / 120) - b2 * V(1.0 / 5040)));
@@ -198,18 +249,20 @@ V trig(V x, F one)
         const V lo = tail + ((h.lo + Pl) + qb.lo);
         return fastTwoSum(h.hi, lo);
     };
-    const V Ph = V::load(ph), Pl = V::load(pl), Qh = V::load(qh), Ql = V::load(ql);
     V result;
     if constexpr (kind == 2) {
-        const Pair<V> s = ofParts(Ph, Pl, Qh, Ql);
-        const Pair<V> c = ofParts(Qh, Ql, -Ph, -Pl);
-        const V isOdd = equal(V::load(odd), V(1.0));
+        const Pair<V> s = ofParts(sh, sl, ch, cl);
+        const Pair<V> c = ofParts(ch, cl, -sh, -sl);
+        const V isOdd = odd;
         const Pair<V> n{select(isOdd, c.hi, s.hi), select(isOdd, c.lo, s.lo)};
         const Pair<V> d{select(isOdd, s.hi, c.hi), select(isOdd, s.lo, c.lo)};
         Pair<V> q = divDD(n, d);
         q = {select(isOdd, -q.hi, q.hi), select(isOdd, -q.lo, q.lo)};
         result = roundedOrFail(q, V(md::kTanErr), ok);
     } else {
+        // sin r, cos r, -sin r, -cos r by quadrant, as core.h selects them.
+        const V Ph = flipWhere(neg, select(odd, ch, sh)), Pl = flipWhere(neg, select(odd, cl, sl));
+        const V Qh = flipWhere(neg, select(odd, -sh, ch)), Ql = flipWhere(neg, select(odd, -sl, cl));
         result = roundedOrFail(ofParts(Ph, Pl, Qh, Ql), V(md::kSinCosErr), ok);
     }
     return mendDeclined(select(ok, result, V(0.0)), ok, x, one);
@@ -236,49 +289,33 @@ V lanesTan(V a)
 template <class V>
 V lanesPow(V x, V y)
 {
-    constexpr int W = V::width;
-    double xv[W], yv[W], m[W], ed[W], okv[W];
-    x.store(xv);
-    y.store(yv);
-    // The fast path's domain, lane by lane (quiet comparisons): positive
-    // normal x other than 1, finite y with 0 < |y| < 2^64. Other lanes
-    // compute 2^0.5 and are mended.
-    for (int l = 0; l < W; ++l) {
-        const double ay = std::fabs(yv[l]);
-        const bool fast = std::isgreaterequal(xv[l], 0x1p-1022) && std::isfinite(xv[l]) && xv[l] != 1 &&
-                          std::isgreater(ay, 0.0) && std::isless(ay, md::kPowFastYMax);
-        okv[l] = fast ? 1.0 : 0.0;
-        const double xs = fast ? xv[l] : 2.0;
-        yv[l] = fast ? yv[l] : 0.5;
-        const std::uint64_t bits = std::bit_cast<std::uint64_t>(xs);
-        int e = static_cast<int>(bits >> 52) - 1023;
-        const std::uint64_t mbits = (bits & 0x000fffffffffffffull) | 0x3ff0000000000000ull;
-        const std::uint64_t over = mbits > std::bit_cast<std::uint64_t>(0x1.6a09e667f3bcdp+0) ? 1u : 0u;
-        m[l] = std::bit_cast<double>(mbits - (over << 52));
-        ed[l] = static_cast<double>(e + static_cast<int>(over));
-    }
-    V ok = equal(V::load(okv), V(1.0));
-    const V ys = V::load(yv);
+    // The fast path's domain (positive normal x other than 1, finite y with
+    // 0 < |y| < 2^64), tested on NaN-free lanes; other lanes compute 2^0.5
+    // and are mended.
+    const V xq = select(ordered(x), x, V(2.0)), yq = select(ordered(y), y, V(0.5));
+    const V ay = fabs(yq);
+    V ok = both(both(ordered(x), ordered(y)), both(notMask(less(xq, V(0x1p-1022))), less(xq, V(HUGE_VAL))));
+    ok = both(ok, both(notMask(equal(xq, V(1.0))), both(less(V(0.0), ay), less(ay, V(md::kPowFastYMax)))));
+    const V xs = select(ok, xq, V(2.0)), ys = select(ok, yq, V(0.5));
 
-    // log x, as logDD.
-    const V mv = V::load(m);
-    const V i1d = roundToInt((mv - V(1.0)) * V(128.0));
-    double i1v[W], t10[W], t11[W], t12[W];
-    i1d.store(i1v);
-    for (int l = 0; l < W; ++l) {
-        const double* t1 = md::kLog1[static_cast<int>(i1v[l]) - md::kLog1First];
-        t10[l] = t1[0], t11[l] = t1[1], t12[l] = t1[2];
-    }
-    const V T10 = V::load(t10);
+    // log x, as logDD: the exponent field as a double (the integer below
+    // 2^11 placed in the mantissa of 2^52, then 2^52 taken away) and m in
+    // [1, 2), halved beyond sqrt(2) (exactly, as one off its exponent).
+    const auto bits = bitsOf(xs);
+    const V biased = asLanes(orBits(bitsOf(V(0x1p52)), shiftRight52(bits))) - V(0x1p52);
+    const V m0 = asLanes(orBits(andBits(bits, bitsOf(V(std::bit_cast<double>(0x000fffffffffffffull)))),
+                                bitsOf(V(1.0))));
+    const V over = less(V(0x1.6a09e667f3bcdp+0), m0);
+    const V mv = select(over, m0 * V(0.5), m0);
+    const V E = (biased - V(1023.0)) + select(over, V(1.0), V(0.0));
+
+    const __m128i i1 = _mm_sub_epi32(toInt32(roundToInt((mv - V(1.0)) * V(128.0))), _mm_set1_epi32(md::kLog1First));
+    const double* log1 = &md::kLog1[0][0];
+    const V T10 = gather<V>(log1, i1, 3, 0), T11 = gather<V>(log1, i1, 3, 1), T12 = gather<V>(log1, i1, 3, 2);
     const Pair<V> m1 = product(mv, T10);
-    const V i2d = roundToInt((m1.hi - V(1.0)) * V(8192.0));
-    double i2v[W], t20[W], t21[W], t22[W];
-    i2d.store(i2v);
-    for (int l = 0; l < W; ++l) {
-        const double* t2 = md::kLog2[static_cast<int>(i2v[l]) - md::kLog2First];
-        t20[l] = t2[0], t21[l] = t2[1], t22[l] = t2[2];
-    }
-    const V T20 = V::load(t20);
+    const __m128i i2 = _mm_sub_epi32(toInt32(roundToInt((m1.hi - V(1.0)) * V(8192.0))), _mm_set1_epi32(md::kLog2First));
+    const double* log2 = &md::kLog2[0][0];
+    const V T20 = gather<V>(log2, i2, 3, 0), T21 = gather<V>(log2, i2, 3, 1), T22 = gather<V>(log2, i2, 3, 2);
     const Pair<V> p = product(m1.hi, T20);
     const Pair<V> z = twoSum(p.hi - V(1.0), p.lo + m1.lo * T20);
 
@@ -289,12 +326,10 @@ V lanesPow(V x, V y)
     const Pair<V> s = fastTwoSum(z.hi, V(-0.5) * z2.hi);
     const V l1lo = s.lo + (z.lo + (t3 - V(0.5) * z2.lo));
 
-    const V E = V::load(ed);
-    const Pair<V> la = twoSum(E * V(md::kLn2[0]), V::load(t11));
-    const Pair<V> lb = twoSum(la.hi, V::load(t21));
+    const Pair<V> la = twoSum(E * V(md::kLn2[0]), T11);
+    const Pair<V> lb = twoSum(la.hi, T21);
     const Pair<V> lc = twoSum(lb.hi, s.hi);
-    const V lowLog =
-        ((la.lo + lb.lo) + lc.lo) + (((E * V(md::kLn2[1]) + V::load(t12)) + V::load(t22)) + l1lo);
+    const V lowLog = ((la.lo + lb.lo) + lc.lo) + (((E * V(md::kLn2[1]) + T12) + T22) + l1lo);
     const Pair<V> lg = fastTwoSum(lc.hi, lowLog);
 
     // y log x, then exp, as powFast.
@@ -310,15 +345,13 @@ V lanesPow(V x, V y)
     const V low = ((s1.lo - p2.lo) + el) - kd * V(md::kLn2By256[2]);
     const Pair<V> r = twoSum(s1.hi, low);
 
-    double kv[W], tj0[W], tj1[W], scale[W];
-    kd.store(kv);
-    for (int l = 0; l < W; ++l) {
-        const std::int64_t k = static_cast<std::int64_t>(kv[l]);
-        const double* tj = md::kExp2[k & 255];
-        tj0[l] = tj[0], tj1[l] = tj[1];
-        scale[l] = std::bit_cast<double>(static_cast<std::uint64_t>((k >> 8) + 1023) << 52);
-    }
-    const V Tj0 = V::load(tj0), Tj1 = V::load(tj1);
+    // j = k mod 256 and q = floor(k / 256), as core.h's integer steps.
+    const __m128i k = toInt32(kd);
+    const __m128i j = _mm_and_si128(k, _mm_set1_epi32(255));
+    const __m128i q = _mm_add_epi32(_mm_srai_epi32(k, 8), _mm_set1_epi32(1023));
+    const V scale = asLanes(shiftLeft52(widen<V>(q)));
+    const double* exp2 = &md::kExp2[0][0];
+    const V Tj0 = gather<V>(exp2, j, 2, 0), Tj1 = gather<V>(exp2, j, 2, 1);
 
     const Pair<V> r2 = product(r.hi, r.hi);
     const V w2 =
@@ -333,19 +366,22 @@ V lanesPow(V x, V y)
     const Pair<V> v = fastTwoSum(h.hi, h.lo + (Tj1 + tp.lo));
 
     const V rounded = roundedOrFail(v, V(0x1p-78) + fabs(eh) * V(0x1p-77), ok);
-    const V result = select(ok, rounded, V(1.0)) * V::load(scale);
+    const V result = select(ok, rounded, V(1.0)) * scale;
 
     const int done = laneBits(ok);
-    if (done == (1 << W) - 1)
+    if (done == (1 << V::width) - 1)
         return result;
-    double out[W];
+    double out[V::width], a[V::width], b[V::width];
     result.store(out);
-    y.store(yv);
-    for (int l = 0; l < W; ++l)
+    x.store(a);
+    y.store(b);
+    for (int l = 0; l < V::width; ++l)
         if (!(done >> l & 1))
-            out[l] = math::pow(xv[l], yv[l]);
+            out[l] = math::pow(a[l], b[l]);
     return V::load(out);
 }
+
+#endif
 
 } // namespace GLIMRA_ISA
 } // namespace glimra::lanes::detail
