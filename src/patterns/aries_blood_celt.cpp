@@ -3,51 +3,95 @@
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
 
-#include <cmath>
-
 namespace glimra {
 namespace {
 
-Components ariesAt(const Derived& v, double i, double j)
-{
-    const double Z = v.Z, B = v.B;
-    const double a = (K * (j / 200)) * Z;
-    const double b = (K * (i / 200)) * Z;
-    const double c1 = std::fabs(std::tan(std::sin(((a * b) + std::cos(b - a)) -
-                                                  std::fabs(std::tan(std::sin(b + a) + std::cos(a + b))))));
-    const double c2 = std::fabs(std::sin((c1 * c1) * std::cos((a / 2) - std::cos(c1 * std::sin(b - std::cos(c1 / 3))))));
-    const double c3 = std::fabs(std::tan(std::sin((c1 * c2) * std::cos(b - a)) + std::sin(((b + c2) + a) + std::cos(a + b))));
-    const double c4 = std::pow(std::fabs(std::tan(a / 4) + 0.0001), std::sin(c1 / 4) + 0.001);
-    const double c5 = std::cos((c1 * c3) * c2);
-    const double c6 = std::fabs(std::tan(std::sin((c1 * c2) * std::cos(c5 - c4)) + std::sin(((b + c2) + a) + std::cos(a + b))));
-    const double w1 = ((c4 * 0.02 + c5 * 0.02) + c3 * 0.1) + c6 * 0.01;
-    const double w2 = ((c4 * 0.07 + c5 * 0.1) + c3 * 0.002) + c6 * 0.05;
-    const double w3 = ((c4 * 0.2 + c5 * 0.18) + c3 * 0.00001) + c6 * 0.1;
-    Components out;
-    out.red = B * w3;
-    out.blue = B * w1;
-    out.green = B * w2;
-    return out;
-}
+// Row terms: a, a / 2, Abs(Tan(a / 4) + 0.0001). Column term: b. Shared:
+// Cos(a + b) three times, Cos(b - a) twice, c1 × c2 twice, and the whole
+// Sin(((b + c2) + a) + Cos(a + b)) of c3 and c6.
+struct Aries {
+    static constexpr int rowTerms = 3, columnTerms = 1;
 
-Components bloodAt(const Derived& frame, double i, double j)
-{
-    const double Z = frame.Z, B = frame.B;  // (frame, not v: v names a colour mix below)
-    const double a = (K * (j / 200)) * Z;
-    const double b = (K * (i / 200)) * Z;
-    const double c1 = std::fabs(std::sin(std::tan((std::pow(std::fabs(b), 1.3) - std::pow(std::fabs(a), 1.2)) + std::cos(a + b)))) / 7;
-    const double c2 = std::fabs(std::tan(std::sin((a - c1) + std::cos(((c1 - b) + std::sin(b + a)) + std::cos(c1)))));
-    const double c3 = std::fabs(std::tan(std::sin((c1 - b) + std::cos(c2 - a / 3)) + std::sin((b + a) + std::cos(a - b / 2))));
-    const double c4 = std::fabs(std::tan(std::sin((a * b) + c3 * std::cos(b + a)) + std::sin(((b * c3) * a) + std::cos(a - b))));
-    const double u = c4 * 0.002 + c3 * 0.08;
-    const double v = c4 * 0.02 + c3 * 0.01;
-    const double w = c4 * 0.2 + c3 * 0.002;
-    Components out;
-    out.red = B * w;
-    out.blue = 15 + B * u;
-    out.green = 5 + B * v;
-    return out;
-}
+    template <class V>
+    static void row(const Derived& v, V j, V* r)
+    {
+        const V a = scaled(j, v.Z);
+        r[0] = a;
+        r[1] = a / 2;
+        r[2] = fabs(tan(a / 4) + 0.0001);
+    }
+
+    template <class V>
+    static void column(const Derived& v, V i, V* c)
+    {
+        c[0] = scaled(i, v.Z);
+    }
+
+    template <class V>
+    static Rgb<V> pixel(const Derived& v, const V* col, const V* row)
+    {
+        const double B = v.B;
+        const V a = row[0], halfA = row[1], c4Base = row[2];
+        const V b = col[0];
+        const V cosSum = cos(a + b);
+        const V cosDiff = cos(b - a);
+        const V c1 = fabs(tan(sin(((a * b) + cosDiff) - fabs(tan(sin(b + a) + cosSum)))));
+        const V c2 = fabs(sin((c1 * c1) * cos(halfA - cos(c1 * sin(b - cos(c1 / 3))))));
+        const V c1c2 = c1 * c2;
+        const V tail = sin(((b + c2) + a) + cosSum);
+        const V c3 = fabs(tan(sin(c1c2 * cosDiff) + tail));
+        const V c4 = pow(c4Base, sin(c1 / 4) + 0.001);
+        const V c5 = cos((c1 * c3) * c2);
+        const V c6 = fabs(tan(sin(c1c2 * cos(c5 - c4)) + tail));
+        const V w1 = ((c4 * 0.02 + c5 * 0.02) + c3 * 0.1) + c6 * 0.01;
+        const V w2 = ((c4 * 0.07 + c5 * 0.1) + c3 * 0.002) + c6 * 0.05;
+        const V w3 = ((c4 * 0.2 + c5 * 0.18) + c3 * 0.00001) + c6 * 0.1;
+        return {B * w3, B * w2, B * w1};
+    }
+};
+
+// Row terms: a, Abs(a) ^ 1.2, a / 3. Column terms: b, Abs(b) ^ 1.3, b / 2.
+// Shared: Cos(a + b) (also written Cos(b + a)) twice, c1 - b twice.
+struct Blood {
+    static constexpr int rowTerms = 3, columnTerms = 3;
+
+    template <class V>
+    static void row(const Derived& frame, V j, V* r)
+    {
+        const V a = scaled(j, frame.Z);
+        r[0] = a;
+        r[1] = pow(fabs(a), 1.2);
+        r[2] = a / 3;
+    }
+
+    template <class V>
+    static void column(const Derived& frame, V i, V* c)
+    {
+        const V b = scaled(i, frame.Z);
+        c[0] = b;
+        c[1] = pow(fabs(b), 1.3);
+        c[2] = b / 2;
+    }
+
+    template <class V>
+    static Rgb<V> pixel(const Derived& frame, const V* col, const V* row)
+    {
+        const double B = frame.B;
+        const V a = row[0], powA = row[1], thirdA = row[2];
+        const V b = col[0], powB = col[1], halfB = col[2];
+        const V sum = a + b;
+        const V cosSum = cos(sum);
+        const V c1 = fabs(sin(tan((powB - powA) + cosSum))) / 7;
+        const V c1b = c1 - b;
+        const V c2 = fabs(tan(sin((a - c1) + cos((c1b + sin(sum)) + cos(c1)))));
+        const V c3 = fabs(tan(sin(c1b + cos(c2 - thirdA)) + sin(sum + cos(a - halfB))));
+        const V c4 = fabs(tan(sin((a * b) + c3 * cosSum) + sin(((b * c3) * a) + cos(a - b))));
+        const V u = c4 * 0.002 + c3 * 0.08;
+        const V w = c4 * 0.2 + c3 * 0.002;
+        const V vMix = c4 * 0.02 + c3 * 0.01;
+        return {B * w, 5 + B * vMix, 15 + B * u};
+    }
+};
 
 Derived deriveCelt(const PatternParameters& p)
 {
@@ -57,148 +101,52 @@ Derived deriveCelt(const PatternParameters& p)
     return d;
 }
 
-Components celtAt(const Derived& frame, double i, double j)
-{
-    const double Z = frame.Z, B = frame.B;  // (frame, not v: v names a colour mix below)
-    const double a = (K * (j / 200)) * Z;
-    const double b = (K * (i / 200)) * Z;
-    const double c0 = std::pow(std::fabs(a), 0.5) * std::pow(std::fabs(b), 0.5);
-    const double c1 = std::fabs(std::tan(std::sin(c0)) + std::cos((c0 + std::sin(b + a)) + std::tan(c0)));
-    const double c2 = std::fabs(std::tan(std::sin(c1 - std::pow(std::fabs(a), 1.2)) + std::cos(a + std::pow(std::fabs(b), 0.8))));
-    const double c3 = std::fabs(std::tan(std::sin((c0 - c2) + 0.4) * a + std::cos(a + b / 3)));
-    const double c4 = std::fabs(std::tan((std::sin(c1 - c3 * 2) + c3) + std::cos(c2 * c3)));
-    const double u = ((c2 * 0.05 + c3 * 0.05) + c4 * 0.05) + c1 * 0.3;
-    const double v = ((c2 * 0.01 + c3 * 0.01) + c4 * 0.03) + c1 * 0.03;
-    const double w = ((c2 * 0.015 + c3 * 0.03) + c4 * 0.01) + c1 * 0.01;
-    Components out;
-    out.red = B * w;
-    out.blue = B * u;
-    out.green = B * v;
-    return out;
-}
+// Row terms: a, Abs(a) ^ 0.5, Abs(a) ^ 1.2. Column terms: b, Abs(b) ^ 0.5,
+// Abs(b) ^ 0.8, b / 3. No term repeats within a pixel.
+struct Celt {
+    static constexpr int rowTerms = 3, columnTerms = 4;
 
-// The column scans below compute each repeated term once per pixel and take
-// the terms of the row alone from the row table and the terms of the column
-// alone once per column; every value is the one the formula above computes.
-
-// Row table: a, a / 2, Abs(Tan(a / 4) + 0.0001).
-void ariesRows(const Derived& v, const double* j, std::size_t n, double* t)
-{
-    for (std::size_t m = 0; m < n; ++m) {
-        const double a = scaled(j[m], v.Z);
-        t[m] = a;
-        t[n + m] = a / 2;
-        t[2 * n + m] = std::fabs(std::tan(a / 4) + 0.0001);
+    template <class V>
+    static void row(const Derived& frame, V j, V* r)
+    {
+        const V a = scaled(j, frame.Z);
+        r[0] = a;
+        r[1] = pow(fabs(a), 0.5);
+        r[2] = pow(fabs(a), 1.2);
     }
-}
 
-// Shared: Cos(a + b) three times, Cos(b - a) twice, c1 × c2 twice, and the
-// whole Sin(((b + c2) + a) + Cos(a + b)) of c3 and c6.
-void ariesColumn(const Derived& v, const ColumnArgs& col)
-{
-    const double B = v.B;
-    const double b = scaled(col.i, v.Z);
-    const double* const A = col.table;
-    const double* const halfA = A + col.count;
-    const double* const c4Base = halfA + col.count;
-    for (std::size_t m = 0; m < col.count; ++m) {
-        const double a = A[m];
-        const double cosSum = std::cos(a + b);
-        const double cosDiff = std::cos(b - a);
-        const double c1 = std::fabs(std::tan(std::sin(((a * b) + cosDiff) - std::fabs(std::tan(std::sin(b + a) + cosSum)))));
-        const double c2 = std::fabs(std::sin((c1 * c1) * std::cos(halfA[m] - std::cos(c1 * std::sin(b - std::cos(c1 / 3))))));
-        const double c1c2 = c1 * c2;
-        const double tail = std::sin(((b + c2) + a) + cosSum);
-        const double c3 = std::fabs(std::tan(std::sin(c1c2 * cosDiff) + tail));
-        const double c4 = std::pow(c4Base[m], std::sin(c1 / 4) + 0.001);
-        const double c5 = std::cos((c1 * c3) * c2);
-        const double c6 = std::fabs(std::tan(std::sin(c1c2 * std::cos(c5 - c4)) + tail));
-        const double w1 = ((c4 * 0.02 + c5 * 0.02) + c3 * 0.1) + c6 * 0.01;
-        const double w2 = ((c4 * 0.07 + c5 * 0.1) + c3 * 0.002) + c6 * 0.05;
-        const double w3 = ((c4 * 0.2 + c5 * 0.18) + c3 * 0.00001) + c6 * 0.1;
-        col.out[m] = packPixel(B * w3, B * w2, B * w1);
+    template <class V>
+    static void column(const Derived& frame, V i, V* c)
+    {
+        const V b = scaled(i, frame.Z);
+        c[0] = b;
+        c[1] = pow(fabs(b), 0.5);
+        c[2] = pow(fabs(b), 0.8);
+        c[3] = b / 3;
     }
-}
 
-// Row table: a, Abs(a) ^ 1.2, a / 3.
-void bloodRows(const Derived& v, const double* j, std::size_t n, double* t)
-{
-    for (std::size_t m = 0; m < n; ++m) {
-        const double a = scaled(j[m], v.Z);
-        t[m] = a;
-        t[n + m] = std::pow(std::fabs(a), 1.2);
-        t[2 * n + m] = a / 3;
+    template <class V>
+    static Rgb<V> pixel(const Derived& frame, const V* col, const V* row)
+    {
+        const double B = frame.B;
+        const V a = row[0], rootA = row[1], powA = row[2];
+        const V b = col[0], rootB = col[1], powB = col[2], thirdB = col[3];
+        const V c0 = rootA * rootB;
+        const V c1 = fabs(tan(sin(c0)) + cos((c0 + sin(b + a)) + tan(c0)));
+        const V c2 = fabs(tan(sin(c1 - powA) + cos(a + powB)));
+        const V c3 = fabs(tan(sin((c0 - c2) + 0.4) * a + cos(a + thirdB)));
+        const V c4 = fabs(tan((sin(c1 - c3 * 2) + c3) + cos(c2 * c3)));
+        const V u = ((c2 * 0.05 + c3 * 0.05) + c4 * 0.05) + c1 * 0.3;
+        const V vMix = ((c2 * 0.01 + c3 * 0.01) + c4 * 0.03) + c1 * 0.03;
+        const V w = ((c2 * 0.015 + c3 * 0.03) + c4 * 0.01) + c1 * 0.01;
+        return {B * w, B * vMix, B * u};
     }
-}
-
-// Per column: Abs(b) ^ 1.3 and b / 2. Shared: Cos(a + b) (also written
-// Cos(b + a)) twice, c1 - b twice.
-void bloodColumn(const Derived& frame, const ColumnArgs& col)
-{
-    const double B = frame.B;
-    const double b = scaled(col.i, frame.Z);
-    const double powB = std::pow(std::fabs(b), 1.3);
-    const double halfB = b / 2;
-    const double* const A = col.table;
-    const double* const powA = A + col.count;
-    const double* const thirdA = powA + col.count;
-    for (std::size_t m = 0; m < col.count; ++m) {
-        const double a = A[m];
-        const double sum = a + b;
-        const double cosSum = std::cos(sum);
-        const double c1 = std::fabs(std::sin(std::tan((powB - powA[m]) + cosSum))) / 7;
-        const double c1b = c1 - b;
-        const double c2 = std::fabs(std::tan(std::sin((a - c1) + std::cos((c1b + std::sin(sum)) + std::cos(c1)))));
-        const double c3 = std::fabs(std::tan(std::sin(c1b + std::cos(c2 - thirdA[m])) + std::sin(sum + std::cos(a - halfB))));
-        const double c4 = std::fabs(std::tan(std::sin((a * b) + c3 * cosSum) + std::sin(((b * c3) * a) + std::cos(a - b))));
-        const double u = c4 * 0.002 + c3 * 0.08;
-        const double w = c4 * 0.2 + c3 * 0.002;
-        const double vMix = c4 * 0.02 + c3 * 0.01;
-        col.out[m] = packPixel(B * w, 5 + B * vMix, 15 + B * u);
-    }
-}
-
-// Row table: a, Abs(a) ^ 0.5, Abs(a) ^ 1.2.
-void celtRows(const Derived& v, const double* j, std::size_t n, double* t)
-{
-    for (std::size_t m = 0; m < n; ++m) {
-        const double a = scaled(j[m], v.Z);
-        t[m] = a;
-        t[n + m] = std::pow(std::fabs(a), 0.5);
-        t[2 * n + m] = std::pow(std::fabs(a), 1.2);
-    }
-}
-
-// Per column: Abs(b) ^ 0.5, Abs(b) ^ 0.8 and b / 3. No term repeats within
-// a pixel.
-void celtColumn(const Derived& frame, const ColumnArgs& col)
-{
-    const double B = frame.B;
-    const double b = scaled(col.i, frame.Z);
-    const double rootB = std::pow(std::fabs(b), 0.5);
-    const double powB = std::pow(std::fabs(b), 0.8);
-    const double thirdB = b / 3;
-    const double* const A = col.table;
-    const double* const rootA = A + col.count;
-    const double* const powA = rootA + col.count;
-    for (std::size_t m = 0; m < col.count; ++m) {
-        const double a = A[m];
-        const double c0 = rootA[m] * rootB;
-        const double c1 = std::fabs(std::tan(std::sin(c0)) + std::cos((c0 + std::sin(b + a)) + std::tan(c0)));
-        const double c2 = std::fabs(std::tan(std::sin(c1 - powA[m]) + std::cos(a + powB)));
-        const double c3 = std::fabs(std::tan(std::sin((c0 - c2) + 0.4) * a + std::cos(a + thirdB)));
-        const double c4 = std::fabs(std::tan((std::sin(c1 - c3 * 2) + c3) + std::cos(c2 * c3)));
-        const double u = ((c2 * 0.05 + c3 * 0.05) + c4 * 0.05) + c1 * 0.3;
-        const double vMix = ((c2 * 0.01 + c3 * 0.01) + c4 * 0.03) + c1 * 0.03;
-        const double w = ((c2 * 0.015 + c3 * 0.03) + c4 * 0.01) + c1 * 0.01;
-        col.out[m] = packPixel(B * w, B * vMix, B * u);
-    }
-}
+};
 
 }  // namespace
 
-const Pattern aries{"aries", centredDoubledZoom, ariesAt, ariesColumn, 3, ariesRows};
-const Pattern blood{"blood", centredDoubledZoom, bloodAt, bloodColumn, 3, bloodRows};
-const Pattern celt{"celt", deriveCelt, celtAt, celtColumn, 3, celtRows};
+GLIMRA_PATTERN(aries, "aries", centredDoubledZoom, Aries)
+GLIMRA_PATTERN(blood, "blood", centredDoubledZoom, Blood)
+GLIMRA_PATTERN(celt, "celt", deriveCelt, Celt)
 
 }  // namespace glimra
