@@ -32,7 +32,7 @@ END {
     }
     printf "<text x=\"%d\" y=\"%d\" text-anchor=\"middle\">%s</text>\n", x + 16, base + 16, name[k]
   }
-  split("plain1 / core1 (gain from computing less)|coreN / (core1 / cores) (scaling)|window / coreN", label, "|")
+  split("plain1 / exact1 (gain)|exactN / (exact1 / cores) (scaling)|window / exactN", label, "|")
   for (s = 1; s <= 3; s++) {
     lx = left + (s - 1) * 240
     printf "<rect x=\"%d\" y=\"%d\" width=\"10\" height=\"10\" fill=\"%s\"/>\n", lx, base + 50, colour[s]

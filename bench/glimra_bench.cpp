@@ -1,18 +1,24 @@
 // The render benchmark: for every pattern at size 768, zoom 0.15, brightness
 // 150, offsets 1 and 1 (1024 x 768 pixels), in one run, median of RUNS after a
 // warm-up:
-//   plain1  each formula exactly as written (Pattern::pixel, one call per
-//           pixel), clamped, rounded and packed into a buffer, one thread;
-//   core1   the render core on one thread, columns copied into a buffer;
-//   coreN   the same on every core;
+//   plain1  each formula exactly as written with the C library's sin, cos,
+//           tan and pow (Pattern::libcPixel, one call per pixel), clamped,
+//           rounded and packed into a buffer, one thread: the straightforward
+//           program;
+//   exact1  the render core on one thread with the correctly rounded
+//           functions, several rows at a time, columns copied into a buffer;
+//   exactN  the same on every core;
 //   window  the window's render, from the pattern click to its return.
 // Prints one table, writes it as CSV with the core count and CPU model, and
 // measures how long the window takes to return after a halt click. cpuN/cpu1
-// (processor time of all threads of coreN over that of core1) shows what the
-// threads cost in work, and cpu plain1/core1 the gain in work, both also when
-// other programs keep the cores busy.
+// (processor time of all threads of exactN over that of exact1) shows what
+// the threads cost in work, and cpu plain1/exact1 the gain in work, both also
+// when other programs keep the cores busy. "libc px" counts the pixels where
+// the C library's functions paint another colour than the exact ones.
 //
-// usage: glimra-bench [RUNS] [CSV-FILE]   (defaults: 5, bench/results/bench.csv)
+// usage: glimra-bench [RUNS] [CSV-FILE] [LANES]
+//   (defaults: 5, bench/results/bench.csv, 0 = the widest this processor has;
+//   2 shows the render without AVX2)
 // Run with QT_QPA_PLATFORM=offscreen; see bench/run_bench.sh.
 #include "patterns/patterns.h"
 #include "render/frame.h"
@@ -75,7 +81,7 @@ std::uint32_t plainRender(const Pattern& p, std::vector<Colour>& picture)
     std::size_t at = 0;
     for (double i = d.x0 + 1; i <= d.x0 + d.N; i += 1) {
         for (double j = d.y0 + 1; j <= d.y0 + d.S; j += 1) {
-            const Components c = p.pixel(d, i, j);
+            const Components c = p.libcPixel(d, i, j);
             auto channel = [](double v) {
                 if (v < 0)
                     v = 0;
@@ -117,10 +123,11 @@ std::string cpuModel()
 
 struct Row {
     std::string name;
-    double plain1 = 0, core1 = 0, coreN = 0, window = 0, serialMicros = 0;
-    double cpuRatio = 0;  // processor time of coreN (all threads) over that of core1
-    double cpuGain = 0;   // processor time of plain1 over that of core1
-    bool identical = true;
+    double plain1 = 0, exact1 = 0, exactN = 0, window = 0, serialMicros = 0;
+    double cpuRatio = 0;  // processor time of exactN (all threads) over that of exact1
+    double cpuGain = 0;   // processor time of plain1 over that of exact1
+    bool identical = true;  // exact1 and exactN paint the same picture
+    long libcPixels = 0;    // pixels where plain1's picture differs
 };
 
 }  // namespace
@@ -132,6 +139,7 @@ int main(int argc, char** argv)
     const QStringList args = QApplication::arguments();
     const int runs = args.size() > 1 ? std::max(1, args[1].toInt()) : 5;
     const std::string csvPath = args.size() > 2 ? args[2].toStdString() : "bench/results/bench.csv";
+    const int lanes = args.size() > 3 ? args[3].toInt() : 0;
     const int cores = defaultThreadCount();
 
     qTac w;
@@ -144,40 +152,45 @@ int main(int argc, char** argv)
     w.TextFour->setText(QStringLiteral("0.15"));
     w.Textfive->setText(QStringLiteral("150"));
 
-    std::vector<Colour> plainPicture(1024 * 768), corePicture(1024 * 768);
+    std::vector<Colour> plainPicture(1024 * 768), corePicture(1024 * 768), widePicture(1024 * 768);
     std::vector<Row> rows;
     std::uint32_t sink = 0;
     for (int index = 0; index < kPatternCount; ++index) {
         const Pattern& p = *patternTable()[std::size_t(index)];
         Row row;
         row.name = p.name;
-        std::vector<double> plain1, core1, coreN, window, serial, cpuRatio, cpuGain;
+        std::vector<double> plain1, exact1, exactN, window, serial, cpuRatio, cpuGain;
         for (int run = 0; run <= runs; ++run) {  // run 0 warms up
             double cpuPlain = 0;
             const double tPlain = millisecondsOf([&] { sink += plainRender(p, plainPicture); }, &cpuPlain);
-            BufferHost host(corePicture);
+            BufferHost host(corePicture), wide(widePicture);
             double cpu1 = 0, cpuN = 0;
-            const double tCore1 = millisecondsOf([&] { render(p, kLarge, host, RenderOptions{1}); }, &cpu1);
-            row.identical = row.identical && corePicture == plainPicture;
+            RenderOptions one{1};
+            one.lanes = lanes;
+            const double tExact1 = millisecondsOf([&] { render(p, kLarge, host, one); }, &cpu1);
             RenderStats stats;
-            const double tCoreN =
-                millisecondsOf([&] { render(p, kLarge, host, RenderOptions{cores, &stats}); }, &cpuN);
-            row.identical = row.identical && corePicture == plainPicture;
+            RenderOptions all{cores, &stats};
+            all.lanes = lanes;
+            const double tExactN = millisecondsOf([&] { render(p, kLarge, wide, all); }, &cpuN);
+            row.identical = row.identical && corePicture == widePicture;
+            row.libcPixels = 0;
+            for (std::size_t k = 0; k < corePicture.size(); ++k)
+                row.libcPixels += corePicture[k] != plainPicture[k];
             const double tWindow = millisecondsOf([&] { w.CMD_Click(qint16(index)); });
             QApplication::processEvents();
             if (run == 0)
                 continue;
             plain1.push_back(tPlain);
-            core1.push_back(tCore1);
-            coreN.push_back(tCoreN);
+            exact1.push_back(tExact1);
+            exactN.push_back(tExactN);
             window.push_back(tWindow);
             serial.push_back(stats.serialSeconds * 1e6 / double(std::max(1L, stats.columns)));
             cpuRatio.push_back(cpuN / cpu1);
             cpuGain.push_back(cpuPlain / cpu1);
         }
         row.plain1 = median(plain1);
-        row.core1 = median(core1);
-        row.coreN = median(coreN);
+        row.exact1 = median(exact1);
+        row.exactN = median(exactN);
         row.window = median(window);
         row.serialMicros = median(serial);
         row.cpuRatio = median(cpuRatio);
@@ -192,7 +205,7 @@ int main(int argc, char** argv)
     {
         int slowest = 0;
         for (int k = 0; k < kPatternCount; ++k)
-            if (rows[std::size_t(k)].coreN > rows[std::size_t(slowest)].coreN)
+            if (rows[std::size_t(k)].exactN > rows[std::size_t(slowest)].exactN)
                 slowest = k;
         std::vector<double> latencies;
         for (int run = 0; run < runs; ++run) {
@@ -214,28 +227,31 @@ int main(int argc, char** argv)
     }
 
     const std::string cpu = cpuModel();
-    std::printf("%d cores, %s, 1024 x 768, median of %d\n", cores, cpu.c_str(), runs);
-    std::printf("%-7s %9s %9s %9s %9s %12s %19s %12s %10s %10s %17s\n", "pattern", "plain1", "core1", "coreN", "window",
-                "plain1/core1", "coreN/(core1/cores)", "window/coreN", "serial/col", "cpuN/cpu1", "cpu plain1/core1");
+    std::printf("%d cores, %s, 1024 x 768, median of %d, %d lanes (0: widest = %d)\n", cores, cpu.c_str(), runs, lanes,
+                widestLanes());
+    std::printf("%-7s %9s %9s %9s %9s %13s %21s %13s %10s %10s %18s %8s\n", "pattern", "plain1", "exact1", "exactN",
+                "window", "plain1/exact1", "exactN/(exact1/cores)", "window/exactN", "serial/col", "cpuN/cpu1",
+                "cpu plain1/exact1", "libc px");
     std::ofstream csv(csvPath);
     csv << "# cores," << cores << "\n# cpu," << cpu << "\n# runs," << runs << "\n# halt latency ms," << haltMs
-        << "\npattern,plain1_ms,core1_ms,coreN_ms,window_ms,plain1_over_core1,coreN_over_core1_per_core,"
-           "window_over_coreN,serial_us_per_column,cpuN_over_cpu1,cpu_plain1_over_core1,identical\n";
+        << "\n# lanes," << lanes << "\npattern,plain1_ms,exact1_ms,exactN_ms,window_ms,plain1_over_exact1,"
+           "exactN_over_exact1_per_core,window_over_exactN,serial_us_per_column,cpuN_over_cpu1,cpu_plain1_over_exact1,"
+           "identical,libc_pixels\n";
     double logGain = 0, logCpuGain = 0;
     for (const Row& r : rows) {
-        const double gain = r.plain1 / r.core1;
-        const double scaling = r.coreN / (r.core1 / cores);
-        const double windowRatio = r.window / r.coreN;
+        const double gain = r.plain1 / r.exact1;
+        const double scaling = r.exactN / (r.exact1 / cores);
+        const double windowRatio = r.window / r.exactN;
         logGain += std::log(gain);
         logCpuGain += std::log(r.cpuGain);
-        std::printf("%-7s %9.1f %9.1f %9.1f %9.1f %12.3f %19.3f %12.3f %8.2fus %10.3f %17.3f%s\n", r.name.c_str(), r.plain1,
-                    r.core1, r.coreN, r.window, gain, scaling, windowRatio, r.serialMicros, r.cpuRatio,
-                    r.cpuGain, r.identical ? "" : "  PICTURE DIFFERS");
-        csv << r.name << ',' << r.plain1 << ',' << r.core1 << ',' << r.coreN << ',' << r.window << ',' << gain << ','
+        std::printf("%-7s %9.1f %9.1f %9.1f %9.1f %13.3f %21.3f %13.3f %8.2fus %10.3f %18.3f %8ld%s\n", r.name.c_str(),
+                    r.plain1, r.exact1, r.exactN, r.window, gain, scaling, windowRatio, r.serialMicros, r.cpuRatio,
+                    r.cpuGain, r.libcPixels, r.identical ? "" : "  PICTURES DIFFER");
+        csv << r.name << ',' << r.plain1 << ',' << r.exact1 << ',' << r.exactN << ',' << r.window << ',' << gain << ','
             << scaling << ',' << windowRatio << ',' << r.serialMicros << ',' << r.cpuRatio << ',' << r.cpuGain << ','
-            << (r.identical ? "yes" : "no") << '\n';
+            << (r.identical ? "yes" : "no") << ',' << r.libcPixels << '\n';
     }
-    std::printf("geometric mean plain1/core1: %.3f (processor time: %.3f)\n", std::exp(logGain / double(rows.size())),
+    std::printf("geometric mean plain1/exact1: %.3f (processor time: %.3f)\n", std::exp(logGain / double(rows.size())),
                 std::exp(logCpuGain / double(rows.size())));
     std::printf("CSV written to %s (checksum %u)\n", csvPath.c_str(), sink);
     return 0;
