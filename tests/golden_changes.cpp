@@ -8,7 +8,7 @@
 // MPFR's functions at 200 bits, each result rounded to the nearest double:
 // an evaluation that shares nothing with our functions but the formula and
 // its IEEE operations. Then it prints the new digests as the golden table
-// holds them. Exits with 1 when a confirmation fails.
+// holds them (the M set and the formulas' digests included). Exits with 1 when a confirmation fails.
 //
 //   glimra-golden-changes
 #include "golden_table.h"
@@ -117,7 +117,7 @@ int main()
         const Pattern old{p.name, p.derive, p.libcPixel};
         Set fault{"fault", kReset.p};
         fault.p.bright = g.faultBrightness;
-        const Set* sets[] = {&kReset, &kLarge, &kOffset, &fault};
+        const Set* sets[] = {&kReset, &kLarge, &kOffset, &fault, &kMedium};
         std::string digests;
         RenderResult faulted;
         for (const Set* s : sets) {
@@ -163,9 +163,13 @@ int main()
                 faulted = ra;
         }
         char head[160];
-        std::snprintf(head, sizeof head, "    {\"%s\", %g, %ld, %ld", g.pattern, g.faultBrightness, faulted.faultColumn,
+        char bright[32];
+        std::snprintf(bright, sizeof bright, "%g", g.faultBrightness);
+        std::string brightness = bright;
+        std::erase(brightness, '+'); // 1e305, as C++ writes it
+        std::snprintf(head, sizeof head, "    {\"%s\", %s, %ld, %ld", g.pattern, brightness.c_str(), faulted.faultColumn,
                       faulted.faultRow);
-        table.push_back(head + digests + "},");
+        table.push_back(head + digests + ", \"" + formulaDigest(p).toStdString() + "\"},");
     }
     std::printf("%d changes, %d not confirmed\n\nThe new golden table:\n", changed, failures);
     for (const std::string& l : table)

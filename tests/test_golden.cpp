@@ -34,6 +34,7 @@ private slots:
             row(kReset, g.reset, -1, -1);
             row(kLarge, g.large, -1, -1);
             row(kOffset, g.offset, -1, -1);
+            row(kMedium, g.medium, -1, -1);
             Set fault{"fault", kReset.p};
             fault.p.bright = g.faultBrightness;
             row(fault, g.fault, g.faultColumn, g.faultRow);
@@ -52,12 +53,15 @@ private slots:
         QVERIFY(p);
         // The widest column scan (four rows at a time with AVX2, else two)
         // with one thread, an odd count and one per core, and the narrower
-        // ones once each.
+        // ones once each; the large pictures with fewer of these, as each
+        // takes a second or more.
         struct Run {
             int threads, lanes;
+            bool large;
         };
-        for (const Run run : {Run{1, 0}, Run{3, 0}, Run{0, 0}, Run{0, 1}, Run{0, 2}}) {
-            if (run.lanes > widestLanes())
+        const bool large = params.size >= 600;
+        for (const Run run : {Run{1, 0, false}, Run{3, 0, true}, Run{0, 0, false}, Run{0, 1, false}, Run{0, 2, true}}) {
+            if (run.lanes > widestLanes() || (large && !run.large))
                 continue;
             const int threads = run.threads;
             DigestHost host;
@@ -73,6 +77,24 @@ private slots:
                                                          .arg(run.lanes)
                                                          .arg(QString::fromLatin1(got))));
         }
+    }
+
+    // The formulas themselves, before any clamp or Round.
+    void formulas_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QByteArray>("digest");
+        for (const Golden& g : kGolden)
+            QTest::newRow(g.pattern) << g.pattern << QByteArray(g.formula);
+    }
+
+    void formulas()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QByteArray, digest);
+        const Pattern* p = findPattern(pattern.toStdString());
+        QVERIFY(p);
+        QCOMPARE(formulaDigest(*p), digest);
     }
 };
 

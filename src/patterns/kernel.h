@@ -85,26 +85,6 @@ V scaled(V counter, double Z)
     return (K * (counter / 200)) * Z;
 }
 
-// Row tables of the patterns not yet written as templates.
-inline void scaledRows(const Derived& v, const double* j, std::size_t count, double* table)
-{
-    for (std::size_t m = 0; m < count; ++m)
-        table[m] = scaled(j[m], v.Z);
-}
-inline void shiftedScaledRows(const Derived& v, const double* j, std::size_t count, double* table)
-{
-    for (std::size_t m = 0; m < count; ++m)
-        table[m] = 0.5 + scaled(j[m], v.Z);
-}
-inline void scaledRowsAndQuotientDivisor(const Derived& v, const double* j, std::size_t count, double* table)
-{
-    for (std::size_t m = 0; m < count; ++m) {
-        const double kj = K * (j[m] / 200);
-        table[m] = kj * v.Z;
-        table[count + m] = 0.000123 + kj;
-    }
-}
-
 template <class V>
 struct Rgb {
     V red, green, blue;
