@@ -3,10 +3,12 @@
 // reset values and the "M" and "L" presets is evaluated by its formula as
 // written, and each call of the four functions compares our result with
 // MPFR's correctly rounded one (53 bits, the double's exponent range with
-// subnormals), bit for bit. Prints the calls and mismatches per function;
+// subnormals), bit for bit. Prints the calls, mismatches and the calls the
+// fast path left to the exact one (tiny, huge, undecided) per function;
 // exits with 1 on any mismatch.
 //
 //   glimra-pattern-check [--threads T] [--only PATTERN]
+#include "math/core.h"
 #include "math/lanes.h"
 #include "math/math.h"
 #include "patterns/patterns.h"
@@ -32,6 +34,7 @@ namespace {
 struct Tally {
     std::uint64_t calls[4] = {};
     std::uint64_t mismatches[4] = {};
+    std::uint64_t declined[4] = {};  // calls the one-lane fast path left to the exact one
 };
 
 // Per thread: MPFR's numbers, made once, and the thread's counts.
@@ -67,12 +70,14 @@ void report(const char* fn, double x, double y, double ours, double ref)
     std::fprintf(stderr, "%s(%a, %a): ours %a, MPFR %a\n", fn, x, y, ours, ref);
 }
 
-template <int k, double (*ours)(double), int (*f)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t)>
+template <int k, double (*ours)(double), bool (*fast)(double, double&), int (*f)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t)>
 double checked(double x)
 {
     const double mine = ours(x);
     Checker& c = *checker;
     ++c.tally.calls[k];
+    double r;
+    c.tally.declined[k] += !fast(x, r);
     if (std::isfinite(x)) {
         mpfr_set_d(c.a, x, MPFR_RNDN);
         const double ref = c.finish(f(c.r, c.a, MPFR_RNDN));
@@ -87,6 +92,8 @@ double checkedPow(double x, double y)
     const double mine = math::pow(x, y);
     Checker& c = *checker;
     ++c.tally.calls[3];
+    double r, e;
+    c.tally.declined[3] += x > 0 && std::isfinite(x) && x != 1 && y != 0 && std::isfinite(y) && !math::detail::fastPow(x, y, r, e);
     if (std::isfinite(x) && std::isfinite(y) && x > 0) {
         mpfr_set_d(c.a, x, MPFR_RNDN);
         mpfr_set_d(c.b, y, MPFR_RNDN);
@@ -97,8 +104,9 @@ double checkedPow(double x, double y)
     return mine;
 }
 
-const lanes::Functions kChecked{checked<0, math::sin, mpfr_sin>, checked<1, math::cos, mpfr_cos>,
-                                checked<2, math::tan, mpfr_tan>, checkedPow};
+namespace md = math::detail;
+const lanes::Functions kChecked{checked<0, math::sin, md::fastSin, mpfr_sin>, checked<1, math::cos, md::fastCos, mpfr_cos>,
+                                checked<2, math::tan, md::fastTan, mpfr_tan>, checkedPow};
 
 struct Picture {
     const Pattern* pattern;
@@ -170,12 +178,15 @@ int main(int argc, char** argv)
         for (int f = 0; f < 4; ++f) {
             all.calls[f] += t.calls[f];
             all.mismatches[f] += t.mismatches[f];
+            all.declined[f] += t.declined[f];
         }
     std::printf("%zu pictures, %zu columns\n", pictures.size(), columns.size());
     const char* names[] = {"sin", "cos", "tan", "pow"};
     std::uint64_t bad = 0;
     for (int f = 0; f < 4; ++f) {
-        std::printf("%-4s %14" PRIu64 " calls %8" PRIu64 " mismatches\n", names[f], all.calls[f], all.mismatches[f]);
+        std::printf("%-4s %14" PRIu64 " calls %8" PRIu64 " mismatches %10" PRIu64 " left by the fast path (%.2g)\n", names[f],
+                    all.calls[f], all.mismatches[f], all.declined[f],
+                    all.calls[f] ? double(all.declined[f]) / double(all.calls[f]) : 0.0);
         bad += all.mismatches[f];
     }
     mpfr_free_cache();

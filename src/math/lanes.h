@@ -148,6 +148,35 @@ struct Four {
     friend Four tan(Four a);
     friend Four pow(Four a, Four b);
 };
+
+// Two such registers side by side, eight rows at a time: a formula's calls
+// are mostly nested, each waiting for the one inside it, and two independent
+// groups of four let the processor work on one while the other waits.
+struct Eight {
+    static constexpr int width = 8;
+    Four a, b;
+
+    Eight() = default;
+    Eight(double x) : a(x), b(x) {}
+    Eight(Four x, Four y) : a(x), b(y) {}
+    static Eight load(const double* p) { return {Four::load(p), Four::load(p + 4)}; }
+    void store(double* p) const
+    {
+        a.store(p);
+        b.store(p + 4);
+    }
+
+    friend Eight operator+(Eight x, Eight y) { return {x.a + y.a, x.b + y.b}; }
+    friend Eight operator-(Eight x, Eight y) { return {x.a - y.a, x.b - y.b}; }
+    friend Eight operator*(Eight x, Eight y) { return {x.a * y.a, x.b * y.b}; }
+    friend Eight operator/(Eight x, Eight y) { return {x.a / y.a, x.b / y.b}; }
+    friend Eight operator-(Eight x) { return {-x.a, -x.b}; }
+    friend Eight fabs(Eight x) { return {fabs(x.a), fabs(x.b)}; }
+    friend Eight sin(Eight x);
+    friend Eight cos(Eight x);
+    friend Eight tan(Eight x);
+    friend Eight pow(Eight x, Eight y);
+};
 #endif
 
 } // namespace GLIMRA_ISA

@@ -11,24 +11,38 @@ Four sin(Four a) { return detail::lanesSin(a); }
 Four cos(Four a) { return detail::lanesCos(a); }
 Four tan(Four a) { return detail::lanesTan(a); }
 Four pow(Four a, Four b) { return detail::lanesPow(a, b); }
+Eight sin(Eight a) { return detail::lanesSin(a); }
+Eight cos(Eight a) { return detail::lanesCos(a); }
+Eight tan(Eight a) { return detail::lanesTan(a); }
+Eight pow(Eight a, Eight b) { return detail::lanesPow(a, b); }
 
 } // namespace GLIMRA_ISA
 
-std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n)
+namespace {
+
+template <class V>
+std::size_t groups(Function f, const double* x, const double* y, double* out, std::size_t k, std::size_t n)
 {
-    std::size_t k = 0;
-    for (; k + 4 <= n; k += 4) {
-        const Four a = Four::load(x + k);
-        Four r;
+    for (; k + V::width <= n; k += V::width) {
+        const V a = V::load(x + k);
+        V r;
         switch (f) {
         case Function::Sin: r = sin(a); break;
         case Function::Cos: r = cos(a); break;
         case Function::Tan: r = tan(a); break;
-        case Function::Pow: r = pow(a, Four::load(y + k)); break;
+        case Function::Pow: r = pow(a, V::load(y + k)); break;
         }
         r.store(out + k);
     }
     return k;
+}
+
+} // namespace
+
+// Eight at a time, as the render's scans take them, then a group of four.
+std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n)
+{
+    return groups<Four>(f, x, y, out, groups<Eight>(f, x, y, out, 0, n), n);
 }
 
 } // namespace glimra::lanes

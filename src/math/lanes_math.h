@@ -36,6 +36,21 @@ template <class V>
 auto widen(__m128i v);
 template <class V>
 V gather(const double* table, __m128i idx, int stride, int column);
+// Rows idx of a table of four doubles per row, one vector per column: row
+// loads and a transposition, quicker than four gathers.
+template <class V>
+void rowsOfFour(const double* table, __m128i idx, V& c0, V& c1, V& c2, V& c3);
+// The same for three and two doubles per row.
+template <class V>
+void rowsOfThree(const double* table, __m128i idx, V& c0, V& c1, V& c2);
+template <class V>
+void rowsOfTwo(const double* table, __m128i idx, V& c0, V& c1);
+
+// 32-bit integer lanes: sums, masks of bits, floor(x / 256).
+inline __m128i addInt(__m128i x, int c) { return _mm_add_epi32(x, _mm_set1_epi32(c)); }
+inline __m128i andInt(__m128i x, int c) { return _mm_and_si128(x, _mm_set1_epi32(c)); }
+inline __m128i equalInt(__m128i x, int c) { return _mm_cmpeq_epi32(x, _mm_set1_epi32(c)); }
+inline __m128i shiftRight8(__m128i x) { return _mm_srai_epi32(x, 8); }
 
 inline Two less(Two a, Two b) { return Two(_mm_cmplt_pd(a.v, b.v)); }
 inline Two equal(Two a, Two b) { return Two(_mm_cmpeq_pd(a.v, b.v)); }
@@ -58,11 +73,41 @@ inline __m128i andBits(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
 inline __m128i shiftRight52(__m128i a) { return _mm_srli_epi64(a, 52); }
 inline __m128i shiftLeft52(__m128i a) { return _mm_slli_epi64(a, 52); }
 template <>
+inline void rowsOfFour<Two>(const double* table, __m128i idx, Two& c0, Two& c1, Two& c2, Two& c3)
+{
+    const double* r0 = table + 4 * _mm_cvtsi128_si32(idx);
+    const double* r1 = table + 4 * _mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 1));
+    const __m128d a0 = _mm_loadu_pd(r0), a1 = _mm_loadu_pd(r1), b0 = _mm_loadu_pd(r0 + 2), b1 = _mm_loadu_pd(r1 + 2);
+    c0 = Two(_mm_unpacklo_pd(a0, a1));
+    c1 = Two(_mm_unpackhi_pd(a0, a1));
+    c2 = Two(_mm_unpacklo_pd(b0, b1));
+    c3 = Two(_mm_unpackhi_pd(b0, b1));
+}
+
+template <>
 inline Two gather<Two>(const double* table, __m128i idx, int stride, int column)
 {
     const int i0 = _mm_cvtsi128_si32(idx), i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 1));
     return Two(_mm_set_pd(table[i1 * stride + column], table[i0 * stride + column]));
 }
+
+template <>
+inline void rowsOfThree<Two>(const double* table, __m128i idx, Two& c0, Two& c1, Two& c2)
+{
+    c0 = gather<Two>(table, idx, 3, 0);
+    c1 = gather<Two>(table, idx, 3, 1);
+    c2 = gather<Two>(table, idx, 3, 2);
+}
+
+template <>
+inline void rowsOfTwo<Two>(const double* table, __m128i idx, Two& c0, Two& c1)
+{
+    const __m128d a0 = _mm_loadu_pd(table + 2 * _mm_cvtsi128_si32(idx));
+    const __m128d a1 = _mm_loadu_pd(table + 2 * _mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 1)));
+    c0 = Two(_mm_unpacklo_pd(a0, a1));
+    c1 = Two(_mm_unpackhi_pd(a0, a1));
+}
+
 
 // Dekker's split, exactly as md::twoProd<false>: SSE2 has no fused
 // multiply-add.
@@ -98,6 +143,51 @@ inline __m256i andBits(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
 inline __m256i shiftRight52(__m256i a) { return _mm256_srli_epi64(a, 52); }
 inline __m256i shiftLeft52(__m256i a) { return _mm256_slli_epi64(a, 52); }
 template <>
+inline void rowsOfFour<Four>(const double* table, __m128i idx, Four& c0, Four& c1, Four& c2, Four& c3)
+{
+    const __m256d r0 = _mm256_loadu_pd(table + 4 * _mm_extract_epi32(idx, 0));
+    const __m256d r1 = _mm256_loadu_pd(table + 4 * _mm_extract_epi32(idx, 1));
+    const __m256d r2 = _mm256_loadu_pd(table + 4 * _mm_extract_epi32(idx, 2));
+    const __m256d r3 = _mm256_loadu_pd(table + 4 * _mm_extract_epi32(idx, 3));
+    const __m256d t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1);
+    const __m256d t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
+    c0 = Four(_mm256_permute2f128_pd(t0, t2, 0x20));
+    c1 = Four(_mm256_permute2f128_pd(t1, t3, 0x20));
+    c2 = Four(_mm256_permute2f128_pd(t0, t2, 0x31));
+    c3 = Four(_mm256_permute2f128_pd(t1, t3, 0x31));
+}
+
+// Rows of three are read with a masked load, which touches nothing beyond
+// the row's three doubles.
+template <>
+inline void rowsOfThree<Four>(const double* table, __m128i idx, Four& c0, Four& c1, Four& c2)
+{
+    const __m256i three = _mm256_setr_epi64x(-1, -1, -1, 0);
+    const __m256d r0 = _mm256_maskload_pd(table + 3 * _mm_extract_epi32(idx, 0), three);
+    const __m256d r1 = _mm256_maskload_pd(table + 3 * _mm_extract_epi32(idx, 1), three);
+    const __m256d r2 = _mm256_maskload_pd(table + 3 * _mm_extract_epi32(idx, 2), three);
+    const __m256d r3 = _mm256_maskload_pd(table + 3 * _mm_extract_epi32(idx, 3), three);
+    const __m256d t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1);
+    const __m256d t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
+    c0 = Four(_mm256_permute2f128_pd(t0, t2, 0x20));
+    c1 = Four(_mm256_permute2f128_pd(t1, t3, 0x20));
+    c2 = Four(_mm256_permute2f128_pd(t0, t2, 0x31));
+}
+
+template <>
+inline void rowsOfTwo<Four>(const double* table, __m128i idx, Four& c0, Four& c1)
+{
+    const __m128d p0 = _mm_loadu_pd(table + 2 * _mm_extract_epi32(idx, 0));
+    const __m128d p1 = _mm_loadu_pd(table + 2 * _mm_extract_epi32(idx, 1));
+    const __m128d p2 = _mm_loadu_pd(table + 2 * _mm_extract_epi32(idx, 2));
+    const __m128d p3 = _mm_loadu_pd(table + 2 * _mm_extract_epi32(idx, 3));
+    const __m256d t0 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), p2, 1);
+    const __m256d t1 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), p3, 1);
+    c0 = Four(_mm256_unpacklo_pd(t0, t1));
+    c1 = Four(_mm256_unpackhi_pd(t0, t1));
+}
+
+template <>
 inline Four gather<Four>(const double* table, __m128i idx, int stride, int column)
 {
     // The masked form, with every lane set: the plain one leaves its unused
@@ -110,6 +200,71 @@ inline void twoProd(Four a, Four b, Four& p, Four& e)
 {
     p = a * b;
     e = Four(_mm256_fmsub_pd(a.v, b.v, p.v));
+}
+
+// Eight: each operation on both halves.
+struct Ints8 {
+    __m128i a, b;
+};
+struct Bits8 {
+    __m256i a, b;
+};
+inline Eight less(Eight x, Eight y) { return {less(x.a, y.a), less(x.b, y.b)}; }
+inline Eight equal(Eight x, Eight y) { return {equal(x.a, y.a), equal(x.b, y.b)}; }
+inline Eight ordered(Eight x) { return {ordered(x.a), ordered(x.b)}; }
+inline Eight both(Eight x, Eight y) { return {both(x.a, y.a), both(x.b, y.b)}; }
+inline Eight select(Eight m, Eight x, Eight y) { return {select(m.a, x.a, y.a), select(m.b, x.b, y.b)}; }
+inline int laneBits(Eight m) { return laneBits(m.a) | laneBits(m.b) << 4; }
+inline Eight notMask(Eight m) { return {notMask(m.a), notMask(m.b)}; }
+inline Eight xorBits(Eight x, Eight y) { return {xorBits(x.a, y.a), xorBits(x.b, y.b)}; }
+inline Bits8 bitsOf(Eight x) { return {bitsOf(x.a), bitsOf(x.b)}; }
+inline Eight asLanes(Bits8 x) { return {asLanes(x.a), asLanes(x.b)}; }
+inline Bits8 orBits(Bits8 x, Bits8 y) { return {orBits(x.a, y.a), orBits(x.b, y.b)}; }
+inline Bits8 andBits(Bits8 x, Bits8 y) { return {andBits(x.a, y.a), andBits(x.b, y.b)}; }
+inline Bits8 shiftRight52(Bits8 x) { return {shiftRight52(x.a), shiftRight52(x.b)}; }
+inline Bits8 shiftLeft52(Bits8 x) { return {shiftLeft52(x.a), shiftLeft52(x.b)}; }
+inline Ints8 toInt32(Eight x) { return {toInt32(x.a), toInt32(x.b)}; }
+inline Ints8 addInt(Ints8 x, int c) { return {addInt(x.a, c), addInt(x.b, c)}; }
+inline Ints8 andInt(Ints8 x, int c) { return {andInt(x.a, c), andInt(x.b, c)}; }
+inline Ints8 equalInt(Ints8 x, int c) { return {equalInt(x.a, c), equalInt(x.b, c)}; }
+inline Ints8 shiftRight8(Ints8 x) { return {shiftRight8(x.a), shiftRight8(x.b)}; }
+inline void twoProd(Eight x, Eight y, Eight& p, Eight& e)
+{
+    twoProd(x.a, y.a, p.a, e.a);
+    twoProd(x.b, y.b, p.b, e.b);
+}
+template <class V>
+V laneMask(Ints8 m)
+{
+    return {laneMask<Four>(m.a), laneMask<Four>(m.b)};
+}
+template <class V>
+Bits8 widen(Ints8 v)
+{
+    return {widen<Four>(v.a), widen<Four>(v.b)};
+}
+template <class V>
+void rowsOfFour(const double* table, Ints8 idx, V& c0, V& c1, V& c2, V& c3)
+{
+    rowsOfFour<Four>(table, idx.a, c0.a, c1.a, c2.a, c3.a);
+    rowsOfFour<Four>(table, idx.b, c0.b, c1.b, c2.b, c3.b);
+}
+template <class V>
+void rowsOfThree(const double* table, Ints8 idx, V& c0, V& c1, V& c2)
+{
+    rowsOfThree<Four>(table, idx.a, c0.a, c1.a, c2.a);
+    rowsOfThree<Four>(table, idx.b, c0.b, c1.b, c2.b);
+}
+template <class V>
+void rowsOfTwo(const double* table, Ints8 idx, V& c0, V& c1)
+{
+    rowsOfTwo<Four>(table, idx.a, c0.a, c1.a);
+    rowsOfTwo<Four>(table, idx.b, c0.b, c1.b);
+}
+template <class V>
+V gather(const double* table, Ints8 idx, int stride, int column)
+{
+    return {gather<Four>(table, idx.a, stride, column), gather<Four>(table, idx.b, stride, column)};
 }
 #endif
 
@@ -228,15 +383,15 @@ V trig(V x, F one)
     const Pair<V> b = twoSum(rh - a, rl);
     // The table row |j| and the sign of j, which core.h's products by -1
     // give; the quadrant's bits from k.
-    const __m128i row = toInt32(fabs(jd));
+    const auto row = toInt32(fabs(jd));
     const V signJ = both(jd, V(-0.0));
-    const double* table = &md::kSinCos[0][0];
-    const V sh = xorBits(gather<V>(table, row, 4, 0), signJ), sl = xorBits(gather<V>(table, row, 4, 1), signJ);
-    const V ch = gather<V>(table, row, 4, 2), cl = gather<V>(table, row, 4, 3);
-    const __m128i k = _mm_add_epi32(toInt32(kd), _mm_set1_epi32(kind == 1 ? 1 : 0));
-    const __m128i bit0 = _mm_set1_epi32(1), bit1 = _mm_set1_epi32(2);
-    const V odd = laneMask<V>(_mm_cmpeq_epi32(_mm_and_si128(k, bit0), bit0));
-    const V neg = laneMask<V>(_mm_cmpeq_epi32(_mm_and_si128(k, bit1), bit1));
+    V sh, sl, ch, cl;
+    rowsOfFour<V>(&md::kSinCos[0][0], row, sh, sl, ch, cl);
+    sh = xorBits(sh, signJ);
+    sl = xorBits(sl, signJ);
+    const auto k = addInt(toInt32(kd), kind == 1 ? 1 : 0);
+    const V odd = laneMask<V>(equalInt(andInt(k, 1), 1));
+    const V neg = laneMask<V>(equalInt(andInt(k, 2), 2));
     const V b2 = b.hi * b.hi;
     const V cb = b2 * (V(-0.5) + b2 * (V(1.0 / 24) - b2 * V(1.0 / 720)));
     const V sb = b.hi * b2 * (V(-1.0 / 6) + b2 * (V(1.0 / 120) - b2 * V(1.0 / 5040)));
@@ -309,13 +464,13 @@ V lanesPow(V x, V y)
     const V mv = select(over, m0 * V(0.5), m0);
     const V E = (biased - V(1023.0)) + select(over, V(1.0), V(0.0));
 
-    const __m128i i1 = _mm_sub_epi32(toInt32(roundToInt((mv - V(1.0)) * V(128.0))), _mm_set1_epi32(md::kLog1First));
-    const double* log1 = &md::kLog1[0][0];
-    const V T10 = gather<V>(log1, i1, 3, 0), T11 = gather<V>(log1, i1, 3, 1), T12 = gather<V>(log1, i1, 3, 2);
+    const auto i1 = addInt(toInt32(roundToInt((mv - V(1.0)) * V(128.0))), -md::kLog1First);
+    V T10, T11, T12;
+    rowsOfThree<V>(&md::kLog1[0][0], i1, T10, T11, T12);
     const Pair<V> m1 = product(mv, T10);
-    const __m128i i2 = _mm_sub_epi32(toInt32(roundToInt((m1.hi - V(1.0)) * V(8192.0))), _mm_set1_epi32(md::kLog2First));
-    const double* log2 = &md::kLog2[0][0];
-    const V T20 = gather<V>(log2, i2, 3, 0), T21 = gather<V>(log2, i2, 3, 1), T22 = gather<V>(log2, i2, 3, 2);
+    const auto i2 = addInt(toInt32(roundToInt((m1.hi - V(1.0)) * V(8192.0))), -md::kLog2First);
+    V T20, T21, T22;
+    rowsOfThree<V>(&md::kLog2[0][0], i2, T20, T21, T22);
     const Pair<V> p = product(m1.hi, T20);
     const Pair<V> z = twoSum(p.hi - V(1.0), p.lo + m1.lo * T20);
 
@@ -346,12 +501,12 @@ V lanesPow(V x, V y)
     const Pair<V> r = twoSum(s1.hi, low);
 
     // j = k mod 256 and q = floor(k / 256), as core.h's integer steps.
-    const __m128i k = toInt32(kd);
-    const __m128i j = _mm_and_si128(k, _mm_set1_epi32(255));
-    const __m128i q = _mm_add_epi32(_mm_srai_epi32(k, 8), _mm_set1_epi32(1023));
+    const auto k = toInt32(kd);
+    const auto j = andInt(k, 255);
+    const auto q = addInt(shiftRight8(k), 1023);
     const V scale = asLanes(shiftLeft52(widen<V>(q)));
-    const double* exp2 = &md::kExp2[0][0];
-    const V Tj0 = gather<V>(exp2, j, 2, 0), Tj1 = gather<V>(exp2, j, 2, 1);
+    V Tj0, Tj1;
+    rowsOfTwo<V>(&md::kExp2[0][0], j, Tj0, Tj1);
 
     const Pair<V> r2 = product(r.hi, r.hi);
     const V w2 =

@@ -156,8 +156,8 @@ void columnOf(const Derived& d, const ColumnArgs& col)
 
 } // namespace GLIMRA_ISA
 
-// The four-lane scans, made in the files compiled with AVX2; one function per
-// pattern, named after it.
+// The AVX2 scans, made in the files compiled with AVX2 (eight rows at a time,
+// two registers of four); one function per pattern, named after it.
 namespace lanes4 {}
 
 } // namespace glimra
@@ -172,7 +172,7 @@ namespace lanes4 {}
     void object(const Derived& d, const ColumnArgs& col)                                   \
     {                                                                                      \
         (void)&deriveRule;                                                                 \
-        columnOf<Formula, lanes::Four>(d, col);                                            \
+        columnOf<Formula, lanes::Eight>(d, col);                                            \
     }                                                                                      \
     }
 #else
