@@ -149,34 +149,45 @@ struct Four {
     friend Four pow(Four a, Four b);
 };
 
-// Two such registers side by side, eight rows at a time: a formula's calls
-// are mostly nested, each waiting for the one inside it, and two independent
-// groups of four let the processor work on one while the other waits.
-struct Eight {
-    static constexpr int width = 8;
-    Four a, b;
+#endif
 
-    Eight() = default;
-    Eight(double x) : a(x), b(x) {}
-    Eight(Four x, Four y) : a(x), b(y) {}
-    static Eight load(const double* p) { return {Four::load(p), Four::load(p + 4)}; }
+#if defined(__x86_64__)
+// Two registers side by side, twice the rows at a time: a formula's calls are
+// mostly nested, each waiting for the one inside it, and two independent
+// groups let the processor work on one while the other waits. The scans use
+// Twice<Two> (four rows) with SSE2 and Twice<Four> (eight) with AVX2.
+template <class H>
+struct Twice {
+    static constexpr int width = 2 * H::width;
+    H a, b;
+
+    Twice() = default;
+    Twice(double x) : a(x), b(x) {}
+    Twice(H x, H y) : a(x), b(y) {}
+    static Twice load(const double* p) { return {H::load(p), H::load(p + H::width)}; }
     void store(double* p) const
     {
         a.store(p);
-        b.store(p + 4);
+        b.store(p + H::width);
     }
 
-    friend Eight operator+(Eight x, Eight y) { return {x.a + y.a, x.b + y.b}; }
-    friend Eight operator-(Eight x, Eight y) { return {x.a - y.a, x.b - y.b}; }
-    friend Eight operator*(Eight x, Eight y) { return {x.a * y.a, x.b * y.b}; }
-    friend Eight operator/(Eight x, Eight y) { return {x.a / y.a, x.b / y.b}; }
-    friend Eight operator-(Eight x) { return {-x.a, -x.b}; }
-    friend Eight fabs(Eight x) { return {fabs(x.a), fabs(x.b)}; }
-    friend Eight sin(Eight x);
-    friend Eight cos(Eight x);
-    friend Eight tan(Eight x);
-    friend Eight pow(Eight x, Eight y);
+    friend Twice operator+(Twice x, Twice y) { return {x.a + y.a, x.b + y.b}; }
+    friend Twice operator-(Twice x, Twice y) { return {x.a - y.a, x.b - y.b}; }
+    friend Twice operator*(Twice x, Twice y) { return {x.a * y.a, x.b * y.b}; }
+    friend Twice operator/(Twice x, Twice y) { return {x.a / y.a, x.b / y.b}; }
+    friend Twice operator-(Twice x) { return {-x.a, -x.b}; }
+    friend Twice fabs(Twice x) { return {fabs(x.a), fabs(x.b)}; }
 };
+Twice<Two> sin(Twice<Two> x);
+Twice<Two> cos(Twice<Two> x);
+Twice<Two> tan(Twice<Two> x);
+Twice<Two> pow(Twice<Two> x, Twice<Two> y);
+#endif
+#if defined(__AVX2__) && defined(__FMA__)
+Twice<Four> sin(Twice<Four> x);
+Twice<Four> cos(Twice<Four> x);
+Twice<Four> tan(Twice<Four> x);
+Twice<Four> pow(Twice<Four> x, Twice<Four> y);
 #endif
 
 } // namespace GLIMRA_ISA

@@ -11,6 +11,10 @@ Two sin(Two a) { return detail::lanesSin(a); }
 Two cos(Two a) { return detail::lanesCos(a); }
 Two tan(Two a) { return detail::lanesTan(a); }
 Two pow(Two a, Two b) { return detail::lanesPow(a, b); }
+Twice<Two> sin(Twice<Two> a) { return detail::lanesSin(a); }
+Twice<Two> cos(Twice<Two> a) { return detail::lanesCos(a); }
+Twice<Two> tan(Twice<Two> a) { return detail::lanesTan(a); }
+Twice<Two> pow(Twice<Two> a, Twice<Two> b) { return detail::lanesPow(a, b); }
 
 } // namespace GLIMRA_ISA
 
@@ -22,9 +26,8 @@ std::size_t evaluateFour(Function f, const double* x, const double* y, double* o
 namespace {
 
 template <class V>
-std::size_t evaluateAll(Function f, const double* x, const double* y, double* out, std::size_t n)
+std::size_t evaluateAll(Function f, const double* x, const double* y, double* out, std::size_t k, std::size_t n)
 {
-    std::size_t k = 0;
     for (; k + V::width <= n; k += V::width) {
         const V a = V::load(x + k);
         V r;
@@ -58,7 +61,7 @@ void evaluate(Function f, int width, const double* x, const double* y, double* o
     if (width >= 4 && widestWidth() >= 4)
         k = evaluateFour(f, x, y, out, n);
     else if (width >= 2)
-        k = evaluateAll<Two>(f, x, y, out, n);
+        k = evaluateAll<Two>(f, x, y, out, evaluateAll<Twice<Two>>(f, x, y, out, 0, n), n);
 #else
     (void)width;
 #endif

@@ -11,10 +11,10 @@ Four sin(Four a) { return detail::lanesSin(a); }
 Four cos(Four a) { return detail::lanesCos(a); }
 Four tan(Four a) { return detail::lanesTan(a); }
 Four pow(Four a, Four b) { return detail::lanesPow(a, b); }
-Eight sin(Eight a) { return detail::lanesSin(a); }
-Eight cos(Eight a) { return detail::lanesCos(a); }
-Eight tan(Eight a) { return detail::lanesTan(a); }
-Eight pow(Eight a, Eight b) { return detail::lanesPow(a, b); }
+Twice<Four> sin(Twice<Four> a) { return detail::lanesSin(a); }
+Twice<Four> cos(Twice<Four> a) { return detail::lanesCos(a); }
+Twice<Four> tan(Twice<Four> a) { return detail::lanesTan(a); }
+Twice<Four> pow(Twice<Four> a, Twice<Four> b) { return detail::lanesPow(a, b); }
 
 } // namespace GLIMRA_ISA
 
@@ -42,7 +42,7 @@ std::size_t groups(Function f, const double* x, const double* y, double* out, st
 // Eight at a time, as the render's scans take them, then a group of four.
 std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n)
 {
-    return groups<Four>(f, x, y, out, groups<Eight>(f, x, y, out, 0, n), n);
+    return groups<Four>(f, x, y, out, groups<Twice<Four>>(f, x, y, out, 0, n), n);
 }
 
 } // namespace glimra::lanes

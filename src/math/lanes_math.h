@@ -202,74 +202,104 @@ inline void twoProd(Four a, Four b, Four& p, Four& e)
     e = Four(_mm256_fmsub_pd(a.v, b.v, p.v));
 }
 
-// Eight: each operation on both halves.
-struct Ints8 {
+#endif
+
+// The rest needs SSE2 at least: lanes exist only on x86-64.
+#if defined(__x86_64__)
+
+// Twice: each operation on both halves.
+template <class H>
+Twice<H> less(Twice<H> x, Twice<H> y) { return {less(x.a, y.a), less(x.b, y.b)}; }
+template <class H>
+Twice<H> equal(Twice<H> x, Twice<H> y) { return {equal(x.a, y.a), equal(x.b, y.b)}; }
+template <class H>
+Twice<H> ordered(Twice<H> x) { return {ordered(x.a), ordered(x.b)}; }
+template <class H>
+Twice<H> both(Twice<H> x, Twice<H> y) { return {both(x.a, y.a), both(x.b, y.b)}; }
+template <class H>
+Twice<H> select(Twice<H> m, Twice<H> x, Twice<H> y) { return {select(m.a, x.a, y.a), select(m.b, x.b, y.b)}; }
+template <class H>
+int laneBits(Twice<H> m) { return laneBits(m.a) | laneBits(m.b) << H::width; }
+template <class H>
+Twice<H> notMask(Twice<H> m) { return {notMask(m.a), notMask(m.b)}; }
+template <class H>
+Twice<H> xorBits(Twice<H> x, Twice<H> y) { return {xorBits(x.a, y.a), xorBits(x.b, y.b)}; }
+
+// The halves' integers: 32-bit lanes (indices) and the 64-bit lanes' bits.
+struct IntHalves {
     __m128i a, b;
 };
-struct Bits8 {
+inline IntHalves addInt(IntHalves x, int c) { return {addInt(x.a, c), addInt(x.b, c)}; }
+inline IntHalves andInt(IntHalves x, int c) { return {andInt(x.a, c), andInt(x.b, c)}; }
+inline IntHalves equalInt(IntHalves x, int c) { return {equalInt(x.a, c), equalInt(x.b, c)}; }
+inline IntHalves shiftRight8(IntHalves x) { return {shiftRight8(x.a), shiftRight8(x.b)}; }
+template <class H>
+IntHalves toInt32(Twice<H> x) { return {toInt32(x.a), toInt32(x.b)}; }
+
+struct BitHalves2 {
+    __m128i a, b;
+};
+inline BitHalves2 bitsOf(Twice<Two> x) { return {bitsOf(x.a), bitsOf(x.b)}; }
+inline Twice<Two> asLanes(BitHalves2 x) { return {asLanes(x.a), asLanes(x.b)}; }
+inline BitHalves2 orBits(BitHalves2 x, BitHalves2 y) { return {orBits(x.a, y.a), orBits(x.b, y.b)}; }
+inline BitHalves2 andBits(BitHalves2 x, BitHalves2 y) { return {andBits(x.a, y.a), andBits(x.b, y.b)}; }
+inline BitHalves2 shiftRight52(BitHalves2 x) { return {shiftRight52(x.a), shiftRight52(x.b)}; }
+inline BitHalves2 shiftLeft52(BitHalves2 x) { return {shiftLeft52(x.a), shiftLeft52(x.b)}; }
+#if defined(__AVX2__) && defined(__FMA__)
+struct BitHalves4 {
     __m256i a, b;
 };
-inline Eight less(Eight x, Eight y) { return {less(x.a, y.a), less(x.b, y.b)}; }
-inline Eight equal(Eight x, Eight y) { return {equal(x.a, y.a), equal(x.b, y.b)}; }
-inline Eight ordered(Eight x) { return {ordered(x.a), ordered(x.b)}; }
-inline Eight both(Eight x, Eight y) { return {both(x.a, y.a), both(x.b, y.b)}; }
-inline Eight select(Eight m, Eight x, Eight y) { return {select(m.a, x.a, y.a), select(m.b, x.b, y.b)}; }
-inline int laneBits(Eight m) { return laneBits(m.a) | laneBits(m.b) << 4; }
-inline Eight notMask(Eight m) { return {notMask(m.a), notMask(m.b)}; }
-inline Eight xorBits(Eight x, Eight y) { return {xorBits(x.a, y.a), xorBits(x.b, y.b)}; }
-inline Bits8 bitsOf(Eight x) { return {bitsOf(x.a), bitsOf(x.b)}; }
-inline Eight asLanes(Bits8 x) { return {asLanes(x.a), asLanes(x.b)}; }
-inline Bits8 orBits(Bits8 x, Bits8 y) { return {orBits(x.a, y.a), orBits(x.b, y.b)}; }
-inline Bits8 andBits(Bits8 x, Bits8 y) { return {andBits(x.a, y.a), andBits(x.b, y.b)}; }
-inline Bits8 shiftRight52(Bits8 x) { return {shiftRight52(x.a), shiftRight52(x.b)}; }
-inline Bits8 shiftLeft52(Bits8 x) { return {shiftLeft52(x.a), shiftLeft52(x.b)}; }
-inline Ints8 toInt32(Eight x) { return {toInt32(x.a), toInt32(x.b)}; }
-inline Ints8 addInt(Ints8 x, int c) { return {addInt(x.a, c), addInt(x.b, c)}; }
-inline Ints8 andInt(Ints8 x, int c) { return {andInt(x.a, c), andInt(x.b, c)}; }
-inline Ints8 equalInt(Ints8 x, int c) { return {equalInt(x.a, c), equalInt(x.b, c)}; }
-inline Ints8 shiftRight8(Ints8 x) { return {shiftRight8(x.a), shiftRight8(x.b)}; }
-inline void twoProd(Eight x, Eight y, Eight& p, Eight& e)
+inline BitHalves4 bitsOf(Twice<Four> x) { return {bitsOf(x.a), bitsOf(x.b)}; }
+inline Twice<Four> asLanes(BitHalves4 x) { return {asLanes(x.a), asLanes(x.b)}; }
+inline BitHalves4 orBits(BitHalves4 x, BitHalves4 y) { return {orBits(x.a, y.a), orBits(x.b, y.b)}; }
+inline BitHalves4 andBits(BitHalves4 x, BitHalves4 y) { return {andBits(x.a, y.a), andBits(x.b, y.b)}; }
+inline BitHalves4 shiftRight52(BitHalves4 x) { return {shiftRight52(x.a), shiftRight52(x.b)}; }
+inline BitHalves4 shiftLeft52(BitHalves4 x) { return {shiftLeft52(x.a), shiftLeft52(x.b)}; }
+#endif
+// The bits of the halves' 64-bit integers, of the same type as bitsOf's.
+template <class H>
+auto widenHalves(IntHalves v) -> decltype(bitsOf(Twice<H>()))
+{
+    return {widen<H>(v.a), widen<H>(v.b)};
+}
+template <class H>
+void twoProd(Twice<H> x, Twice<H> y, Twice<H>& p, Twice<H>& e)
 {
     twoProd(x.a, y.a, p.a, e.a);
     twoProd(x.b, y.b, p.b, e.b);
 }
 template <class V>
-V laneMask(Ints8 m)
+V laneMask(IntHalves m)
 {
-    return {laneMask<Four>(m.a), laneMask<Four>(m.b)};
+    using H = decltype(V::a);
+    return {laneMask<H>(m.a), laneMask<H>(m.b)};
 }
 template <class V>
-Bits8 widen(Ints8 v)
+auto widen(IntHalves v)
 {
-    return {widen<Four>(v.a), widen<Four>(v.b)};
+    return widenHalves<decltype(V::a)>(v);
 }
 template <class V>
-void rowsOfFour(const double* table, Ints8 idx, V& c0, V& c1, V& c2, V& c3)
+void rowsOfFour(const double* table, IntHalves idx, V& c0, V& c1, V& c2, V& c3)
 {
-    rowsOfFour<Four>(table, idx.a, c0.a, c1.a, c2.a, c3.a);
-    rowsOfFour<Four>(table, idx.b, c0.b, c1.b, c2.b, c3.b);
+    using H = decltype(V::a);
+    rowsOfFour<H>(table, idx.a, c0.a, c1.a, c2.a, c3.a);
+    rowsOfFour<H>(table, idx.b, c0.b, c1.b, c2.b, c3.b);
 }
 template <class V>
-void rowsOfThree(const double* table, Ints8 idx, V& c0, V& c1, V& c2)
+void rowsOfThree(const double* table, IntHalves idx, V& c0, V& c1, V& c2)
 {
-    rowsOfThree<Four>(table, idx.a, c0.a, c1.a, c2.a);
-    rowsOfThree<Four>(table, idx.b, c0.b, c1.b, c2.b);
+    using H = decltype(V::a);
+    rowsOfThree<H>(table, idx.a, c0.a, c1.a, c2.a);
+    rowsOfThree<H>(table, idx.b, c0.b, c1.b, c2.b);
 }
 template <class V>
-void rowsOfTwo(const double* table, Ints8 idx, V& c0, V& c1)
+void rowsOfTwo(const double* table, IntHalves idx, V& c0, V& c1)
 {
-    rowsOfTwo<Four>(table, idx.a, c0.a, c1.a);
-    rowsOfTwo<Four>(table, idx.b, c0.b, c1.b);
+    using H = decltype(V::a);
+    rowsOfTwo<H>(table, idx.a, c0.a, c1.a);
+    rowsOfTwo<H>(table, idx.b, c0.b, c1.b);
 }
-template <class V>
-V gather(const double* table, Ints8 idx, int stride, int column)
-{
-    return {gather<Four>(table, idx.a, stride, column), gather<Four>(table, idx.b, stride, column)};
-}
-#endif
-
-// The rest needs SSE2 at least: lanes exist only on x86-64.
-#if defined(__x86_64__)
 
 // Sign flipped where m is set: the same bits as a product by -1.
 template <class V>

@@ -157,7 +157,8 @@ void columnOf(const Derived& d, const ColumnArgs& col)
 } // namespace GLIMRA_ISA
 
 // The AVX2 scans, made in the files compiled with AVX2 (eight rows at a time,
-// two registers of four); one function per pattern, named after it.
+// two registers of four; the SSE2 scans take four, two registers of two);
+// one function per pattern, named after it.
 namespace lanes4 {}
 
 } // namespace glimra
@@ -172,7 +173,7 @@ namespace lanes4 {}
     void object(const Derived& d, const ColumnArgs& col)                                   \
     {                                                                                      \
         (void)&deriveRule;                                                                 \
-        columnOf<Formula, lanes::Eight>(d, col);                                            \
+        columnOf<Formula, lanes::Twice<lanes::Four>>(d, col);                                            \
     }                                                                                      \
     }
 #else
@@ -187,7 +188,7 @@ namespace lanes4 {}
 #define GLIMRA_LANES4_OF(object) nullptr
 #endif
 #if defined(__x86_64__)
-#define GLIMRA_LANES2_OF(Formula) &columnOf<Formula, lanes::Two>
+#define GLIMRA_LANES2_OF(Formula) &columnOf<Formula, lanes::Twice<lanes::Two>>
 #else
 #define GLIMRA_LANES2_OF(Formula) nullptr
 #endif
