@@ -153,9 +153,10 @@ struct Four {
 
 #if defined(__x86_64__)
 // Two registers side by side, twice the rows at a time: a formula's calls are
-// mostly nested, each waiting for the one inside it, and two independent
-// groups let the processor work on one while the other waits. The scans use
-// Twice<Two> (four rows) with SSE2 and Twice<Four> (eight) with AVX2.
+// mostly nested, each waiting for the one inside it, and independent groups
+// let the processor work on one while the others wait. The scans use four
+// registers: Twice<Twice<Two>> (eight rows) with SSE2 and Twice<Twice<Four>>
+// (sixteen) with AVX2.
 template <class H>
 struct Twice {
     static constexpr int width = 2 * H::width;
@@ -182,12 +183,20 @@ Twice<Two> sin(Twice<Two> x);
 Twice<Two> cos(Twice<Two> x);
 Twice<Two> tan(Twice<Two> x);
 Twice<Two> pow(Twice<Two> x, Twice<Two> y);
+Twice<Twice<Two>> sin(Twice<Twice<Two>> x);
+Twice<Twice<Two>> cos(Twice<Twice<Two>> x);
+Twice<Twice<Two>> tan(Twice<Twice<Two>> x);
+Twice<Twice<Two>> pow(Twice<Twice<Two>> x, Twice<Twice<Two>> y);
 #endif
 #if defined(__AVX2__) && defined(__FMA__)
 Twice<Four> sin(Twice<Four> x);
 Twice<Four> cos(Twice<Four> x);
 Twice<Four> tan(Twice<Four> x);
 Twice<Four> pow(Twice<Four> x, Twice<Four> y);
+Twice<Twice<Four>> sin(Twice<Twice<Four>> x);
+Twice<Twice<Four>> cos(Twice<Twice<Four>> x);
+Twice<Twice<Four>> tan(Twice<Twice<Four>> x);
+Twice<Twice<Four>> pow(Twice<Twice<Four>> x, Twice<Twice<Four>> y);
 #endif
 
 } // namespace GLIMRA_ISA

@@ -15,6 +15,10 @@ Twice<Two> sin(Twice<Two> a) { return detail::lanesSin(a); }
 Twice<Two> cos(Twice<Two> a) { return detail::lanesCos(a); }
 Twice<Two> tan(Twice<Two> a) { return detail::lanesTan(a); }
 Twice<Two> pow(Twice<Two> a, Twice<Two> b) { return detail::lanesPow(a, b); }
+Twice<Twice<Two>> sin(Twice<Twice<Two>> a) { return detail::lanesSin(a); }
+Twice<Twice<Two>> cos(Twice<Twice<Two>> a) { return detail::lanesCos(a); }
+Twice<Twice<Two>> tan(Twice<Twice<Two>> a) { return detail::lanesTan(a); }
+Twice<Twice<Two>> pow(Twice<Twice<Two>> a, Twice<Twice<Two>> b) { return detail::lanesPow(a, b); }
 
 } // namespace GLIMRA_ISA
 
@@ -61,7 +65,8 @@ void evaluate(Function f, int width, const double* x, const double* y, double* o
     if (width >= 4 && widestWidth() >= 4)
         k = evaluateFour(f, x, y, out, n);
     else if (width >= 2)
-        k = evaluateAll<Two>(f, x, y, out, evaluateAll<Twice<Two>>(f, x, y, out, 0, n), n);
+        k = evaluateAll<Two>(f, x, y, out,
+                             evaluateAll<Twice<Two>>(f, x, y, out, evaluateAll<Twice<Twice<Two>>>(f, x, y, out, 0, n), n), n);
 #else
     (void)width;
 #endif

@@ -15,6 +15,10 @@ Twice<Four> sin(Twice<Four> a) { return detail::lanesSin(a); }
 Twice<Four> cos(Twice<Four> a) { return detail::lanesCos(a); }
 Twice<Four> tan(Twice<Four> a) { return detail::lanesTan(a); }
 Twice<Four> pow(Twice<Four> a, Twice<Four> b) { return detail::lanesPow(a, b); }
+Twice<Twice<Four>> sin(Twice<Twice<Four>> a) { return detail::lanesSin(a); }
+Twice<Twice<Four>> cos(Twice<Twice<Four>> a) { return detail::lanesCos(a); }
+Twice<Twice<Four>> tan(Twice<Twice<Four>> a) { return detail::lanesTan(a); }
+Twice<Twice<Four>> pow(Twice<Twice<Four>> a, Twice<Twice<Four>> b) { return detail::lanesPow(a, b); }
 
 } // namespace GLIMRA_ISA
 
@@ -39,10 +43,10 @@ std::size_t groups(Function f, const double* x, const double* y, double* out, st
 
 } // namespace
 
-// Eight at a time, as the render's scans take them, then a group of four.
+// Sixteen at a time, as the render's scans take them, then eight, then four.
 std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n)
 {
-    return groups<Four>(f, x, y, out, groups<Twice<Four>>(f, x, y, out, 0, n), n);
+    return groups<Four>(f, x, y, out, groups<Twice<Four>>(f, x, y, out, groups<Twice<Twice<Four>>>(f, x, y, out, 0, n), n), n);
 }
 
 } // namespace glimra::lanes

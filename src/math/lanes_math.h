@@ -301,6 +301,67 @@ void rowsOfTwo(const double* table, IntHalves idx, V& c0, V& c1)
     rowsOfTwo<H>(table, idx.b, c0.b, c1.b);
 }
 
+// Pairs of pairs (Twice<Twice<Four>>): the halves of halves.
+template <class T>
+struct Halves {
+    T a, b;
+};
+template <class T>
+Halves<T> addInt(Halves<T> x, int c) { return {addInt(x.a, c), addInt(x.b, c)}; }
+template <class T>
+Halves<T> andInt(Halves<T> x, int c) { return {andInt(x.a, c), andInt(x.b, c)}; }
+template <class T>
+Halves<T> equalInt(Halves<T> x, int c) { return {equalInt(x.a, c), equalInt(x.b, c)}; }
+template <class T>
+Halves<T> shiftRight8(Halves<T> x) { return {shiftRight8(x.a), shiftRight8(x.b)}; }
+template <class H>
+auto toInt32(Twice<Twice<H>> x) { return Halves<decltype(toInt32(x.a))>{toInt32(x.a), toInt32(x.b)}; }
+template <class H>
+auto bitsOf(Twice<Twice<H>> x) { return Halves<decltype(bitsOf(x.a))>{bitsOf(x.a), bitsOf(x.b)}; }
+template <class T>
+auto asLanes(Halves<T> x) { return Twice<decltype(asLanes(x.a))>{asLanes(x.a), asLanes(x.b)}; }
+template <class T>
+Halves<T> orBits(Halves<T> x, Halves<T> y) { return {orBits(x.a, y.a), orBits(x.b, y.b)}; }
+template <class T>
+Halves<T> andBits(Halves<T> x, Halves<T> y) { return {andBits(x.a, y.a), andBits(x.b, y.b)}; }
+template <class T>
+Halves<T> shiftRight52(Halves<T> x) { return {shiftRight52(x.a), shiftRight52(x.b)}; }
+template <class T>
+Halves<T> shiftLeft52(Halves<T> x) { return {shiftLeft52(x.a), shiftLeft52(x.b)}; }
+template <class V, class T>
+V laneMask(Halves<T> m)
+{
+    using H = decltype(V::a);
+    return {laneMask<H>(m.a), laneMask<H>(m.b)};
+}
+template <class V, class T>
+auto widen(Halves<T> v)
+{
+    using H = decltype(V::a);
+    return Halves<decltype(widen<H>(v.a))>{widen<H>(v.a), widen<H>(v.b)};
+}
+template <class V, class T>
+void rowsOfFour(const double* table, Halves<T> idx, V& c0, V& c1, V& c2, V& c3)
+{
+    using H = decltype(V::a);
+    rowsOfFour<H>(table, idx.a, c0.a, c1.a, c2.a, c3.a);
+    rowsOfFour<H>(table, idx.b, c0.b, c1.b, c2.b, c3.b);
+}
+template <class V, class T>
+void rowsOfThree(const double* table, Halves<T> idx, V& c0, V& c1, V& c2)
+{
+    using H = decltype(V::a);
+    rowsOfThree<H>(table, idx.a, c0.a, c1.a, c2.a);
+    rowsOfThree<H>(table, idx.b, c0.b, c1.b, c2.b);
+}
+template <class V, class T>
+void rowsOfTwo(const double* table, Halves<T> idx, V& c0, V& c1)
+{
+    using H = decltype(V::a);
+    rowsOfTwo<H>(table, idx.a, c0.a, c1.a);
+    rowsOfTwo<H>(table, idx.b, c0.b, c1.b);
+}
+
 // Sign flipped where m is set: the same bits as a product by -1.
 template <class V>
 V flipWhere(V m, V a)

@@ -156,9 +156,9 @@ void columnOf(const Derived& d, const ColumnArgs& col)
 
 } // namespace GLIMRA_ISA
 
-// The AVX2 scans, made in the files compiled with AVX2 (eight rows at a time,
-// two registers of four; the SSE2 scans take four, two registers of two);
-// one function per pattern, named after it.
+// The AVX2 scans, made in the files compiled with AVX2 (sixteen rows at a
+// time in four registers; the SSE2 scans take eight); one function per
+// pattern, named after it.
 namespace lanes4 {}
 
 } // namespace glimra
@@ -173,7 +173,7 @@ namespace lanes4 {}
     void object(const Derived& d, const ColumnArgs& col)                                   \
     {                                                                                      \
         (void)&deriveRule;                                                                 \
-        columnOf<Formula, lanes::Twice<lanes::Four>>(d, col);                                            \
+        columnOf<Formula, lanes::Twice<lanes::Twice<lanes::Four>>>(d, col);                                            \
     }                                                                                      \
     }
 #else
@@ -188,7 +188,7 @@ namespace lanes4 {}
 #define GLIMRA_LANES4_OF(object) nullptr
 #endif
 #if defined(__x86_64__)
-#define GLIMRA_LANES2_OF(Formula) &columnOf<Formula, lanes::Twice<lanes::Two>>
+#define GLIMRA_LANES2_OF(Formula) &columnOf<Formula, lanes::Twice<lanes::Twice<lanes::Two>>>
 #else
 #define GLIMRA_LANES2_OF(Formula) nullptr
 #endif
