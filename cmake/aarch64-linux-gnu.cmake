@@ -11,9 +11,9 @@ set(CMAKE_CXX_COMPILER ${triplet}-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE ${triplet})
 
 # The cross C library lives in /usr/aarch64-linux-gnu; libraries of the
-# arm64 Debian packages (MPFR, GMP) in /usr/lib/aarch64-linux-gnu.
+# arm64 Debian packages (MPFR, GMP) in /usr/lib/aarch64-linux-gnu, which as a
+# root of its own is searched as it stands rather than below a root.
 set(CMAKE_FIND_ROOT_PATH /usr/${triplet} /usr/lib/${triplet})
-list(APPEND CMAKE_LIBRARY_PATH /usr/lib/${triplet})
 # Build tools run here, so programs are the host's; libraries and packages
 # only ever the target's. Headers a multiarch package installs under
 # /usr/include are the same for every architecture, and the ones that differ
