@@ -16,21 +16,7 @@ Derived deriveDune(const PatternParameters& p)
 
 // Row term: a. Column term: b. Nothing else repeats or depends on one
 // coordinate alone.
-struct Dune {
-    static constexpr int rowTerms = 1, columnTerms = 1;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        r[0] = scaled(j, v.Z);
-    }
-
-    template <class V>
-    static void column(const Derived& v, V i, V* c)
-    {
-        c[0] = scaled(i, v.Z);
-    }
-
+struct Dune : ScaledCoordinates {
     template <class V>
     static Rgb<V> pixel(const Derived& v, const V* col, const V* row)
     {

@@ -93,14 +93,8 @@ struct Ice {
 
 // Row term: a. Column terms: b, b + 0.00001. Shared: Sin(a - b) twice,
 // Sin(d - c) twice, and the sums a + b and f + g.
-struct Joke {
-    static constexpr int rowTerms = 1, columnTerms = 2;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        r[0] = scaled(j, v.Z);
-    }
+struct Joke : ScaledRow {
+    static constexpr int columnTerms = 2;
 
     template <class V>
     static void column(const Derived& v, V i, V* c)

@@ -85,6 +85,61 @@ V scaled(V counter, double Z)
     return (K * (counter / 200)) * Z;
 }
 
+// Row and column terms that several formulas start from; a formula derives
+// from one and adds what is its own.
+// a = the scaled row counter.
+struct ScaledRow {
+    static constexpr int rowTerms = 1;
+
+    template <class V>
+    static void row(const Derived& v, V j, V* r)
+    {
+        r[0] = scaled(j, v.Z);
+    }
+};
+
+// a and b, the scaled row and column counters.
+struct ScaledCoordinates : ScaledRow {
+    static constexpr int columnTerms = 1;
+
+    template <class V>
+    static void column(const Derived& v, V i, V* c)
+    {
+        c[0] = scaled(i, v.Z);
+    }
+};
+
+// The same, starting at 0.5.
+struct ShiftedCoordinates {
+    static constexpr int rowTerms = 1, columnTerms = 1;
+
+    template <class V>
+    static void row(const Derived& v, V j, V* r)
+    {
+        r[0] = 0.5 + scaled(j, v.Z);
+    }
+
+    template <class V>
+    static void column(const Derived& v, V i, V* c)
+    {
+        c[0] = 0.5 + scaled(i, v.Z);
+    }
+};
+
+// kraken and qwin: the scaled row coordinate and 0.000123 + K x (j / 200),
+// the divisor of their quotient q.
+struct QuotientRows {
+    static constexpr int rowTerms = 2;
+
+    template <class V>
+    static void row(const Derived& v, V j, V* r)
+    {
+        const V kj = K * (j / 200);
+        r[0] = kj * v.Z;
+        r[1] = 0.000123 + kj;
+    }
+};
+
 template <class V>
 struct Rgb {
     V red, green, blue;

@@ -24,16 +24,8 @@ Derived deriveKraken(const PatternParameters& p)
 // Row terms: a, and 0.000123 + K × (j / 200), the divisor of q.
 // Column terms: K × (i / 200), b, Cos(b) and Abs(Tan(b / 4) + 0.0001), the
 // base of e. Nothing repeats within a pixel.
-struct Kraken {
-    static constexpr int rowTerms = 2, columnTerms = 4;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        const V kj = K * (j / 200);
-        r[0] = kj * v.Z;
-        r[1] = 0.000123 + kj;
-    }
+struct Kraken : QuotientRows {
+    static constexpr int columnTerms = 4;
 
     template <class V>
     static void column(const Derived& v, V i, V* c)
@@ -76,21 +68,7 @@ Derived deriveLimbo(const PatternParameters& p)
 }
 
 // Row term: a. Column term: b. Shared: the sum a + b (also written b + a).
-struct Limbo {
-    static constexpr int rowTerms = 1, columnTerms = 1;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        r[0] = 0.5 + scaled(j, v.Z);
-    }
-
-    template <class V>
-    static void column(const Derived& v, V i, V* c)
-    {
-        c[0] = 0.5 + scaled(i, v.Z);
-    }
-
+struct Limbo : ShiftedCoordinates {
     template <class V>
     static Rgb<V> pixel(const Derived& v, const V* col, const V* row)
     {
@@ -117,21 +95,7 @@ Derived deriveNumb(const PatternParameters& p)
 
 // Row term: a. Column term: b. Shared: Tan(Cos(p + r)) (written once as
 // Cos(r + p)), Sin(d), r × c (also written c × r) and the sum a + b.
-struct Numb {
-    static constexpr int rowTerms = 1, columnTerms = 1;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        r[0] = scaled(j, v.Z);
-    }
-
-    template <class V>
-    static void column(const Derived& v, V i, V* c)
-    {
-        c[0] = scaled(i, v.Z);
-    }
-
+struct Numb : ScaledCoordinates {
     template <class V>
     static Rgb<V> pixel(const Derived& v, const V* col, const V* row)
     {

@@ -16,21 +16,7 @@ Derived deriveOoh(const PatternParameters& p)
 
 // Row term: a. Column term: b. Shared: Tan(Cos(c + d)) (written once as
 // Cos(d + c)), Sin(f), d × e (also written e × d) and the sum a + b.
-struct Ooh {
-    static constexpr int rowTerms = 1, columnTerms = 1;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        r[0] = 0.5 + scaled(j, v.Z);
-    }
-
-    template <class V>
-    static void column(const Derived& v, V i, V* c)
-    {
-        c[0] = 0.5 + scaled(i, v.Z);
-    }
-
+struct Ooh : ShiftedCoordinates {
     template <class V>
     static Rgb<V> pixel(const Derived& v, const V* col, const V* row)
     {
@@ -67,21 +53,7 @@ Derived derivePunk(const PatternParameters& p)
 
 // Row term: a. Column term: b. Shared: Tan(Cos(c + d)) (written once as
 // Cos(d + c)) and the sum a + b. (Punk itself names the Pattern.)
-struct PunkFormula {
-    static constexpr int rowTerms = 1, columnTerms = 1;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        r[0] = 0.5 + scaled(j, v.Z);
-    }
-
-    template <class V>
-    static void column(const Derived& v, V i, V* c)
-    {
-        c[0] = 0.5 + scaled(i, v.Z);
-    }
-
+struct PunkFormula : ShiftedCoordinates {
     template <class V>
     static Rgb<V> pixel(const Derived& v, const V* col, const V* row)
     {
@@ -113,16 +85,8 @@ Derived deriveQwin(const PatternParameters& p)
 // Row terms: b, and 0.000123 + K × (j / 200), the divisor of q. Column terms:
 // a, K × (i / 200), Cos(a) and a + 0.000123. Shared: a - b, and
 // a × Cos(a + b), which f and g both scale.
-struct Qwin {
-    static constexpr int rowTerms = 2, columnTerms = 4;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        const V kj = K * (j / 200);
-        r[0] = kj * v.Z;
-        r[1] = 0.000123 + kj;
-    }
+struct Qwin : QuotientRows {
+    static constexpr int columnTerms = 4;
 
     template <class V>
     static void column(const Derived& v, V i, V* c)

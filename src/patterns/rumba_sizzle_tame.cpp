@@ -19,14 +19,8 @@ Derived deriveRumba(const PatternParameters& p)
 
 // Row term: a. Column terms: b and b / 3. Shared: Cos(a + b) three times,
 // b - a (under a Sin and a Tan), a - b, and the sum a + b.
-struct Rumba {
-    static constexpr int rowTerms = 1, columnTerms = 2;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        r[0] = scaled(j, v.Z);
-    }
+struct Rumba : ScaledRow {
+    static constexpr int columnTerms = 2;
 
     template <class V>
     static void column(const Derived& v, V i, V* c)
@@ -71,14 +65,8 @@ Derived deriveSizzle(const PatternParameters& p)
 //
 // Row term: b. Column terms: a and Abs(a). Shared: Abs(a) ^ c and
 // Abs(b) ^ c, each twice.
-struct Sizzle {
-    static constexpr int rowTerms = 1, columnTerms = 2;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        r[0] = scaled(j, v.Z);
-    }
+struct Sizzle : ScaledRow {
+    static constexpr int columnTerms = 2;
 
     template <class V>
     static void column(const Derived& v, V i, V* c)
@@ -121,14 +109,8 @@ Derived deriveTame(const PatternParameters& p)
 // Cos(-Sin(-a - b - Cos(Abs(a + b)))) of d and e, Sin(b + a) twice,
 // b - a three times, -a - b, and the sum a + b. (Tame itself names the
 // Pattern.)
-struct TameFormula {
-    static constexpr int rowTerms = 1, columnTerms = 2;
-
-    template <class V>
-    static void row(const Derived& v, V j, V* r)
-    {
-        r[0] = scaled(j, v.Z);
-    }
+struct TameFormula : ScaledRow {
+    static constexpr int columnTerms = 2;
 
     template <class V>
     static void column(const Derived& v, V i, V* c)
