@@ -110,10 +110,10 @@ struct ColumnArgs {
 // its derived-value rule and its per-pixel formula. i is the column counter,
 // j the row counter, both doubles. Both functions are pure arithmetic.
 //
-// `pixel` is the formula as written, one pixel at a time. `column` (one
-// lane), `column2` and `column4` (two and four rows at a time, where the
-// build and the processor have them) evaluate the same formula over a whole
-// column, reading the terms that depend on the row alone from a table that
+// `pixel` is the formula as written, one pixel at a time. `column` (one row
+// at a time), `column2` (SSE2 registers of two lanes) and `column4` (AVX2
+// registers of four, where the build and the processor have them) evaluate
+// the same formula over a whole column, reading the terms that depend on the row alone from a table that
 // `rowTable` fills once per render (`rowTerms` arrays of one value per row,
 // one array after the other). They give bit for bit the colours that `pixel`
 // gives; they may leave a pixel that faults with any colour, since a column
@@ -201,14 +201,15 @@ struct RenderOptions {
     // the same picture.
     int threads = 0;
     RenderStats* stats = nullptr;  // filled in when given
-    // Rows computed at a time: 0 for the widest this processor has, else 1,
-    // 2 or 4 (a width the build or processor lacks falls back to a narrower
-    // one). Every width gives the same picture.
+    // The column scan by its registers' lanes: 0 for the widest this
+    // processor has, else 1, 2 (SSE2) or 4 (AVX2 with FMA); a width the build
+    // or processor lacks falls back to a narrower one. Every width gives the
+    // same picture.
     int lanes = 0;
 };
 
-// The widest column scan a render can use here: 4 with AVX2 and FMA, 2 on
-// any other x86-64, else 1.
+// The widest column scan a render can use here, by its registers' lanes: 4
+// with AVX2 and FMA, 2 on any other x86-64, else 1.
 int widestLanes();
 
 // One thread per core: what a render uses unless told otherwise.
