@@ -29,23 +29,6 @@
 
 namespace glimra::lanes {
 
-// The correctly rounded functions: the program's own.
-struct Exact {
-    static double sin(double x) { return math::sin(x); }
-    static double cos(double x) { return math::cos(x); }
-    static double tan(double x) { return math::tan(x); }
-    static double pow(double x, double y) { return math::pow(x, y); }
-};
-
-// The C library's functions, whatever this machine's gives: kept only as the
-// benchmark's baseline.
-struct Libc {
-    static double sin(double x) { return std::sin(x); }
-    static double cos(double x) { return std::cos(x); }
-    static double tan(double x) { return std::tan(x); }
-    static double pow(double x, double y) { return std::pow(x, y); }
-};
-
 // sin, cos, tan or pow of n arguments (pow: x[k] ^ y[k]) on `width` lanes
 // at a time (1, 2 or 4; a width this processor or build lacks is taken one
 // lane at a time), the rest one lane each: for the tests and the benchmark,
@@ -64,6 +47,30 @@ struct Functions {
     double (*tan)(double);
     double (*pow)(double, double);
 };
+
+inline namespace GLIMRA_ISA {
+
+// The functions a lane type calls, by policy. (Inside the instruction set's
+// namespace, as everything inline here: a copy compiled with AVX2 must never
+// serve the baseline code.)
+// The correctly rounded functions: the program's own.
+struct Exact {
+    static double sin(double x) { return math::sin(x); }
+    static double cos(double x) { return math::cos(x); }
+    static double tan(double x) { return math::tan(x); }
+    static double pow(double x, double y) { return math::pow(x, y); }
+};
+
+// The C library's functions, whatever this machine's gives: kept only as the
+// benchmark's baseline.
+struct Libc {
+    static double sin(double x) { return std::sin(x); }
+    static double cos(double x) { return std::cos(x); }
+    static double tan(double x) { return std::tan(x); }
+    static double pow(double x, double y) { return std::pow(x, y); }
+};
+
+// The functions the calling thread put in `table` (see Functions).
 struct Chosen {
     static inline thread_local const Functions* table = nullptr;
     static double sin(double x) { return table->sin(x); }
@@ -72,7 +79,6 @@ struct Chosen {
     static double pow(double x, double y) { return table->pow(x, y); }
 };
 
-inline namespace GLIMRA_ISA {
 
 // One lane: a double whose functions are the policy M's.
 template <class M>
