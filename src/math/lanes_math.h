@@ -225,87 +225,36 @@ Twice<H> notMask(Twice<H> m) { return {notMask(m.a), notMask(m.b)}; }
 template <class H>
 Twice<H> xorBits(Twice<H> x, Twice<H> y) { return {xorBits(x.a, y.a), xorBits(x.b, y.b)}; }
 
-// The halves' integers: 32-bit lanes (indices) and the 64-bit lanes' bits.
-struct IntHalves {
-    __m128i a, b;
+// The halves' integers (32-bit indices, the 64-bit lanes' bits), as pairs
+// of whatever one half gives, at any depth. (A vector type as a template
+// argument loses only its may-alias attribute, which nothing here needs.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-attributes"
+template <class T>
+struct Halves {
+    T a, b;
 };
-inline IntHalves addInt(IntHalves x, int c) { return {addInt(x.a, c), addInt(x.b, c)}; }
-inline IntHalves andInt(IntHalves x, int c) { return {andInt(x.a, c), andInt(x.b, c)}; }
-inline IntHalves equalInt(IntHalves x, int c) { return {equalInt(x.a, c), equalInt(x.b, c)}; }
-inline IntHalves shiftRight8(IntHalves x) { return {shiftRight8(x.a), shiftRight8(x.b)}; }
-template <class H>
-IntHalves toInt32(Twice<H> x) { return {toInt32(x.a), toInt32(x.b)}; }
-
-struct BitHalves2 {
-    __m128i a, b;
-};
-inline BitHalves2 bitsOf(Twice<Two> x) { return {bitsOf(x.a), bitsOf(x.b)}; }
-inline Twice<Two> asLanes(BitHalves2 x) { return {asLanes(x.a), asLanes(x.b)}; }
-inline BitHalves2 orBits(BitHalves2 x, BitHalves2 y) { return {orBits(x.a, y.a), orBits(x.b, y.b)}; }
-inline BitHalves2 andBits(BitHalves2 x, BitHalves2 y) { return {andBits(x.a, y.a), andBits(x.b, y.b)}; }
-inline BitHalves2 shiftRight52(BitHalves2 x) { return {shiftRight52(x.a), shiftRight52(x.b)}; }
-inline BitHalves2 shiftLeft52(BitHalves2 x) { return {shiftLeft52(x.a), shiftLeft52(x.b)}; }
-#if defined(__AVX2__) && defined(__FMA__)
-struct BitHalves4 {
-    __m256i a, b;
-};
-inline BitHalves4 bitsOf(Twice<Four> x) { return {bitsOf(x.a), bitsOf(x.b)}; }
-inline Twice<Four> asLanes(BitHalves4 x) { return {asLanes(x.a), asLanes(x.b)}; }
-inline BitHalves4 orBits(BitHalves4 x, BitHalves4 y) { return {orBits(x.a, y.a), orBits(x.b, y.b)}; }
-inline BitHalves4 andBits(BitHalves4 x, BitHalves4 y) { return {andBits(x.a, y.a), andBits(x.b, y.b)}; }
-inline BitHalves4 shiftRight52(BitHalves4 x) { return {shiftRight52(x.a), shiftRight52(x.b)}; }
-inline BitHalves4 shiftLeft52(BitHalves4 x) { return {shiftLeft52(x.a), shiftLeft52(x.b)}; }
-#endif
-// The bits of the halves' 64-bit integers, of the same type as bitsOf's.
-template <class H>
-auto widenHalves(IntHalves v) -> decltype(bitsOf(Twice<H>()))
-{
-    return {widen<H>(v.a), widen<H>(v.b)};
-}
 template <class H>
 void twoProd(Twice<H> x, Twice<H> y, Twice<H>& p, Twice<H>& e)
 {
     twoProd(x.a, y.a, p.a, e.a);
     twoProd(x.b, y.b, p.b, e.b);
 }
-template <class V>
-V laneMask(IntHalves m)
+template <class H>
+auto toInt32(Twice<H> x)
 {
-    using H = decltype(V::a);
-    return {laneMask<H>(m.a), laneMask<H>(m.b)};
+    return Halves<decltype(toInt32(x.a))>{toInt32(x.a), toInt32(x.b)};
 }
-template <class V>
-auto widen(IntHalves v)
+template <class H>
+auto bitsOf(Twice<H> x)
 {
-    return widenHalves<decltype(V::a)>(v);
+    return Halves<decltype(bitsOf(x.a))>{bitsOf(x.a), bitsOf(x.b)};
 }
-template <class V>
-void rowsOfFour(const double* table, IntHalves idx, V& c0, V& c1, V& c2, V& c3)
-{
-    using H = decltype(V::a);
-    rowsOfFour<H>(table, idx.a, c0.a, c1.a, c2.a, c3.a);
-    rowsOfFour<H>(table, idx.b, c0.b, c1.b, c2.b, c3.b);
-}
-template <class V>
-void rowsOfThree(const double* table, IntHalves idx, V& c0, V& c1, V& c2)
-{
-    using H = decltype(V::a);
-    rowsOfThree<H>(table, idx.a, c0.a, c1.a, c2.a);
-    rowsOfThree<H>(table, idx.b, c0.b, c1.b, c2.b);
-}
-template <class V>
-void rowsOfTwo(const double* table, IntHalves idx, V& c0, V& c1)
-{
-    using H = decltype(V::a);
-    rowsOfTwo<H>(table, idx.a, c0.a, c1.a);
-    rowsOfTwo<H>(table, idx.b, c0.b, c1.b);
-}
-
-// Pairs of pairs (Twice<Twice<Four>>): the halves of halves.
 template <class T>
-struct Halves {
-    T a, b;
-};
+auto asLanes(Halves<T> x)
+{
+    return Twice<decltype(asLanes(x.a))>{asLanes(x.a), asLanes(x.b)};
+}
 template <class T>
 Halves<T> addInt(Halves<T> x, int c) { return {addInt(x.a, c), addInt(x.b, c)}; }
 template <class T>
@@ -314,12 +263,6 @@ template <class T>
 Halves<T> equalInt(Halves<T> x, int c) { return {equalInt(x.a, c), equalInt(x.b, c)}; }
 template <class T>
 Halves<T> shiftRight8(Halves<T> x) { return {shiftRight8(x.a), shiftRight8(x.b)}; }
-template <class H>
-auto toInt32(Twice<Twice<H>> x) { return Halves<decltype(toInt32(x.a))>{toInt32(x.a), toInt32(x.b)}; }
-template <class H>
-auto bitsOf(Twice<Twice<H>> x) { return Halves<decltype(bitsOf(x.a))>{bitsOf(x.a), bitsOf(x.b)}; }
-template <class T>
-auto asLanes(Halves<T> x) { return Twice<decltype(asLanes(x.a))>{asLanes(x.a), asLanes(x.b)}; }
 template <class T>
 Halves<T> orBits(Halves<T> x, Halves<T> y) { return {orBits(x.a, y.a), orBits(x.b, y.b)}; }
 template <class T>
@@ -368,7 +311,6 @@ V flipWhere(V m, V a)
 {
     return xorBits(a, both(m, V(-0.0)));
 }
-
 
 template <class V>
 struct Pair {
@@ -627,6 +569,7 @@ V lanesPow(V x, V y)
     return V::load(out);
 }
 
+#pragma GCC diagnostic pop
 #endif
 
 } // namespace GLIMRA_ISA
