@@ -27,27 +27,6 @@ Twice<Twice<Two>> pow(Twice<Twice<Two>> a, Twice<Twice<Two>> b) { return detail:
 std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n);
 #endif
 
-namespace {
-
-template <class V>
-std::size_t evaluateAll(Function f, const double* x, const double* y, double* out, std::size_t k, std::size_t n)
-{
-    for (; k + V::width <= n; k += V::width) {
-        const V a = V::load(x + k);
-        V r;
-        switch (f) {
-        case Function::Sin: r = sin(a); break;
-        case Function::Cos: r = cos(a); break;
-        case Function::Tan: r = tan(a); break;
-        case Function::Pow: r = pow(a, V::load(y + k)); break;
-        }
-        r.store(out + k);
-    }
-    return k;
-}
-
-} // namespace
-
 int widestWidth()
 {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -65,8 +44,8 @@ void evaluate(Function f, int width, const double* x, const double* y, double* o
     if (width >= 4 && widestWidth() >= 4)
         k = evaluateFour(f, x, y, out, n);
     else if (width >= 2)
-        k = evaluateAll<Two>(f, x, y, out,
-                             evaluateAll<Twice<Two>>(f, x, y, out, evaluateAll<Twice<Twice<Two>>>(f, x, y, out, 0, n), n), n);
+        k = detail::groups<Two>(f, x, y, out,
+                             detail::groups<Twice<Two>>(f, x, y, out, detail::groups<Twice<Twice<Two>>>(f, x, y, out, 0, n), n), n);
 #else
     (void)width;
 #endif

@@ -22,31 +22,10 @@ Twice<Twice<Four>> pow(Twice<Twice<Four>> a, Twice<Twice<Four>> b) { return deta
 
 } // namespace GLIMRA_ISA
 
-namespace {
-
-template <class V>
-std::size_t groups(Function f, const double* x, const double* y, double* out, std::size_t k, std::size_t n)
-{
-    for (; k + V::width <= n; k += V::width) {
-        const V a = V::load(x + k);
-        V r;
-        switch (f) {
-        case Function::Sin: r = sin(a); break;
-        case Function::Cos: r = cos(a); break;
-        case Function::Tan: r = tan(a); break;
-        case Function::Pow: r = pow(a, V::load(y + k)); break;
-        }
-        r.store(out + k);
-    }
-    return k;
-}
-
-} // namespace
-
 // Sixteen at a time, as the render's scans take them, then eight, then four.
 std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n)
 {
-    return groups<Four>(f, x, y, out, groups<Twice<Four>>(f, x, y, out, groups<Twice<Twice<Four>>>(f, x, y, out, 0, n), n), n);
+    return detail::groups<Four>(f, x, y, out, detail::groups<Twice<Four>>(f, x, y, out, detail::groups<Twice<Twice<Four>>>(f, x, y, out, 0, n), n), n);
 }
 
 } // namespace glimra::lanes

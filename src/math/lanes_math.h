@@ -456,6 +456,24 @@ V trig(V x, F one)
     return mendDeclined(select(ok, result, V(0.0)), ok, x, one);
 }
 
+// f on the arguments from k on, V::width at a time; returns where it stopped.
+template <class V>
+std::size_t groups(Function f, const double* x, const double* y, double* out, std::size_t k, std::size_t n)
+{
+    for (; k + V::width <= n; k += V::width) {
+        const V a = V::load(x + k);
+        V r;
+        switch (f) {
+        case Function::Sin: r = sin(a); break;
+        case Function::Cos: r = cos(a); break;
+        case Function::Tan: r = tan(a); break;
+        case Function::Pow: r = pow(a, V::load(y + k)); break;
+        }
+        r.store(out + k);
+    }
+    return k;
+}
+
 template <class V>
 V lanesSin(V a)
 {
