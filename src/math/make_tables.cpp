@@ -218,21 +218,27 @@ int main()
 
     // The closest approach of a double of 2^30 or more to a multiple of pi/2,
     // over every exponent, for the record beside the reduction's analysis.
-    double nearest = 0;
-    int nearestE = 0;
-    std::uint64_t nearestQ = 0;
-    for (int e = -22; e <= 971; ++e) {
+    struct Near {
+        double log2Bound;
+        int e;
         std::uint64_t q;
-        const double l = nearestToPio2(e, q);
-        if (e == -22 || l < nearest) {
-            nearest = l;
-            nearestE = e;
-            nearestQ = q;
-        }
+    } nearest[4];
+    int kept = 0;
+    for (int e = -22; e <= 971; ++e) {
+        Near n{0, e, 0};
+        n.log2Bound = nearestToPio2(e, n.q);
+        int i = kept < 4 ? kept++ : 4;
+        if (i == 4 && n.log2Bound >= nearest[3].log2Bound) continue;
+        if (i == 4) i = 3;
+        for (; i > 0 && nearest[i - 1].log2Bound > n.log2Bound; --i) nearest[i] = nearest[i - 1];
+        nearest[i] = n;
     }
-    std::printf("// No double x with |x| >= 2^30 lies nearer a multiple of pi/2 than 2^%.3f;\n", nearest);
-    std::printf("// the bound is met by x = %" PRIu64 " * 2^%d%s.\n\n", nearestQ, nearestE,
-                nearestQ >= (1ull << 52) ? "" : " (outside that binade: a bound only)");
+    std::printf("// No double x with |x| >= 2^30 lies nearer a multiple of pi/2 than 2^%.3f.\n", nearest[0].log2Bound);
+    std::printf("// The nearest four exponents' bounds, met by q 2^e where q >= 2^52:\n");
+    for (const Near& n : nearest)
+        std::printf("//   2^%.3f: q = %" PRIu64 ", e = %d%s\n", n.log2Bound, n.q, n.e,
+                    n.q >= (1ull << 52) ? "" : " (q < 2^52: a bound only)");
+    std::printf("\n");
     std::printf("} // namespace glimra::math::detail\n");
     mpfr_clears(v, w, rest, (mpfr_ptr)nullptr);
     mpfr_free_cache();

@@ -910,7 +910,11 @@ const std::uint64_t kTwoOverPiBits[kTwoOverPiWords] = {
     0x7527bac7ebe5f17bu, 0x3d0739f78a5292eau, 0x6bfb5fb11f8d5d08u, 0x56033046fc7b6babu,
 };
 
-// No double x with |x| >= 2^30 lies nearer a multiple of pi/2 than 2^-60.888;
-// the bound is met by x = 6381956970095103 * 2^797.
+// No double x with |x| >= 2^30 lies nearer a multiple of pi/2 than 2^-60.888.
+// The nearest four exponents' bounds, met by q 2^e where q >= 2^52:
+//   2^-60.888: q = 6381956970095103, e = 797
+//   2^-59.888: q = 6381956970095103, e = 798
+//   2^-58.930: q = 5916243447979695, e = 79
+//   2^-58.888: q = 6381956970095103, e = 799
 
 } // namespace glimra::math::detail
