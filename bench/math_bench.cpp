@@ -3,14 +3,19 @@
 // exact path alone), and how often the fast path declines. Arguments are
 // drawn like the patterns' own: nested calls see |x| of a few units, the
 // outer ones up to about 1e4; powers take bases up to 1e6 (or |tan| values)
-// and exponents in 0..1 (or 0.4).
+// and exponents in 0..1 (or 0.4). Huge arguments (|x| >= 2^30, every binade
+// to the largest double equally often) are reduced with the bits of 2/pi: the
+// "ours fast" column of their rows is that path.
 //
 //   glimra-math-bench [--n N] [--rounds R]
 #include "math/core.h"
 #include "math/lanes.h"
 #include "math/math.h"
+#include "math/reduce_large.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -145,13 +150,15 @@ int main(int argc, char** argv)
     }
     std::mt19937_64 g(42);
     auto uni = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(g); };
-    std::vector<double> small(n), wide(n), base(n), expo(n), tanBase(n), point4(n, 0.4);
+    std::vector<double> small(n), wide(n), huge(n), base(n), expo(n), tanBase(n), point4(n, 0.4);
     for (std::size_t i = 0; i < n; ++i) {
         small[i] = uni(-4, 4);
         wide[i] = uni(-1e4, 1e4);
         base[i] = std::exp2(uni(-10, std::log2(1e6)));
         expo[i] = uni(0, 1);
         tanBase[i] = std::fabs(std::tan(uni(-1e4, 1e4)));
+        const std::uint64_t field = 1053 + g() % (2046 - 1053 + 1); // 2^30 .. the largest binade
+        huge[i] = std::bit_cast<double>((g() & 0x800fffffffffffffull) | (field << 52));
     }
 
     std::printf("ns per call (fastest of %d passes over %zu arguments; exact path over 20000)\n", rounds, n);
@@ -170,6 +177,9 @@ int main(int argc, char** argv)
     trig("cos", "|x| <= 1e4", libcCos, gm::cos, gd::fastCos, gd::cosExact, F::Cos, wide);
     trig("tan", "|x| <= 4", libcTan, gm::tan, gd::fastTan, gd::tanExact, F::Tan, small);
     trig("tan", "|x| <= 1e4", libcTan, gm::tan, gd::fastTan, gd::tanExact, F::Tan, wide);
+    trig("sin", "huge", libcSin, gm::sin, gd::largeSin, gd::sinExact, F::Sin, huge);
+    trig("cos", "huge", libcCos, gm::cos, gd::largeCos, gd::cosExact, F::Cos, huge);
+    trig("tan", "huge", libcTan, gm::tan, gd::largeTan, gd::tanExact, F::Tan, huge);
     const auto power = [&](const char* name, const std::vector<double>& xs, const std::vector<double>& ys) {
         Row row = powRow(name, xs, ys, rounds);
         timeLanes(row, F::Pow, xs, ys, rounds);

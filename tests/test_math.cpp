@@ -2,6 +2,7 @@
 // cases, and a sample of arguments against MPFR.
 #include "math/core.h"
 #include "math/math.h"
+#include "math/reduce_large.h"
 
 #include <QtTest>
 
@@ -113,6 +114,8 @@ private slots:
     void specialValues();
     void hardCases_data();
     void hardCases();
+    void hugeArguments_data();
+    void hugeArguments();
     void sampleAgainstMpfr_data();
     void sampleAgainstMpfr();
     void callersFlagsKept();
@@ -255,6 +258,59 @@ void TestMath::hardCases()
     QVERIFY2(sameBits(got, expected), qPrintable(show(got) + " expected " + show(expected)));
 }
 
+// From 2^30 on the argument is reduced with the bits of 2/pi. Each row
+// against MPFR, with no fault flag, and whether the huge range's fast path
+// decides: it must for ordinary arguments (else a broken reduction would hide
+// behind the exact path), and must not where x is within 2^-40 of a multiple
+// of pi/2 or the result nearer a midpoint than the rounding test allows.
+void TestMath::hugeArguments_data()
+{
+    QTest::addColumn<double>("x");
+    QTest::addColumn<int>("fast"); // which decide: 1 sin, 2 cos, 4 tan
+    auto row = [](const char* name, double x, int fast) { QTest::newRow(name) << x << fast; };
+    row("2^30", 0x1p30, 7);
+    row("below 2^30 (small range)", 0x1.fffffffffffffp+29, 0);
+    row("above 2^30", 0x1.0000000000001p+30, 7);
+    row("-2^30 - 3 ulp", -0x1.0000000000003p+30, 7);
+    row("2^52 + 1", 0x1.0000000000001p+52, 7);
+    row("2^1000", 0x1p1000, 7);
+    row("-2^31 (odd quadrant)", -0x1p31, 7);
+    row("-1e300 (odd quadrant)", -1e300, 7);
+    row("largest double", DBL_MAX, 7);
+    row("-largest double", -DBL_MAX, 7);
+    // The nearest doubles to multiples of pi/2 of all huge ones (2^-60.9 and
+    // 2^-58.9, measured by the tables' generator).
+    row("nearest k pi/2", 0x1.6ac5b262ca1ffp+849, 0);
+    row("-nearest k pi/2", -0x1.6ac5b262ca1ffp+849, 0);
+    row("third nearest k pi/2", 0x1.504cac51f1eafp+131, 0);
+    row("next to the nearest", 0x1.6ac5b262ca1fep+849, 7);
+    // Results 2^-78.5 (sin) and 2^-78.8 (tan) from a midpoint (mathcheck
+    // --find-hard): the rounding test must leave them to the exact path.
+    row("sin near a midpoint", -0x1.3647989530917p+526, 6);
+    row("tan near a midpoint", -0x1.ce9676f062944p+672, 3);
+}
+
+void TestMath::hugeArguments()
+{
+    QFETCH(double, x);
+    QFETCH(int, fast);
+    const QString names[3] = {"sin", "cos", "tan"};
+    bool (*const large[3])(double, double&) = {gd::largeSin, gd::largeCos, gd::largeTan};
+    for (int f = 0; f < 3; ++f) {
+        std::feclearexcept(FE_ALL_EXCEPT);
+        const double got = call(names[f], x, 0);
+        const int raised = std::fetestexcept(kFaults);
+        const Ref want = reference(names[f], x, 0);
+        QVERIFY2(sameBits(got, want.value), qPrintable(names[f] + ": " + show(got) + " expected " + show(want.value)));
+        QVERIFY2(raised == 0, qPrintable(names[f] + " raised " + flagNames(raised)));
+        double r = 0;
+        const bool decided = large[f](x, r);
+        QVERIFY2(decided == ((fast >> f) & 1),
+                 qPrintable(names[f] + (decided ? ": the huge fast path decided" : ": the huge fast path declined")));
+        if (decided) QVERIFY2(sameBits(r, want.value), qPrintable(names[f] + " fast: " + show(r)));
+    }
+}
+
 // Arguments of several kinds, each result and its flags against MPFR; both
 // forms of the fast path (the one the public function picks on this machine,
 // and the baseline without fused multiply-add, inlined here) must agree with
@@ -340,7 +396,7 @@ void TestMath::callersFlagsKept()
 {
     std::feclearexcept(FE_ALL_EXCEPT);
     std::feraiseexcept(FE_DIVBYZERO);
-    volatile double huge = 0x1p40; // the exact path of sin
+    volatile double huge = 0x1.6ac5b262ca1ffp+849; // the exact path of sin: nearest a multiple of pi/2
     QVERIFY(std::isfinite(gm::sin(huge)));
     QVERIFY(std::isfinite(gm::pow(0x1p-1000, 1.07))); // exact path, subnormal result
     QCOMPARE(std::fetestexcept(kFaults), FE_DIVBYZERO);

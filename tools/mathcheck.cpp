@@ -3,24 +3,35 @@
 // on many arguments of several kinds, bit for bit, and the fault flags too.
 // Prints, per function and kind, the arguments checked, the mismatches, how
 // many went to the exact path and how many times the C library's result
-// differs ("not fast": the fast path declined, for an exact MPFR evaluation
+// differs ("not fast": the fast paths declined, for an exact MPFR evaluation
 // or a special value); exits with 1 on any mismatch.
 //
-//   glimra-mathcheck [--count N] [--seed S] [--threads T] [--only sin|cos|tan|pow]
+//   glimra-mathcheck [--count N] [--start K] [--seed S] [--threads T] [--only sin|cos|tan|pow]
 //   glimra-mathcheck --errors N [--seed S]
+//   glimra-mathcheck --find-hard N [--seed S] [--threads T] [--only F]
 //
-// N is the number of arguments per function, shared equally by its kinds.
-// Where the fast path decides, both of its forms (the one chosen on this
-// processor and the baseline one without fused multiply-add) must give the
-// correctly rounded result too.
+// N is the number of arguments per function; argument n (K <= n < K + N) is
+// of kind n mod (the number of kinds) and drawn from (S, n) alone, so a long
+// run split into --start ranges checks exactly what one run would, with any
+// number of threads. sin, cos and tan see the same arguments (MPFR gives sin
+// and cos in one call). Where a fast path decides, every form of it (the one
+// chosen on this processor, the baseline one without fused multiply-add, the
+// huge range's) must give the correctly rounded result too.
+//
+// --find-hard scans N arguments per function for results nearest a midpoint
+// between two doubles (a long double filter, then MPFR at 200 bits) and
+// prints the closest as rows for math_hard_cases.h.
 #include "math/core.h"
 #include "math/math.h"
+#include "math/reduce_large.h"
 
 #include <mpfr.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cfenv>
+#include <cfloat>
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
@@ -71,39 +82,55 @@ int mpfrFlags(bool anyNanInput, bool signalingInput, double result)
     return f;
 }
 
-Ref reference1(int (*f)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t), double x)
+// One thread's MPFR numbers, made once: a check spends most of its time in
+// MPFR, and allocating two or three numbers per argument showed in it.
+struct Mpfr {
+    mpfr_t a, b, r, c;
+    Mpfr() { mpfr_inits2(53, a, b, r, c, (mpfr_ptr)nullptr); }
+    ~Mpfr() { mpfr_clears(a, b, r, c, (mpfr_ptr)nullptr); }
+    Mpfr(const Mpfr&) = delete;
+    Mpfr& operator=(const Mpfr&) = delete;
+};
+
+Ref reference1(Mpfr& m, int (*f)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t), double x)
 {
-    mpfr_t a, r;
-    mpfr_init2(a, 53);
-    mpfr_init2(r, 53);
-    mpfr_set_d(a, x, MPFR_RNDN);
+    mpfr_set_d(m.a, x, MPFR_RNDN);
     mpfr_clear_flags();
-    int t = f(r, a, MPFR_RNDN);
-    t = mpfr_subnormalize(r, t, MPFR_RNDN);
-    const double d = mpfr_get_d(r, MPFR_RNDN);
-    Ref out{d, mpfrFlags(std::isnan(x), isSignaling(x), d)};
-    mpfr_clear(a);
-    mpfr_clear(r);
-    return out;
+    int t = f(m.r, m.a, MPFR_RNDN);
+    t = mpfr_subnormalize(m.r, t, MPFR_RNDN);
+    const double d = mpfr_get_d(m.r, MPFR_RNDN);
+    return {d, mpfrFlags(std::isnan(x), isSignaling(x), d)};
 }
 
-Ref referencePow(double x, double y)
+// sin and cos in one MPFR call (the cost of about one of them). Their
+// results are normal for |x| >= 2^-1000 (no double comes nearer a nonzero
+// multiple of pi/2 than 2^-61), so nothing needs subnormalizing there; below,
+// sin alone is called with its own ternary value.
+void referenceSinCos(Mpfr& m, double x, Ref& s, Ref& c)
 {
-    mpfr_t a, b, r;
-    mpfr_init2(a, 53);
-    mpfr_init2(b, 53);
-    mpfr_init2(r, 53);
-    mpfr_set_d(a, x, MPFR_RNDN);
-    mpfr_set_d(b, y, MPFR_RNDN);
+    if (std::fabs(x) < 0x1p-1000) {
+        s = reference1(m, mpfr_sin, x);
+        c = reference1(m, mpfr_cos, x);
+        return;
+    }
+    mpfr_set_d(m.a, x, MPFR_RNDN);
     mpfr_clear_flags();
-    int t = mpfr_pow(r, a, b, MPFR_RNDN);
-    t = mpfr_subnormalize(r, t, MPFR_RNDN);
-    const double d = mpfr_get_d(r, MPFR_RNDN);
-    Ref out{d, mpfrFlags(std::isnan(x) || std::isnan(y), isSignaling(x) || isSignaling(y), d)};
-    mpfr_clear(a);
-    mpfr_clear(b);
-    mpfr_clear(r);
-    return out;
+    mpfr_sin_cos(m.r, m.c, m.a, MPFR_RNDN);
+    const double ds = mpfr_get_d(m.r, MPFR_RNDN), dc = mpfr_get_d(m.c, MPFR_RNDN);
+    const int flags = mpfrFlags(std::isnan(x), isSignaling(x), ds);
+    s = {ds, flags};
+    c = {dc, flags};
+}
+
+Ref referencePow(Mpfr& m, double x, double y)
+{
+    mpfr_set_d(m.a, x, MPFR_RNDN);
+    mpfr_set_d(m.b, y, MPFR_RNDN);
+    mpfr_clear_flags();
+    int t = mpfr_pow(m.r, m.a, m.b, MPFR_RNDN);
+    t = mpfr_subnormalize(m.r, t, MPFR_RNDN);
+    const double d = mpfr_get_d(m.r, MPFR_RNDN);
+    return {d, mpfrFlags(std::isnan(x) || std::isnan(y), isSignaling(x) || isSignaling(y), d)};
 }
 
 bool sameBits(double a, double b)
@@ -114,7 +141,30 @@ bool sameBits(double a, double b)
 
 // --- argument kinds ---------------------------------------------------------
 
-using Rng = std::mt19937_64;
+// splitmix64: a generator whose whole state is one word, so each argument can
+// have its own, made from the seed and the argument's index.
+struct Rng {
+    using result_type = std::uint64_t;
+    std::uint64_t s;
+    static constexpr result_type min() { return 0; }
+    static constexpr result_type max() { return ~result_type{0}; }
+    result_type operator()()
+    {
+        std::uint64_t z = (s += 0x9e3779b97f4a7c15ull);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+        return z ^ (z >> 31);
+    }
+};
+
+// The generator of argument n of one stream (0: sin, cos, tan; 1: pow).
+Rng argumentRng(std::uint64_t seed, std::uint64_t stream, std::uint64_t n)
+{
+    Rng k{seed * 2 + stream};
+    Rng g{k() ^ n};
+    g.s = g();
+    return g;
+}
 
 double randomBits(Rng& g) { return std::bit_cast<double>(g()); }
 double uniform(Rng& g, double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(g); }
@@ -135,6 +185,46 @@ double nearPiOver2(Rng& g)
     for (int i = 0; i < std::abs(shift); ++i) x = std::nextafter(x, shift > 0 ? INFINITY : 0.0);
     return (g() & 1) ? -x : x;
 }
+// Random bits with the exponent field in 2^30 .. the largest finite binade:
+// every binade of the huge range equally often.
+double huge(Rng& g)
+{
+    const std::uint64_t r = g();
+    const std::uint64_t field = 1053 + g() % (2046 - 1053 + 1);
+    return std::bit_cast<double>((r & 0x800fffffffffffffull) | (field << 52));
+}
+
+struct HardCase {
+    const char* fn;
+    double x, y, log2Distance;
+};
+
+const HardCase kHardCases[] = {
+#include "math_hard_cases.h"
+};
+
+// x moved by up to 2^20 ulps, the distance spread over its binary orders
+// (the case itself one time in 21).
+double neighbour(Rng& g, double x)
+{
+    const unsigned order = static_cast<unsigned>(g() % 21);
+    const std::uint64_t d = order == 0 ? 0 : (std::uint64_t{1} << (order - 1)) + g() % (std::uint64_t{1} << (order - 1));
+    std::uint64_t b = std::bit_cast<std::uint64_t>(x);
+    // Moving the bits keeps the sign; across zero or infinity is not needed.
+    b = (g() & 1) ? b + d : b - d;
+    const double v = std::bit_cast<double>(b);
+    return std::isfinite(v) && (v < 0) == (x < 0) ? v : x;
+}
+
+const HardCase& pickHard(Rng& g, bool pow)
+{
+    std::size_t n = 0;
+    for (const HardCase& h : kHardCases) n += (std::strcmp(h.fn, "pow") == 0) == pow;
+    std::size_t i = g() % n;
+    for (const HardCase& h : kHardCases)
+        if ((std::strcmp(h.fn, "pow") == 0) == pow && i-- == 0) return h;
+    return kHardCases[0];
+}
 
 struct Kind {
     const char* name;
@@ -147,6 +237,8 @@ const Kind kTrigKinds[] = {
     {"|x| <= 1e4", [](Rng& g) { return uniform(g, -1e4, 1e4); }, nullptr},
     {"2^-30..2^3", [](Rng& g) { return logUniform(g, -30, 3); }, nullptr},
     {"near k pi/2", nearPiOver2, nullptr},
+    {"huge", huge, nullptr},
+    {"hard cases", [](Rng& g) { return neighbour(g, pickHard(g, false).x); }, nullptr},
 };
 
 // An odd integer below 2^27: its square has 53 or 54 bits, and with 54 the
@@ -167,19 +259,41 @@ const Kind kPowKinds[] = {
      [](Rng&) { return 0.5; }},
     {"negative ^ int", [](Rng& g) { return -uniform(g, 0, 100); },
      [](Rng& g) { return static_cast<double>(static_cast<int>(g() % 301) - 150); }},
+    {"hard cases", nullptr, nullptr},
 };
+constexpr std::size_t kEdgesPowKind = 5, kHardPowKind = 9;
+constexpr std::size_t kTrigKindCount = std::size(kTrigKinds), kPowKindCount = std::size(kPowKinds);
+constexpr std::size_t kMaxKinds = std::max(kTrigKindCount, kPowKindCount);
 
 // --- the run ------------------------------------------------------------------
 
 struct Tally {
     std::uint64_t checked = 0, wrong = 0, wrongFlags = 0, exact = 0, libcDiffers = 0;
+    void add(const Tally& o)
+    {
+        checked += o.checked;
+        wrong += o.wrong;
+        wrongFlags += o.wrongFlags;
+        exact += o.exact;
+        libcDiffers += o.libcDiffers;
+    }
+};
+
+const char* const kFnNames[4] = {"sin", "cos", "tan", "pow"};
+
+// Tallies of one piece of work: function by kind.
+struct Tallies {
+    Tally t[4][kMaxKinds];
 };
 
 struct Job {
-    std::string fn;
-    int kind;
-    std::uint64_t count;
-    std::uint64_t seed;
+    int stream; // 0: sin, cos and tan; 1: pow
+    std::uint64_t begin, end; // argument indices
+};
+
+struct Options {
+    std::uint64_t seed = 1;
+    bool want[4] = {true, true, true, true};
 };
 
 std::mutex printLock;
@@ -195,76 +309,263 @@ void report(const char* fn, double x, double y, bool two, double got, double wan
         std::printf("MISMATCH %s(%a) = %a flags %d, expected %a flags %d\n", fn, x, got, gotF, want, wantF);
 }
 
-Tally run(const Job& job)
+// Tallies one argument: the public function's value and flags, and every
+// fast form that decided, against the reference.
+void judge(Tally& t, int fn, double x, double y, double got, int gotFlags, bool usedFast,
+           const double* forms, const bool* decided, int formCount, double libc, const Ref& want)
 {
-    setDoubleRange();
-    Rng g(job.seed);
-    Tally t;
-    const bool isPow = job.fn == "pow";
-    const Kind& kind = isPow ? kPowKinds[job.kind] : kTrigKinds[job.kind];
-    const bool edges = isPow && std::strcmp(kind.name, "edges of range") == 0;
-    for (std::uint64_t n = 0; n < job.count; ++n) {
-        double x = kind.x(g), y = isPow ? kind.y(g) : 0.0;
-        if (edges) y = uniform(g, -746.0, 710.5) / std::log(x); // |x^y| near the ends of the range
-        double got, fast = 0, base = 0, libc;
-        Ref want;
-        bool usedFast, usedBase;
-        std::feclearexcept(FE_ALL_EXCEPT);
-        if (job.fn == "sin") {
-            got = gm::sin(x);
-        } else if (job.fn == "cos") {
-            got = gm::cos(x);
-        } else if (job.fn == "tan") {
-            got = gm::tan(x);
-        } else {
-            got = gm::pow(x, y);
-        }
-        const int gotFlags = std::fetestexcept(kFaults);
-        if (job.fn == "sin") {
-            usedFast = gd::fastSin(x, fast);
-            usedBase = gd::trigFast<0, false>(x, base);
-            libc = std::sin(x);
-            want = reference1(mpfr_sin, x);
-        } else if (job.fn == "cos") {
-            usedFast = gd::fastCos(x, fast);
-            usedBase = gd::trigFast<1, false>(x, base);
-            libc = std::cos(x);
-            want = reference1(mpfr_cos, x);
-        } else if (job.fn == "tan") {
-            usedFast = gd::fastTan(x, fast);
-            usedBase = gd::trigFast<2, false>(x, base);
-            libc = std::tan(x);
-            want = reference1(mpfr_tan, x);
-        } else {
-            double e;
-            const bool domain = std::isless(std::fabs(x), INFINITY) && x != 0 && std::fabs(x) != 1 && y != 0 &&
-                                std::isless(std::fabs(y), gd::kPowFastYMax) && (x > 0 || y == std::trunc(y));
-            // A negative base with an integer exponent takes the fast path on |x|.
-            usedFast = domain && gd::fastPow(std::fabs(x), y, fast, e);
-            usedBase = domain && gd::powFast<false>(std::fabs(x), y, base, e);
-            if (x < 0 && std::fabs(std::fmod(y, 2.0)) == 1.0) {
-                fast = -fast;
-                base = -base;
-            }
-            libc = std::pow(x, y);
-            want = referencePow(x, y);
-        }
-        ++t.checked;
-        if (!usedFast) ++t.exact;
-        if (!sameBits(libc, want.value)) ++t.libcDiffers;
-        if (!sameBits(got, want.value) || (usedFast && !sameBits(fast, want.value)) ||
-            (usedBase && !sameBits(base, want.value))) {
-            ++t.wrong;
-            report(job.fn.c_str(), x, y, isPow, got, want.value, gotFlags, want.flags);
-        } else if (gotFlags != want.flags) {
-            ++t.wrongFlags;
-            report(job.fn.c_str(), x, y, isPow, got, want.value, gotFlags, want.flags);
-        }
+    ++t.checked;
+    if (!usedFast) ++t.exact;
+    if (!sameBits(libc, want.value)) ++t.libcDiffers;
+    bool bad = !sameBits(got, want.value);
+    for (int i = 0; i < formCount; ++i) bad = bad || (decided[i] && !sameBits(forms[i], want.value));
+    if (bad) {
+        ++t.wrong;
+        report(kFnNames[fn], x, y, fn == 3, got, want.value, gotFlags, want.flags);
+    } else if (gotFlags != want.flags) {
+        ++t.wrongFlags;
+        report(kFnNames[fn], x, y, fn == 3, got, want.value, gotFlags, want.flags);
     }
-    mpfr_free_cache();
-    return t;
 }
 
+void checkTrig(Tallies& out, Mpfr& m, const Options& o, std::uint64_t n)
+{
+    Rng g = argumentRng(o.seed, 0, n);
+    const std::size_t kind = n % kTrigKindCount;
+    const double x = kTrigKinds[kind].x(g);
+    double (*const pub[3])(double) = {gm::sin, gm::cos, gm::tan};
+    bool (*const chosen[3])(double, double&) = {gd::fastSin, gd::fastCos, gd::fastTan};
+    bool (*const base[3])(double, double&) = {gd::trigFast<0, false>, gd::trigFast<1, false>, gd::trigFast<2, false>};
+    bool (*const large[3])(double, double&) = {gd::largeSin, gd::largeCos, gd::largeTan};
+    double (*const libc[3])(double) = {std::sin, std::cos, std::tan};
+    Ref want[3];
+    if (o.want[0] && o.want[1]) referenceSinCos(m, x, want[0], want[1]);
+    else if (o.want[0]) want[0] = reference1(m, mpfr_sin, x);
+    else if (o.want[1]) want[1] = reference1(m, mpfr_cos, x);
+    if (o.want[2]) want[2] = reference1(m, mpfr_tan, x);
+    for (int f = 0; f < 3; ++f) {
+        if (!o.want[f]) continue;
+        std::feclearexcept(FE_ALL_EXCEPT);
+        const double got = pub[f](x);
+        const int gotFlags = std::fetestexcept(kFaults);
+        double forms[3] = {0, 0, 0};
+        bool decided[3];
+        decided[0] = chosen[f](x, forms[0]);
+        decided[1] = base[f](x, forms[1]);
+        decided[2] = large[f](x, forms[2]);
+        judge(out.t[f][kind], f, x, 0, got, gotFlags, decided[0] || decided[2], forms, decided, 3, libc[f](x), want[f]);
+    }
+}
+
+void checkPow(Tallies& out, Mpfr& m, const Options& o, std::uint64_t n)
+{
+    Rng g = argumentRng(o.seed, 1, n);
+    const std::size_t kind = n % kPowKindCount;
+    double x, y;
+    if (kind == kHardPowKind) {
+        const HardCase& h = pickHard(g, true);
+        x = neighbour(g, h.x);
+        y = h.y;
+    } else {
+        x = kPowKinds[kind].x(g);
+        y = kPowKinds[kind].y(g);
+    }
+    if (kind == kEdgesPowKind) y = uniform(g, -746.0, 710.5) / std::log(x); // |x^y| near the ends of the range
+    std::feclearexcept(FE_ALL_EXCEPT);
+    const double got = gm::pow(x, y);
+    const int gotFlags = std::fetestexcept(kFaults);
+    double forms[2] = {0, 0}, e;
+    bool decided[2];
+    const bool domain = std::isless(std::fabs(x), INFINITY) && x != 0 && std::fabs(x) != 1 && y != 0 &&
+                        std::isless(std::fabs(y), gd::kPowFastYMax) && (x > 0 || y == std::trunc(y));
+    // A negative base with an integer exponent takes the fast path on |x|.
+    decided[0] = domain && gd::fastPow(std::fabs(x), y, forms[0], e);
+    decided[1] = domain && gd::powFast<false>(std::fabs(x), y, forms[1], e);
+    if (x < 0 && std::fabs(std::fmod(y, 2.0)) == 1.0) {
+        forms[0] = -forms[0];
+        forms[1] = -forms[1];
+    }
+    judge(out.t[3][kind], 3, x, y, got, gotFlags, decided[0], forms, decided, 2, std::pow(x, y), referencePow(m, x, y));
+}
+
+void runJob(const Job& job, const Options& o, Tallies& out)
+{
+    setDoubleRange();
+    Mpfr m;
+    for (std::uint64_t n = job.begin; n < job.end; ++n) {
+        if (job.stream == 0) checkTrig(out, m, o, n);
+        else checkPow(out, m, o, n);
+    }
+}
+
+// Runs fn(i) for i = 0 .. n-1 on `threads` threads, each taking the next.
+template <typename F>
+void onThreads(unsigned threads, std::size_t n, F fn)
+{
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < threads; ++t)
+        pool.emplace_back([&] {
+            for (std::size_t j; (j = next++) < n;) fn(j);
+        });
+    for (auto& th : pool) th.join();
+}
+
+int check(std::uint64_t count, std::uint64_t start, unsigned threads, const Options& o)
+{
+    // Pieces small enough that the threads finish together and that progress
+    // shows; the pieces do not change which arguments are drawn.
+    std::vector<Job> jobs;
+    const std::uint64_t piece = std::clamp<std::uint64_t>(count / (threads * 16u), 1, 1u << 20);
+    for (int stream = 0; stream < 2; ++stream) {
+        const bool any = stream == 0 ? (o.want[0] || o.want[1] || o.want[2]) : o.want[3];
+        if (!any) continue;
+        for (std::uint64_t b = start; b < start + count; b += piece) jobs.push_back({stream, b, std::min(b + piece, start + count)});
+    }
+    std::vector<Tallies> tallies(jobs.size());
+    std::atomic<std::size_t> done{0};
+    onThreads(threads, jobs.size(), [&](std::size_t j) {
+        runJob(jobs[j], o, tallies[j]);
+        const std::size_t d = ++done;
+        std::lock_guard<std::mutex> lock(printLock);
+        std::fprintf(stderr, "\r%zu of %zu pieces", d, jobs.size());
+    });
+    std::fprintf(stderr, "\n");
+
+    Tallies sum;
+    for (const Tallies& t : tallies)
+        for (int f = 0; f < 4; ++f)
+            for (std::size_t k = 0; k < kMaxKinds; ++k) sum.t[f][k].add(t.t[f][k]);
+
+    std::printf("arguments %" PRIu64 " .. %" PRIu64 " of seed %" PRIu64 "\n", start, start + count, o.seed);
+    std::printf("%-4s %-16s %12s %9s %9s %12s %12s\n", "fn", "arguments", "checked", "wrong", "flags", "not fast",
+                "libc differs");
+    bool bad = false;
+    const auto line = [](const char* fn, const char* kind, const Tally& t) {
+        std::printf("%-4s %-16s %12" PRIu64 " %9" PRIu64 " %9" PRIu64 " %12" PRIu64 " %12" PRIu64 "\n", fn, kind,
+                    t.checked, t.wrong, t.wrongFlags, t.exact, t.libcDiffers);
+    };
+    for (int f = 0; f < 4; ++f) {
+        if (!o.want[f]) continue;
+        const std::size_t kinds = f == 3 ? kPowKindCount : kTrigKindCount;
+        Tally all;
+        for (std::size_t k = 0; k < kinds; ++k) {
+            line(kFnNames[f], f == 3 ? kPowKinds[k].name : kTrigKinds[k].name, sum.t[f][k]);
+            all.add(sum.t[f][k]);
+        }
+        line(kFnNames[f], "all", all);
+        bad = bad || all.wrong || all.wrongFlags;
+    }
+    std::printf(bad ? "FAILED\n" : "all correctly rounded\n");
+    return bad ? 1 : 0;
+}
+
+// --- hard cases -----------------------------------------------------------------
+//
+// Arguments whose exact results lie nearest a midpoint between two doubles,
+// where a rounding test has least room. A long double evaluation (64 bits,
+// error about 2^-63 relative) keeps the candidates within 2^-61 of a
+// midpoint, under one in a hundred; MPFR at 200 bits measures those.
+
+// log2 of |v - mid| / |v| for the midpoint mid nearest v (finite, nonzero,
+// normal as a double); t is scratch.
+double log2MidpointDistance(mpfr_t v, mpfr_t t)
+{
+    mpfr_abs(t, v, MPFR_RNDN);
+    const mpfr_exp_t e = mpfr_get_exp(t);    // |v| in [2^(e-1), 2^e)
+    mpfr_mul_2si(t, t, 53 - e, MPFR_RNDN);   // the doubles there are the integers
+    mpfr_frac(t, t, MPFR_RNDN);
+    mpfr_sub_d(t, t, 0.5, MPFR_RNDN);
+    if (mpfr_zero_p(t)) return -1000.0;
+    mpfr_abs(t, t, MPFR_RNDN);               // ulps from the midpoint
+    mpfr_mul_2si(t, t, e - 53, MPFR_RNDN);
+    mpfr_div(t, t, v, MPFR_RNDN);
+    mpfr_abs(t, t, MPFR_RNDN);
+    long ex;
+    const double mant = mpfr_get_d_2exp(&ex, t, MPFR_RNDN);
+    return std::log2(mant) + static_cast<double>(ex);
+}
+
+bool nearMidpoint(long double v)
+{
+    if (!std::isfinite(v) || v == 0) return false;
+    int e;
+    const long double t = std::ldexp(std::frexp(std::fabs(v), &e), 53); // in [2^52, 2^53)
+    return std::fabs(t - std::floor(t) - 0.5L) < 0x1p-61L * t;
+}
+
+struct Found {
+    double x, y, log2Distance;
+};
+
+// Candidates of the patterns' ranges and beyond.
+void candidate(int fn, Rng& g, double& x, double& y)
+{
+    y = 0;
+    const unsigned pick = static_cast<unsigned>(g() % 4);
+    if (fn < 3) {
+        x = pick == 0 ? uniform(g, -1e4, 1e4) : pick == 1 ? logUniform(g, -27, 3) : pick == 2 ? logUniform(g, 3, 30) : huge(g);
+    } else if (pick < 2) {
+        x = uniform(g, 0, 1e6);
+        y = uniform(g, 0, 2);
+    } else if (pick == 2) {
+        x = logUniform(g, -40, 40, false);
+        y = 0.4;
+    } else {
+        x = logUniform(g, -300, 300, false);
+        y = logUniform(g, -8, 1);
+    }
+}
+
+void findHard(std::uint64_t count, unsigned threads, const Options& o)
+{
+    constexpr std::size_t kKeep = 12;
+    for (int fn = 0; fn < 4; ++fn) {
+        if (!o.want[fn]) continue;
+        const std::uint64_t piece = 1u << 20;
+        const std::size_t pieces = static_cast<std::size_t>((count + piece - 1) / piece);
+        std::vector<std::vector<Found>> best(pieces);
+        onThreads(threads, pieces, [&](std::size_t p) {
+            setDoubleRange();
+            mpfr_t a, b, v, t;
+            mpfr_inits2(200, v, t, (mpfr_ptr)nullptr);
+            mpfr_inits2(53, a, b, (mpfr_ptr)nullptr);
+            std::vector<Found>& keep = best[p];
+            const std::uint64_t end = std::min<std::uint64_t>(count, (p + 1) * piece);
+            for (std::uint64_t n = p * piece; n < end; ++n) {
+                Rng g = argumentRng(o.seed, 2 + static_cast<std::uint64_t>(fn), n);
+                double x, y;
+                candidate(fn, g, x, y);
+                const long double lx = x;
+                const long double approx = fn == 0 ? std::sin(lx) : fn == 1 ? std::cos(lx) : fn == 2 ? std::tan(lx)
+                                                                                               : std::pow(lx, static_cast<long double>(y));
+                if (!nearMidpoint(approx) || std::fabs(approx) < 0x1p-1000L || std::fabs(approx) > 0x1p1000L) continue;
+                mpfr_set_d(a, x, MPFR_RNDN);
+                mpfr_set_d(b, y, MPFR_RNDN);
+                if (fn == 0) mpfr_sin(v, a, MPFR_RNDN);
+                else if (fn == 1) mpfr_cos(v, a, MPFR_RNDN);
+                else if (fn == 2) mpfr_tan(v, a, MPFR_RNDN);
+                else mpfr_pow(v, a, b, MPFR_RNDN);
+                const double d = log2MidpointDistance(v, t);
+                if (keep.size() < kKeep || d < keep.back().log2Distance) {
+                    keep.push_back({x, y, d});
+                    std::sort(keep.begin(), keep.end(), [](const Found& l, const Found& r) { return l.log2Distance < r.log2Distance; });
+                    if (keep.size() > kKeep) keep.pop_back();
+                }
+            }
+            mpfr_clears(a, b, v, t, (mpfr_ptr)nullptr);
+            mpfr_free_cache();
+        });
+        std::vector<Found> all;
+        for (const auto& k : best) all.insert(all.end(), k.begin(), k.end());
+        std::sort(all.begin(), all.end(), [](const Found& l, const Found& r) { return l.log2Distance < r.log2Distance; });
+        if (all.size() > kKeep) all.resize(kKeep);
+        std::printf("// %s: the closest of %" PRIu64 " arguments (--find-hard, seed %" PRIu64 ")\n", kFnNames[fn], count, o.seed);
+        for (const Found& f : all)
+            std::printf("{\"%s\", %a, %a, %.1f},\n", kFnNames[fn], f.x, f.y, f.log2Distance);
+        std::fflush(stdout);
+    }
+}
 // --- the fast paths' errors ---------------------------------------------------
 //
 // The double-double values the fast paths round, rebuilt from their inline
@@ -289,7 +590,7 @@ void measureErrors(std::uint64_t count, std::uint64_t seed)
 {
     mpfr_set_emin(mpfr_get_emin_min());
     mpfr_set_emax(mpfr_get_emax_max());
-    Rng g(seed);
+    Rng g{seed};
     double worst[4] = {-300, -300, -300, -300};
     double worstArg[4] = {0, 0, 0, 0};
     mpfr_t a, y;
@@ -331,11 +632,42 @@ void measureErrors(std::uint64_t count, std::uint64_t seed)
     }
     mpfr_clear(a);
     mpfr_clear(y);
+
+    // The huge range's reduction, r = x - k pi/2, against MPFR's remainder
+    // with pi/2 to 1400 bits (its own error below 2^-370 for any double), and
+    // k mod 4 against the remainder's quotient. Arguments with |r| < 2^-40
+    // take the exact path and are not counted.
+    double worstR = -300, worstRArg = 0;
+    std::uint64_t wrongQuadrant = 0;
+    {
+        mpfr_t pio2, xr, rem;
+        mpfr_inits2(1400, pio2, xr, rem, (mpfr_ptr)nullptr);
+        mpfr_const_pi(pio2, MPFR_RNDN);
+        mpfr_div_2ui(pio2, pio2, 1, MPFR_RNDN);
+        for (std::uint64_t n = 0; n < count; ++n) {
+            const double x = huge(g);
+            const gd::LargeReduced r = gd::reduceLarge(x);
+            if (std::fabs(r.rh) < 0x1p-40) continue;
+            mpfr_set_d(xr, x, MPFR_RNDN);
+            long quotient;
+            mpfr_remquo(rem, &quotient, xr, pio2, MPFR_RNDN);
+            if ((static_cast<unsigned long>(quotient) & 3u) != r.q) ++wrongQuadrant;
+            const double e = log2RelErr({r.rh, r.rl}, rem);
+            if (e > worstR) {
+                worstR = e;
+                worstRArg = x;
+            }
+        }
+        mpfr_clears(pio2, xr, rem, (mpfr_ptr)nullptr);
+    }
+
     const char* names[4] = {"sin", "cos", "tan", "log (in pow)"};
     const double bounds[4] = {-69.5, -70.8, -69.0, -79.0};
     std::printf("largest relative error of the fast paths' double-double values, %" PRIu64 " arguments\n", count);
     for (int k = 0; k < 4; ++k)
         std::printf("%-13s 2^%.2f at %a (proven bound 2^%.1f)\n", names[k], worst[k], worstArg[k], bounds[k]);
+    std::printf("%-13s 2^%.2f at %a (proven bound 2^-96.2), k mod 4 wrong %" PRIu64 " times\n", "huge r", worstR,
+                worstRArg, wrongQuadrant);
     mpfr_free_cache();
 }
 
@@ -343,87 +675,55 @@ void measureErrors(std::uint64_t count, std::uint64_t seed)
 
 int main(int argc, char** argv)
 {
-    std::uint64_t count = 1000000, seed = 1;
+    std::uint64_t count = 1000000, start = 0;
     unsigned threads = 1;
     std::string only;
-    std::uint64_t errors = 0;
+    std::uint64_t errors = 0, findHardCount = 0;
+    Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--errors" && i + 1 < argc) {
             errors = std::strtoull(argv[++i], nullptr, 10);
+        } else if (a == "--find-hard" && i + 1 < argc) {
+            findHardCount = std::strtoull(argv[++i], nullptr, 10);
         } else if (a == "--count" && i + 1 < argc) {
             count = std::strtoull(argv[++i], nullptr, 10);
+        } else if (a == "--start" && i + 1 < argc) {
+            start = std::strtoull(argv[++i], nullptr, 10);
         } else if (a == "--seed" && i + 1 < argc) {
-            seed = std::strtoull(argv[++i], nullptr, 10);
+            o.seed = std::strtoull(argv[++i], nullptr, 10);
         } else if (a == "--threads" && i + 1 < argc) {
             threads = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
         } else if (a == "--only" && i + 1 < argc) {
             only = argv[++i];
+            bool known = false;
+            for (int f = 0; f < 4; ++f) {
+                o.want[f] = only == kFnNames[f];
+                known = known || o.want[f];
+            }
+            if (!known) {
+                std::fprintf(stderr, "glimra-mathcheck: --only takes sin, cos, tan or pow\n");
+                return 2;
+            }
         } else {
-            std::fprintf(stderr, "usage: glimra-mathcheck [--count N] [--seed S] [--threads T] [--only sin|cos|tan|pow]\n"
-                                 "       glimra-mathcheck --errors N [--seed S]\n");
+            std::fprintf(stderr, "usage: glimra-mathcheck [--count N] [--start K] [--seed S] [--threads T] [--only sin|cos|tan|pow]\n"
+                                 "       glimra-mathcheck --errors N [--seed S]\n"
+                                 "       glimra-mathcheck --find-hard N [--seed S] [--threads T] [--only F]\n");
             return 2;
         }
     }
+    if (threads < 1) threads = 1;
+    if (start > UINT64_MAX - count) {
+        std::fprintf(stderr, "glimra-mathcheck: --start + --count beyond 2^64\n");
+        return 2;
+    }
     if (errors) {
-        measureErrors(errors, seed);
+        measureErrors(errors, o.seed);
         return 0;
     }
-    if (threads < 1) threads = 1;
-
-    std::vector<Job> jobs;
-    for (const char* fn : {"sin", "cos", "tan", "pow"}) {
-        if (!only.empty() && only != fn) continue;
-        const bool isPow = std::strcmp(fn, "pow") == 0;
-        const int kinds = isPow ? static_cast<int>(std::size(kPowKinds)) : static_cast<int>(std::size(kTrigKinds));
-        for (int k = 0; k < kinds; ++k) {
-            // Each kind is cut into pieces so the threads share the work.
-            const std::uint64_t per = count / kinds, pieces = threads * 4;
-            for (std::uint64_t p = 0; p < pieces; ++p)
-                jobs.push_back({fn, k, per / pieces + (p < per % pieces ? 1 : 0),
-                                seed * 1000003u + jobs.size() * 7919u + 17u});
-        }
+    if (findHardCount) {
+        findHard(findHardCount, threads, o);
+        return 0;
     }
-    std::vector<Tally> tallies(jobs.size());
-    std::atomic<std::size_t> next{0};
-    std::vector<std::thread> pool;
-    for (unsigned t = 0; t < threads; ++t)
-        pool.emplace_back([&] {
-            for (std::size_t j; (j = next++) < jobs.size();) tallies[j] = run(jobs[j]);
-        });
-    for (auto& th : pool) th.join();
-
-    std::printf("%-4s %-16s %12s %9s %9s %12s %12s\n", "fn", "arguments", "checked", "wrong", "flags", "not fast",
-                "libc differs");
-    bool bad = false;
-    Tally total;
-    for (std::size_t j = 0; j < jobs.size();) {
-        Tally sum;
-        std::size_t k = j;
-        for (; k < jobs.size() && jobs[k].fn == jobs[j].fn && jobs[k].kind == jobs[j].kind; ++k) {
-            sum.checked += tallies[k].checked;
-            sum.wrong += tallies[k].wrong;
-            sum.wrongFlags += tallies[k].wrongFlags;
-            sum.exact += tallies[k].exact;
-            sum.libcDiffers += tallies[k].libcDiffers;
-        }
-        const Kind& kind = jobs[j].fn == "pow" ? kPowKinds[jobs[j].kind] : kTrigKinds[jobs[j].kind];
-        std::printf("%-4s %-16s %12" PRIu64 " %9" PRIu64 " %9" PRIu64 " %12" PRIu64 " %12" PRIu64 "\n",
-                    jobs[j].fn.c_str(), kind.name, sum.checked, sum.wrong, sum.wrongFlags, sum.exact, sum.libcDiffers);
-        bad = bad || sum.wrong || sum.wrongFlags;
-        total.checked += sum.checked;
-        total.wrong += sum.wrong;
-        total.wrongFlags += sum.wrongFlags;
-        total.exact += sum.exact;
-        total.libcDiffers += sum.libcDiffers;
-        j = k;
-        if (j == jobs.size() || jobs[j].fn != jobs[j - 1].fn) {
-            std::printf("%-4s %-16s %12" PRIu64 " %9" PRIu64 " %9" PRIu64 " %12" PRIu64 " %12" PRIu64 "\n",
-                        jobs[j - 1].fn.c_str(), "all", total.checked, total.wrong, total.wrongFlags, total.exact,
-                        total.libcDiffers);
-            total = Tally{};
-        }
-    }
-    std::printf(bad ? "FAILED\n" : "all correctly rounded\n");
-    return bad ? 1 : 0;
+    return check(count, start, threads, o);
 }

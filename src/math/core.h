@@ -43,7 +43,8 @@ inline bool roundedOrFail(double h, double l, double c, double& out)
 // sin, cos and tan
 //
 // Fast path for 2^-27 <= |x| < 2^30 (below 2^-27 the results are x, 1 and x,
-// decided directly; from 2^30 on the exact path reduces the argument).
+// decided directly; from 2^30 on, reduce_large.h reduces the argument with
+// the bits of 2/pi and the same steps 2 and 3 follow, in trig.cpp).
 //
 // 1. Reduction, Cody-Waite with pi/2 = P1 + P2 + P3 + t (three doubles,
 //    |t| < 2^-160): k = RN(RN(x * 2/pi)), |k| < 2^29.3, so

@@ -1,14 +1,18 @@
 // Prints tables.cpp: the constants and tables of the fast paths, each value
 // the double (or the pair hi + lo) nearest the exact one, computed with MPFR at
 // 400 bits. Run: glimra-math-tables > src/math/tables.cpp
+#include <cstdint> // before mpfr.h: declares the intmax_t conversions
 #include <mpfr.h>
 
+#include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
 constexpr mpfr_prec_t kPrec = 400;
+constexpr int kTwoOverPiWordsForTables = 20;
 
 // hi = RN(v), lo = RN(v - hi).
 void split2(mpfr_t v, double& hi, double& lo)
@@ -34,6 +38,89 @@ double truncBits(mpfr_t v, int bits, mpfr_t rest)
 }
 
 void printPair(double a, double b, const char* end) { std::printf("    {%a, %a}%s\n", a, b, end); }
+
+// The first 64 * n bits of 2/pi after the binary point, in words. MPFR
+// rounds 2/pi, so the bits come from a lower and an upper bound of it; they
+// must agree in every printed bit.
+void twoOverPiWords(int n, std::uint64_t* out)
+{
+    const mpfr_prec_t prec = 64 * n + 128;
+    mpfr_t pi, b[2];
+    mpfr_init2(pi, prec);
+    mpfr_inits2(prec, b[0], b[1], (mpfr_ptr)nullptr);
+    mpfr_const_pi(pi, MPFR_RNDU);
+    mpfr_ui_div(b[0], 2, pi, MPFR_RNDD); // below 2/pi
+    mpfr_const_pi(pi, MPFR_RNDD);
+    mpfr_ui_div(b[1], 2, pi, MPFR_RNDU); // above 2/pi
+    std::uint64_t w[2][64];
+    for (int s = 0; s < 2; ++s)
+        for (int i = 0; i < n; ++i) {
+            mpfr_mul_2ui(b[s], b[s], 64, MPFR_RNDN); // exact
+            w[s][i] = mpfr_get_uj(b[s], MPFR_RNDZ);
+            mpfr_frac(b[s], b[s], MPFR_RNDN); // exact
+        }
+    for (int i = 0; i < n; ++i) {
+        if (w[0][i] != w[1][i]) {
+            std::fprintf(stderr, "2/pi: the bounds disagree in word %d; raise the precision\n", i);
+            std::exit(1);
+        }
+        out[i] = w[0][i];
+    }
+    mpfr_clears(pi, b[0], b[1], (mpfr_ptr)nullptr);
+}
+
+// How near a double x = m 2^e (2^52 <= m < 2^53) of one exponent can come to
+// a multiple of pi/2: |x - k pi/2| = (pi/2) |m a - j| for a = frac(2^e 2/pi)
+// and an integer j. With p/q the last convergent of the continued fraction of
+// a with q < 2^53, every 0 < m < 2^53 has |m a - j| >= |q a - p| (the
+// convergents are the best approximations), so (pi/2) |q a - p| is a lower
+// bound, met by a double when q >= 2^52. Returns log2 of the bound and q.
+double nearestToPio2(int e, std::uint64_t& qOut)
+{
+    const mpfr_prec_t prec = (e > 0 ? e : 0) + 600;
+    mpfr_t a, t, u, one;
+    mpfr_inits2(prec, a, t, u, one, (mpfr_ptr)nullptr);
+    mpfr_const_pi(t, MPFR_RNDN);
+    mpfr_ui_div(a, 2, t, MPFR_RNDN);
+    mpfr_mul_2si(a, a, e, MPFR_RNDN);
+    mpfr_frac(a, a, MPFR_RNDN);
+    // Continued fraction: t runs through the complete quotients' remainders.
+    // Convergents p/q, starting from p_-1 / q_-1 = 1/0 and p_0 / q_0 = 0/1.
+    std::uint64_t qPrev = 0, qCur = 1, pPrev = 1, pCur = 0;
+    mpfr_set(t, a, MPFR_RNDN);
+    std::uint64_t bestQ = 1, bestP = 0;
+    for (int step = 0; step < 200 && !mpfr_zero_p(t); ++step) {
+        mpfr_ui_div(t, 1, t, MPFR_RNDN);
+        mpfr_floor(u, t);
+        const double ad = mpfr_get_d(u, MPFR_RNDN);
+        if (ad >= 0x1p53) break;
+        const std::uint64_t an = static_cast<std::uint64_t>(ad);
+        mpfr_sub(t, t, u, MPFR_RNDN);
+        const unsigned __int128 qn = static_cast<unsigned __int128>(an) * qCur + qPrev;
+        if (qn >= (static_cast<unsigned __int128>(1) << 53)) break;
+        const std::uint64_t pn = an * pCur + pPrev;
+        qPrev = qCur;
+        pPrev = pCur;
+        qCur = static_cast<std::uint64_t>(qn);
+        pCur = pn;
+        bestQ = qCur;
+        bestP = pCur;
+    }
+    // |q a - p|, from a itself rather than the remainders.
+    mpfr_set_uj(one, bestQ, MPFR_RNDN);
+    mpfr_mul(u, a, one, MPFR_RNDN);
+    mpfr_set_uj(t, bestP, MPFR_RNDN);
+    mpfr_sub(u, u, t, MPFR_RNDN);
+    mpfr_abs(u, u, MPFR_RNDN);
+    mpfr_const_pi(t, MPFR_RNDN);
+    mpfr_mul(u, u, t, MPFR_RNDN);
+    mpfr_div_2ui(u, u, 1, MPFR_RNDN);
+    long ex;
+    const double mant = mpfr_get_d_2exp(&ex, u, MPFR_RNDN);
+    mpfr_clears(a, t, u, one, (mpfr_ptr)nullptr);
+    qOut = bestQ;
+    return std::log2(mant) + static_cast<double>(ex);
+}
 
 } // namespace
 
@@ -117,7 +204,42 @@ int main()
         split2(v, h, l);
         printPair(h, l, ",");
     }
-    std::printf("};\n\n} // namespace glimra::math::detail\n");
+    std::printf("};\n\n");
+
+    // 2/pi for the reduction of huge arguments: a zero word, then 19 words.
+    std::uint64_t bits[kTwoOverPiWordsForTables];
+    bits[0] = 0;
+    twoOverPiWords(kTwoOverPiWordsForTables - 1, bits + 1);
+    std::printf("const std::uint64_t kTwoOverPiBits[kTwoOverPiWords] = {\n");
+    for (int i = 0; i < kTwoOverPiWordsForTables; ++i)
+        std::printf("%s0x%016" PRIx64 "u,%s", i % 4 == 0 ? "    " : "", bits[i],
+                    i % 4 == 3 || i + 1 == kTwoOverPiWordsForTables ? "\n" : " ");
+    std::printf("};\n\n");
+
+    // The closest approach of a double of 2^30 or more to a multiple of pi/2,
+    // over every exponent, for the record beside the reduction's analysis.
+    struct Near {
+        double log2Bound;
+        int e;
+        std::uint64_t q;
+    } nearest[4];
+    int kept = 0;
+    for (int e = -22; e <= 971; ++e) {
+        Near n{0, e, 0};
+        n.log2Bound = nearestToPio2(e, n.q);
+        int i = kept < 4 ? kept++ : 4;
+        if (i == 4 && n.log2Bound >= nearest[3].log2Bound) continue;
+        if (i == 4) i = 3;
+        for (; i > 0 && nearest[i - 1].log2Bound > n.log2Bound; --i) nearest[i] = nearest[i - 1];
+        nearest[i] = n;
+    }
+    std::printf("// No double x with |x| >= 2^30 lies nearer a multiple of pi/2 than 2^%.3f.\n", nearest[0].log2Bound);
+    std::printf("// The nearest four exponents' bounds, met by q 2^e where q >= 2^52:\n");
+    for (const Near& n : nearest)
+        std::printf("//   2^%.3f: q = %" PRIu64 ", e = %d%s\n", n.log2Bound, n.q, n.e,
+                    n.q >= (1ull << 52) ? "" : " (q < 2^52: a bound only)");
+    std::printf("\n");
+    std::printf("} // namespace glimra::math::detail\n");
     mpfr_clears(v, w, rest, (mpfr_ptr)nullptr);
     mpfr_free_cache();
     return 0;

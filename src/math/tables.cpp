@@ -902,4 +902,19 @@ const double kExp2[256][2] = {
     {0x1.fe9d96b2a23d9p+0, 0x1.4a6037442fde3p-56},
 };
 
+const std::uint64_t kTwoOverPiBits[kTwoOverPiWords] = {
+    0x0000000000000000u, 0xa2f9836e4e441529u, 0xfc2757d1f534ddc0u, 0xdb6295993c439041u,
+    0xfe5163abdebbc561u, 0xb7246e3a424dd2e0u, 0x06492eea09d1921cu, 0xfe1deb1cb129a73eu,
+    0xe88235f52ebb4484u, 0xe99c7026b45f7e41u, 0x3991d639835339f4u, 0x9c845f8bbdf9283bu,
+    0x1ff897ffde05980fu, 0xef2f118b5a0a6d1fu, 0x6d367ecf27cb09b7u, 0x4f463f669e5fea2du,
+    0x7527bac7ebe5f17bu, 0x3d0739f78a5292eau, 0x6bfb5fb11f8d5d08u, 0x56033046fc7b6babu,
+};
+
+// No double x with |x| >= 2^30 lies nearer a multiple of pi/2 than 2^-60.888.
+// The nearest four exponents' bounds, met by q 2^e where q >= 2^52:
+//   2^-60.888: q = 6381956970095103, e = 797
+//   2^-59.888: q = 6381956970095103, e = 798
+//   2^-58.930: q = 5916243447979695, e = 79
+//   2^-58.888: q = 6381956970095103, e = 799
+
 } // namespace glimra::math::detail
