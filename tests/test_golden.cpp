@@ -51,7 +51,7 @@ private slots:
         QFETCH(long, faultRow);
         const Pattern* p = findPattern(pattern.toStdString());
         QVERIFY(p);
-        // The widest column scan (four rows at a time with AVX2, else two)
+        // The widest column scan (AVX2's four lanes, else SSE2's two)
         // with one thread, an odd count and one per core, and the narrower
         // ones once each; the large pictures with fewer of these, as each
         // takes a second or more.

@@ -7,7 +7,7 @@
 // bits as one double whatever width computes it.
 //
 // The lane types live in an inline namespace named after the instruction set
-// the including file is compiled for: the four-lane scans are compiled with
+// the including file is compiled for: the AVX2 scans are compiled with
 // AVX2 in a file of their own, and its copies of these inline functions must
 // never stand in for the baseline ones (the linker would keep either).
 #pragma once

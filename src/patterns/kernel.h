@@ -1,7 +1,7 @@
 // What every pattern's formula needs: the clamp, Round and packing of a pixel,
 // the lane types, and the scans that turn one formula, written once as a
 // template on its value type, into the Pattern's pixel function, row table and
-// column scans of one, two and four lanes.
+// column scans of one lane, SSE2's two and AVX2's four.
 //
 // A formula is a struct F with
 //   static constexpr int rowTerms, columnTerms;      (each at least 1)
@@ -14,7 +14,7 @@
 // is row(), column() and pixel() one after the other, on whatever lanes.
 //
 // This header is compiled twice on x86-64: for the baseline and, in the files
-// that make the four-lane scans, with AVX2; its inline functions sit in the
+// that make the AVX2 scans, with AVX2; its inline functions sit in the
 // instruction set's inline namespace (see math/lanes.h).
 #pragma once
 
@@ -220,7 +220,7 @@ namespace lanes4 {}
 
 // Defines the Pattern `object` from its name, derive rule and formula. In the
 // baseline build of a pattern file this is the Pattern itself; in the AVX2
-// build of the same file it is the pattern's four-lane scan, which the
+// build of the same file it is the pattern's AVX2 scan, which the
 // baseline Pattern points to.
 #if defined(GLIMRA_LANES4_FILE)
 #define GLIMRA_PATTERN(object, label, deriveRule, Formula)                                  \
