@@ -409,7 +409,7 @@ V trig(V x, F one)
     // that lane to the one-lane function. (Every test here may decline more
     // than core.h's, never less.)
     ok = both(ok, less(V(0x1p-40), fabs(r.hi)));
-    // Step 2: a = j/512 and the table rows, lane by lane.
+    // Step 2: a = j/512 and the table rows.
     const V rh = select(ok, r.hi, V(0.5)), rl = select(ok, r.lo, V(0.0));
     const V jd = roundToInt(rh * V(512.0));
     const V a = jd * V(0x1p-9);
