@@ -29,10 +29,24 @@ private:
 // uses MPFR there: the exact paths widen the range to the largest MPFR allows
 // (no double argument can then overflow or underflow inside) and put range
 // and flags back afterwards.
+// MPFR keeps the constants it computes (pi among them) in a cache of each
+// thread's own. The render's threads take the exact path now and then; each
+// gives its cache back when it ends, rather than leaving it behind.
+struct ThreadCache {
+    bool used = false;
+    ~ThreadCache()
+    {
+        if (used)
+            mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE);
+    }
+};
+thread_local ThreadCache threadCache;
+
 class WideExponents {
 public:
     WideExponents() : emin_(mpfr_get_emin()), emax_(mpfr_get_emax()), flags_(mpfr_flags_save())
     {
+        threadCache.used = true;
         mpfr_set_emin(mpfr_get_emin_min());
         mpfr_set_emax(mpfr_get_emax_max());
     }
