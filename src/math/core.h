@@ -166,6 +166,34 @@ inline DD divDD(DD n, DD d)
     return fastTwoSum(q1, rem / d.hi);
 }
 
+// Steps 2 and 3 for a reduced argument r = rh + rl in quadrant q (k mod 4),
+// from whichever reduction: this range's or the huge range's
+// (reduce_large.h, at least as precise).
+template <int kind, bool kFma>
+inline bool trigOfReduced(double rh, double rl, unsigned q0, double& out)
+{
+    if (std::fabs(rh) < 0x1p-40) return false;
+    const TrigParts p = trigParts(rh, rl);
+    if constexpr (kind == 2) {
+        const DD s = trigOfParts<kFma>(p, p.sh, p.sl, p.ch, p.cl);
+        const DD c = trigOfParts<kFma>(p, p.ch, p.cl, -p.sh, -p.sl);
+        DD t = (q0 & 1u) ? divDD<kFma>(c, s) : divDD<kFma>(s, c);
+        if (q0 & 1u) t = {-t.hi, -t.lo};
+        return roundedOrFail(t.hi, t.lo, kTanErr, out);
+    } else {
+        // sin x = sin r, cos r, -sin r, -cos r for q = 0..3; cos x is one
+        // quadrant further on.
+        // Selections rather than branches: the quadrant is as good as random.
+        const unsigned q = kind == 1 ? q0 + 1u : q0;
+        const bool odd = (q & 1u) != 0;
+        const double sign = (q & 2u) ? -1.0 : 1.0;
+        const double ph = sign * (odd ? p.ch : p.sh), pl = sign * (odd ? p.cl : p.sl);
+        const double qh = sign * (odd ? -p.sh : p.ch), ql = sign * (odd ? -p.sl : p.cl);
+        const DD v = trigOfParts<kFma>(p, ph, pl, qh, ql);
+        return roundedOrFail(v.hi, v.lo, kSinCosErr, out);
+    }
+}
+
 // kind 0: sin, 1: cos, 2: tan.
 template <int kind, bool kFma>
 inline bool trigFast(double x, double& out)
@@ -180,26 +208,7 @@ inline bool trigFast(double x, double& out)
     }
     if (!std::isless(ax, kTrigFastMax)) return false; // also NaN and infinities
     const TrigReduced r = reduceTrig<kFma>(x);
-    if (std::fabs(r.rh) < 0x1p-40) return false;
-    const TrigParts p = trigParts(r.rh, r.rl);
-    if constexpr (kind == 2) {
-        const DD s = trigOfParts<kFma>(p, p.sh, p.sl, p.ch, p.cl);
-        const DD c = trigOfParts<kFma>(p, p.ch, p.cl, -p.sh, -p.sl);
-        DD t = (r.q & 1u) ? divDD<kFma>(c, s) : divDD<kFma>(s, c);
-        if (r.q & 1u) t = {-t.hi, -t.lo};
-        return roundedOrFail(t.hi, t.lo, kTanErr, out);
-    } else {
-        // sin x = sin r, cos r, -sin r, -cos r for q = 0..3; cos x is one
-        // quadrant further on.
-        // Selections rather than branches: the quadrant is as good as random.
-        const unsigned q = kind == 1 ? r.q + 1u : r.q;
-        const bool odd = (q & 1u) != 0;
-        const double sign = (q & 2u) ? -1.0 : 1.0;
-        const double ph = sign * (odd ? p.ch : p.sh), pl = sign * (odd ? p.cl : p.sl);
-        const double qh = sign * (odd ? -p.sh : p.ch), ql = sign * (odd ? -p.sl : p.cl);
-        const DD v = trigOfParts<kFma>(p, ph, pl, qh, ql);
-        return roundedOrFail(v.hi, v.lo, kSinCosErr, out);
-    }
+    return trigOfReduced<kind, kFma>(r.rh, r.rl, r.q, out);
 }
 
 // ---------------------------------------------------------------------------

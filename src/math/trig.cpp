@@ -23,23 +23,7 @@ bool largeFast(double x, double& out)
     if (!std::isgreaterequal(ax, kTrigLargeMin) || !std::isless(ax, std::numeric_limits<double>::infinity()))
         return false;
     const LargeReduced r = reduceLarge(x);
-    if (std::fabs(r.rh) < 0x1p-40) return false;
-    const TrigParts p = trigParts(r.rh, r.rl);
-    if constexpr (kind == 2) {
-        const DD s = trigOfParts<false>(p, p.sh, p.sl, p.ch, p.cl);
-        const DD c = trigOfParts<false>(p, p.ch, p.cl, -p.sh, -p.sl);
-        DD t = (r.q & 1u) ? divDD<false>(c, s) : divDD<false>(s, c);
-        if (r.q & 1u) t = {-t.hi, -t.lo};
-        return roundedOrFail(t.hi, t.lo, kTanErr, out);
-    } else {
-        const unsigned q = kind == 1 ? r.q + 1u : r.q;
-        const bool odd = (q & 1u) != 0;
-        const double sign = (q & 2u) ? -1.0 : 1.0;
-        const double ph = sign * (odd ? p.ch : p.sh), pl = sign * (odd ? p.cl : p.sl);
-        const double qh = sign * (odd ? -p.sh : p.ch), ql = sign * (odd ? -p.sl : p.cl);
-        const DD v = trigOfParts<false>(p, ph, pl, qh, ql);
-        return roundedOrFail(v.hi, v.lo, kSinCosErr, out);
-    }
+    return trigOfReduced<kind, false>(r.rh, r.rl, r.q, out);
 }
 
 } // namespace
