@@ -183,6 +183,9 @@ int main(int argc, char** argv)
         }
     }
 
+    // The width the scans take, on standard error so that the lines stay
+    // comparable: a run that was to force a narrower path can check it did.
+    std::fprintf(stderr, "lanes %d\n", widestLanes());
     const auto table = patternTable();
     for (std::size_t k = 0; k < table.size(); ++k) {
         for (const Set* s : sets) {

@@ -35,8 +35,11 @@ namespace glimra::lanes {
 // which compare and time the widths.
 enum class Function { Sin, Cos, Tan, Pow };
 void evaluate(Function f, int width, const double* x, const double* y, double* out, std::size_t n);
-// The widest of 1, 2 and 4 this processor and build have.
+// The widest of 1, 2 and 4 this processor and build have, capped by the
+// environment's GLIMRA_LANES when that names a narrower width.
 int widestWidth();
+// The width a GLIMRA_LANES text names (1, 2, 4 or 8), else 0.
+int widthLimit(const char* text);
 
 // Functions chosen at run time by the calling thread: for a check that
 // evaluates a formula with functions of its own (the tools' independent

@@ -2,6 +2,10 @@
 #include "math/lanes.h"
 #include "math/lanes_math.h"
 
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
 namespace glimra::lanes {
 
 #if defined(__x86_64__)
@@ -27,14 +31,41 @@ Twice<Twice<Two>> pow(Twice<Twice<Two>> a, Twice<Twice<Two>> b) { return detail:
 std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n);
 #endif
 
-int widestWidth()
+namespace {
+
+int processorWidth()
 {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    static const int widest = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? 4 : 2;
-    return widest;
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? 4 : 2;
 #else
     return 1;
 #endif
+}
+
+} // namespace
+
+int widthLimit(const char* text)
+{
+    if (!text)
+        return 0;
+    const std::string_view t(text);
+    for (const int w : {1, 2, 4, 8})
+        if (t == std::to_string(w))
+            return w;
+    return 0;
+}
+
+// GLIMRA_LANES=1, 2, 4 or 8 caps the width, so that one machine can compare
+// its narrower paths with its widest (every width paints the same picture);
+// any other value is ignored.
+int widestWidth()
+{
+    static const int widest = [] {
+        const int processor = processorWidth();
+        const int limit = widthLimit(std::getenv("GLIMRA_LANES"));
+        return limit > 0 && limit < processor ? limit : processor;
+    }();
+    return widest;
 }
 
 void evaluate(Function f, int width, const double* x, const double* y, double* out, std::size_t n)
@@ -43,7 +74,7 @@ void evaluate(Function f, int width, const double* x, const double* y, double* o
 #if defined(__x86_64__)
     if (width >= 4 && widestWidth() >= 4)
         k = evaluateFour(f, x, y, out, n);
-    else if (width >= 2)
+    else if (width >= 2 && widestWidth() >= 2)
         k = detail::groups<Two>(f, x, y, out,
                              detail::groups<Twice<Two>>(f, x, y, out, detail::groups<Twice<Twice<Two>>>(f, x, y, out, 0, n), n), n);
 #else
