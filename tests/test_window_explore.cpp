@@ -298,6 +298,43 @@ private slots:
         QCOMPARE(f.w.TextOne->text(), QString("1"));
     }
 
+    // A place is held to the size box's range, as a picture file is: a link
+    // cannot start a render that would take months.
+    void placeHeldToSizeRange_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("refusal");  // empty: it is painted
+        QTest::newRow("size 2^20 at zoom 1e-315") << "glimra:sizzle?size=1048576&zoom=1e-315"
+                                                  << "has the size 1048576; the window paints sizes from 1 to 1024";
+        QTest::newRow("size 0") << "glimra:dune?size=0" << "has the size 0; the window paints sizes from 1 to 1024";
+        QTest::newRow("size 1024.5") << "glimra:dune?size=1024.5" << "has the size 1024.5;";
+        QTest::newRow("size 1024") << "glimra:dune?size=1024&zoom=1e-315" << "";
+        QTest::newRow("size 1") << "glimra:dune?size=1" << "";
+    }
+
+    void placeHeldToSizeRange()
+    {
+        QFETCH(QString, place);
+        QFETCH(QString, refusal);
+        Fixture f;
+        setTexts(f.w, {"5", "6", "40", "0.5", "99"});
+        const QStringList before = texts(f.w);
+        // As an argument, a paste and a drop all arrive.
+        QGuiApplication::clipboard()->setText(place);
+        f.w.navigation()->pastePlace();
+        f.settle();
+        if (refusal.isEmpty()) {
+            QVERIFY2(f.complaints.isEmpty(), qPrintable(f.complaints.join('\n')));
+            QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+            return;
+        }
+        QCOMPARE(f.complaints.size(), 1);
+        QVERIFY2(f.complaints[0].contains(refusal), qPrintable(f.complaints[0]));
+        QCOMPARE(texts(f.w), before);
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(0));
+        QCOMPARE(f.w.renderDepth(), 0);
+    }
+
     // Zooming in makes what is seen larger, zooming out smaller, whichever
     // way it is asked for: pixel c of the old picture is pixel
     // to + m (c - from) of the new one, m the magnification.
