@@ -7,6 +7,7 @@
 #include "test_window_support.h"
 
 #include "window/application.h"
+#include "window/navigation.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 
@@ -14,6 +15,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolTip>
+#include <QUrl>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <zlib.h>
@@ -213,6 +220,53 @@ int runOpenChild(int argc, char** argv)
     return 0;
 }
 
+// Text from outside shown by the window, in a child of its own: a place
+// (argv[2] "place") or a picture file ("file") named by argv[3] is opened,
+// then the wheel is turned over the picture. Every message box and refusal
+// note is printed as a person would read it.
+int runTextChild(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    glimra::prepareApplication(app);
+    qTac w;
+    w.Timer1->stop();
+    w.setProgramEnder([] {});
+    w.show();
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            std::printf("box %s: %s\n", box->textFormat() == Qt::PlainText ? "plain" : "rich",
+                        qPrintable(box->text()));
+            box->done(0);
+        }
+    });
+    boxes.start(20);
+    const QString what = QString::fromLocal8Bit(argv[3]);
+    if (std::strcmp(argv[2], "place") == 0)
+        w.navigation()->openArgument(what);
+    else
+        w.pictures()->openFile(what);
+    auto settle = [] {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    };
+    settle();
+    const QPoint at(support::kLeft + 2, support::kTop + 2);
+    QWheelEvent notch(at, w.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&w, &notch);
+    settle();
+    if (!QToolTip::text().isEmpty()) {
+        QTextDocument shown;
+        shown.setHtml(QToolTip::text());
+        std::printf("note: %s\n", qPrintable(shown.toPlainText()));
+    }
+    std::printf("done\n");
+    return 0;
+}
+
 }  // namespace
 
 class TestHostileFiles : public QObject {
@@ -226,17 +280,19 @@ class TestHostileFiles : public QObject {
 
     // Our PNG with its glimra-size chunk replaced by `sizeChunk`, or cut
     // after IHDR and followed by `tail` alone.
-    QByteArray withSize(const QByteArray& sizeChunk) const
+    QByteArray withSize(const QByteArray& sizeChunk) const { return withSetting("glimra-size", sizeChunk); }
+
+    // Our PNG with its `key` setting's chunk replaced by `replacement`.
+    QByteArray withSetting(const QByteArray& key, const QByteArray& replacement) const
     {
         QByteArray out = ours_.left(8);
+        const QByteArray named = key + QByteArray(1, '\0');
         for (qsizetype at = 8; at + 12 <= ours_.size();) {
             const quint32 length = quint32(uchar(ours_[at])) << 24 | quint32(uchar(ours_[at + 1])) << 16 |
                                    quint32(uchar(ours_[at + 2])) << 8 | quint32(uchar(ours_[at + 3]));
             const QByteArray whole = ours_.mid(at, 12 + qsizetype(length));
-            if (whole.mid(4, 4) == "iTXt" && whole.mid(8, 12) == QByteArray("glimra-size\0", 12))
-                out += sizeChunk;
-            else
-                out += whole;
+            const bool text = whole.mid(4, 4) == "iTXt" || whole.mid(4, 4) == "tEXt" || whole.mid(4, 4) == "zTXt";
+            out += text && whole.mid(8, named.size()) == named ? replacement : whole;
             at += 12 + qsizetype(length);
         }
         return out;
@@ -355,6 +411,57 @@ private slots:
                                 .arg(windowBaseKiB_)));
     }
 
+    // Markup and control characters from a place, a file's name or a file's
+    // settings are shown as the text they are, at the cost of a short text.
+    void hostileTexts_data()
+    {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");  // what a person reads of it
+        const QString img = "<img src=/dev/zero>", fileImg = "<img src=file:%2Fdev%2Fzero>";
+        const QString esc = "<b>x</b>\x1b]0;owned\x07";
+        for (const QString& route : {"place pattern", "place x", "file name", "file setting"}) {
+            QTest::newRow(qPrintable(route + ", img")) << route << img << img;
+            QTest::newRow(qPrintable(route + ", file img")) << route << fileImg << fileImg;
+            // A place holds no control characters: that is what it is told.
+            QTest::newRow(qPrintable(route + ", escapes"))
+                << route << esc
+                << (route == "place x" ? "a text holds a control character" : "<b>x</b>\\x1b]0;owned\\x07");
+        }
+    }
+    void hostileTexts()
+    {
+        QFETCH(QString, route);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QString mode = "place", what;
+        if (route == "place pattern") {
+            what = "glimra:" + text;
+        } else if (route == "place x") {
+            what = "glimra:dune?size=20&x=" + QString::fromLatin1(QUrl::toPercentEncoding(text));
+        } else if (route == "file name") {
+            // A file whose size the window refuses, so that its name is shown.
+            mode = "file";
+            what = path(QString(text).replace('/', '_').replace('\x1b', '_').replace('\x07', '_') + ".png");
+            shown = QFileInfo(what).fileName();
+            QVERIFY(writeFile(what, withSize(chunk("tEXt", QByteArray("glimra-size\0", 12) + "1025"))));
+        } else {
+            mode = "file";
+            what = path("setting.png");
+            QVERIFY(writeFile(what, withSetting("glimra-x", chunk("tEXt", QByteArray("glimra-x\0", 9) + text.toUtf8()))));
+        }
+        const Ended w = measure(QCoreApplication::applicationFilePath(), {"--text-child", mode, what},
+                                path("text.txt"), 20);
+        QVERIFY2(w.finished && w.status == 0 && w.out.contains("done"), qPrintable(w.out + w.err));
+        QVERIFY2(w.peakKiB <= windowBaseKiB_ + kSlackKiB,
+                 qPrintable(QString("the window peaked at %1 KiB, %2 KiB for a file of ours")
+                                .arg(w.peakKiB)
+                                .arg(windowBaseKiB_)));
+        QVERIFY2(!w.out.contains("box rich"), qPrintable(w.out));
+        QVERIFY2(!w.out.contains(QChar(0x1b)), "a control character reached the screen");
+        QVERIFY2(w.out.contains(shown), qPrintable(w.out));
+    }
+
     // Stopped by a signal while writing over an old file: the old file stays
     // as it was, and after the next write to the same name no temporary file
     // is left, even of a process killed outright. Files that merely look like
@@ -470,6 +577,8 @@ int main(int argc, char** argv)
         return runMeasure(argv);
     if (argc > 2 && std::strcmp(argv[1], "--open-child") == 0)
         return runOpenChild(argc, argv);
+    if (argc > 3 && std::strcmp(argv[1], "--text-child") == 0)
+        return runTextChild(argc, argv);
     QApplication app(argc, argv);
     TestHostileFiles test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -104,6 +104,11 @@ void TestWindowAccess::everyActingControlNamed()
         QVERIFY2(!seen.contains(c.w.findChild<QWidget*>(panel)), panel);
     QVERIFY(seen.contains(c.w.canvasWidget()));
     QCOMPARE(seen[c.w.canvasWidget()]->text(QAccessible::Name), QString("Picture"));
+    // Where a reader shows the picture: right of the left column, below the
+    // top row, not over the controls.
+    const QRect picture = seen[c.w.canvasWidget()]->rect();
+    QCOMPARE(picture.topLeft(), c.w.mapToGlobal(QPoint(kLeft, kTop)));
+    QCOMPARE(picture.bottomRight(), c.w.mapToGlobal(QPoint(qTac::kClientWidth - 1, qTac::kClientHeight - 1)));
 }
 
 void TestWindowAccess::pressIsClick()

@@ -8,7 +8,10 @@
 #include "window/qtac.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QtTest>
 
 #include <cstdio>
@@ -28,17 +31,33 @@ int runChild(int argc, char** argv)
     qTac w;
     w.show();
     support::setTexts(w, {"1", "1", "768", "0.15", "150"});
+    // The slowest columns a place can ask for: the largest size, at a zoom
+    // whose numbers are all subnormal.
+    const bool slow = how.endsWith("-slow");
+    int button = 3;
+    QElapsedTimer asked;
+    if (slow) {
+        support::setTexts(w, {"1", "1", "1024", "1e-315", "150"});
+        button = 17;
+        w.setProgramEnder([&] {
+            std::printf("ended %lld ms after the exit was asked\n", qint64(asked.elapsed()));
+            endProgramAtOnce();
+        });
+    }
     w.columnPainted = [&](int level, long column) {
         std::printf("column %d %ld\n", level, column);
         std::fflush(stdout);
         if (column != kExitColumn)
             return;
+        asked.start();
         if (how == "close")
             QMetaObject::invokeMethod(&w, "close", Qt::QueuedConnection);  // as the system closes a window
+        else if (how == "Ctrl+Q-slow")
+            QTimer::singleShot(0, &w, [&w] { QTest::keyClick(w.CMD[3], Qt::Key_Q, Qt::ControlModifier); });
         else if (QWidget* label = w.findChild<QWidget*>(how))
             support::postClick(label);
     };
-    w.CMD[3]->click();
+    w.CMD[std::size_t(button)]->click();
     std::printf("render returned\n");
     return 3;
 }
@@ -59,6 +78,7 @@ void TestWindowExit::exitDuringRender_data()
     QTest::newRow("exit") << "Label2";
     QTest::newRow("<") << "Label4";
     QTest::newRow("window closed") << "close";
+    QTest::newRow("Ctrl+Q, sizzle 1024 at zoom 1e-315") << "Ctrl+Q-slow";
 }
 
 void TestWindowExit::exitDuringRender()
@@ -72,7 +92,14 @@ void TestWindowExit::exitDuringRender()
     QStringList expected;
     for (long c = 0; c <= kExitColumn; ++c)
         expected << QString("column 1 %1").arg(c);
-    const QStringList lines = child.out.split('\n', Qt::SkipEmptyParts);
+    QStringList lines = child.out.split('\n', Qt::SkipEmptyParts);
+    if (how.endsWith("-slow")) {
+        QVERIFY2(!lines.isEmpty(), qPrintable(child.out));
+        const QRegularExpressionMatch ended =
+            QRegularExpression("^ended (\\d+) ms after the exit was asked$").match(lines.takeLast());
+        QVERIFY2(ended.hasMatch(), qPrintable(child.out));
+        QVERIFY2(ended.captured(1).toLong() < 1000, qPrintable(child.out));
+    }
     QCOMPARE(lines, expected);
 }
 

@@ -18,6 +18,8 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
+#include <cmath>
+
 using namespace support;
 
 namespace {
@@ -94,7 +96,7 @@ private slots:
         QCOMPARE(after, 300L);
 
         const Texts now = textsOf(f.w);
-        QCOMPARE(now.zoom, QString("1"));
+        QCOMPARE(now.zoom, QString("0.25"));  // a notch in from 0.5
         QCOMPARE(now.size, QString("300"));
         QString why;
         const QImage expected = reference("dune", now, &why);
@@ -115,11 +117,11 @@ private slots:
             postWheel(f.w, at, 120);
         postWheel(f.w, at, 60);  // half a notch from a touchpad: waits for its other half
         f.settle();
-        QCOMPARE(f.w.TextFour->text(), QString("8"));
+        QCOMPARE(f.w.TextFour->text(), QString("0.125"));  // three notches in from 1
         QCOMPARE(f.w.navigation()->history().size(), std::size_t(2));
         postWheel(f.w, at, -180);  // completes the half and goes one back
         f.settle();
-        QCOMPARE(f.w.TextFour->text(), QString("4"));
+        QCOMPARE(f.w.TextFour->text(), QString("0.25"));
     }
 
     void backAndForward()
@@ -279,7 +281,7 @@ private slots:
         QCOMPARE(f.w.TextTwo->text(), QString("-9"));
         QTest::keyClick(f.w.TextOne, Qt::Key_Plus, Qt::ControlModifier);
         f.settle();
-        QCOMPARE(f.w.TextFour->text(), QString("2"));
+        QCOMPARE(f.w.TextFour->text(), QString("0.5"));
         QTest::keyClick(f.w.TextOne, Qt::Key_Left, Qt::AltModifier);
         f.settle();
         QCOMPARE(f.w.TextFour->text(), QString("1"));
@@ -296,6 +298,118 @@ private slots:
         QCOMPARE(f.w.TextOne->text(), QString("1"));
     }
 
+    // A place is held to the size box's range, as a picture file is: a link
+    // cannot start a render that would take months.
+    void placeHeldToSizeRange_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("refusal");  // empty: it is painted
+        QTest::newRow("size 2^20 at zoom 1e-315") << "glimra:sizzle?size=1048576&zoom=1e-315"
+                                                  << "has the size 1048576; the window paints sizes from 1 to 1024";
+        QTest::newRow("size 0") << "glimra:dune?size=0" << "has the size 0; the window paints sizes from 1 to 1024";
+        QTest::newRow("size 1024.5") << "glimra:dune?size=1024.5" << "has the size 1024.5;";
+        QTest::newRow("size 1024") << "glimra:dune?size=1024&zoom=1e-315" << "";
+        QTest::newRow("size 1") << "glimra:dune?size=1" << "";
+    }
+
+    void placeHeldToSizeRange()
+    {
+        QFETCH(QString, place);
+        QFETCH(QString, refusal);
+        Fixture f;
+        setTexts(f.w, {"5", "6", "40", "0.5", "99"});
+        const QStringList before = texts(f.w);
+        // As an argument, a paste and a drop all arrive.
+        QGuiApplication::clipboard()->setText(place);
+        f.w.navigation()->pastePlace();
+        f.settle();
+        if (refusal.isEmpty()) {
+            QVERIFY2(f.complaints.isEmpty(), qPrintable(f.complaints.join('\n')));
+            QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+            return;
+        }
+        QCOMPARE(f.complaints.size(), 1);
+        QVERIFY2(f.complaints[0].contains(refusal), qPrintable(f.complaints[0]));
+        QCOMPARE(texts(f.w), before);
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(0));
+        QCOMPARE(f.w.renderDepth(), 0);
+    }
+
+    // Zooming in makes what is seen larger, zooming out smaller, whichever
+    // way it is asked for: pixel c of the old picture is pixel
+    // to + m (c - from) of the new one, m the magnification.
+    void zoomAsSeen_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<double>("m");
+        QTest::addColumn<QPointF>("from");  // a fixed point of the old picture, 1-based
+        QTest::addColumn<QPointF>("to");    // where it is in the new one
+        const QPointF pointer(61, 71), centre(100, 100);
+        QTest::newRow("wheel forward") << "wheel+" << 2.0 << pointer << pointer;
+        QTest::newRow("wheel back") << "wheel-" << 0.5 << pointer << pointer;
+        QTest::newRow("Ctrl++") << "Ctrl++" << 2.0 << centre << centre;
+        QTest::newRow("Ctrl+=") << "Ctrl+=" << 2.0 << centre << centre;
+        QTest::newRow("Ctrl+-") << "Ctrl+-" << 0.5 << centre << centre;
+        QTest::newRow("menu Zoom in") << "menu in" << 2.0 << centre << centre;
+        QTest::newRow("menu Zoom out") << "menu out" << 0.5 << centre << centre;
+        // Columns 21 to 70, rows 31 to 55 fill the picture's width.
+        QTest::newRow("rectangle") << "rectangle" << 4.0 << QPointF(45.5, 43) << centre;
+    }
+
+    void zoomAsSeen()
+    {
+        QFETCH(QString, how);
+        QFETCH(double, m);
+        QFETCH(QPointF, from);
+        QFETCH(QPointF, to);
+        Fixture f;
+        f.w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.w));
+        setTexts(f.w, {"0", "0", "200", "0.25", "150"});
+        f.w.CMD_Click(3);
+        const QImage before = pictureOf(f.w, QSize(200, 200));
+        QSet<QRgb> colours;
+        for (int r = 0; r < 200; r += 5)
+            for (int c = 0; c < 200; c += 5)
+                colours.insert(before.pixel(c, r));
+        QVERIFY2(colours.size() > 50, qPrintable(QString("%1 colours: a picture without features shows no zoom")
+                                                     .arg(colours.size())));
+
+        const QPoint pointer(kLeft - 1 + int(from.x()), kTop - 1 + int(from.y()));
+        f.w.CMD[3]->setFocus();
+        if (how.startsWith("wheel"))
+            postWheel(f.w, pointer, how.endsWith('+') ? 120 : -120);
+        else if (how == "Ctrl++")
+            QTest::keyClick(f.w.CMD[3], Qt::Key_Plus, Qt::ControlModifier);
+        else if (how == "Ctrl+=")
+            QTest::keyClick(f.w.CMD[3], Qt::Key_Equal, Qt::ControlModifier);
+        else if (how == "Ctrl+-")
+            QTest::keyClick(f.w.CMD[3], Qt::Key_Minus, Qt::ControlModifier);
+        else if (how.startsWith("menu"))
+            (how.endsWith("in") ? f.w.navigation()->zoomInAction : f.w.navigation()->zoomOutAction)->trigger();
+        else {
+            const QPoint a(kLeft + 20, kTop + 30), b(kLeft + 69, kTop + 54);
+            QTest::mousePress(&f.w, Qt::LeftButton, Qt::ShiftModifier, a);
+            QTest::mouseMove(&f.w, b);
+            QTest::mouseRelease(&f.w, Qt::LeftButton, Qt::ShiftModifier, b);
+        }
+        f.settle();
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(2));
+        const QImage after = pictureOf(f.w, QSize(200, 200));
+
+        int compared = 0, same = 0;
+        for (int r = 1; r <= 200; ++r)
+            for (int c = 1; c <= 200; ++c) {
+                const double nc = to.x() + m * (c - from.x()), nr = to.y() + m * (r - from.y());
+                if (nc != std::floor(nc) || nr != std::floor(nr) || nc < 1 || nr < 1 || nc > 200 || nr > 200)
+                    continue;
+                ++compared;
+                same += before.pixel(c - 1, r - 1) == after.pixel(int(nc) - 1, int(nr) - 1);
+            }
+        QVERIFY2(compared >= 600, qPrintable(QString::number(compared)));
+        QVERIFY2(same == compared, qPrintable(QString("%1 of %2 pixels where they should be").arg(same).arg(compared)));
+    }
+
     // Shift and a left drag zoom to the rectangle; a plain drag does not.
     void rubberBand()
     {
@@ -307,14 +421,14 @@ private slots:
         QTest::mouseMove(&f.w, b);
         QTest::mouseRelease(&f.w, Qt::LeftButton, Qt::ShiftModifier, b);
         f.settle();
-        QCOMPARE(f.w.TextFour->text(), QString("4"));  // 200 / 50
+        QCOMPARE(f.w.TextFour->text(), QString("0.25"));  // magnified 200 / 50 = 4 times
         QCOMPARE(f.w.navigation()->history().size(), std::size_t(2));
         // Columns 21 to 70, rows 31 to 55: the centre, pixel (45.5, 43) of dune
         // at x = y = 0 (origin -100), shows counters (-54.5, -57) at zoom 1,
-        // which are (-13.625, -14.25) at zoom 4; dune's centre pixel 100 shows
+        // which are (-218, -228) at zoom 0.25; dune's centre pixel 100 shows
         // the position boxes.
-        QCOMPARE(f.w.TextOne->text(), QString("-13.625"));
-        QCOMPARE(f.w.TextTwo->text(), QString("-14.25"));
+        QCOMPARE(f.w.TextOne->text(), QString("-218"));
+        QCOMPARE(f.w.TextTwo->text(), QString("-228"));
     }
 };
 

@@ -57,6 +57,7 @@ private slots:
     void realWheel();
     void anotherScreen();
     void densePicture();
+    void startFocus();
 
 private:
     std::unique_ptr<qTac> design_;
@@ -263,6 +264,34 @@ void ScreenChild::densePicture()
         QVERIFY2(recipe, qPrintable(why));
         QCOMPARE(recipe->density, dense ? K : 1);
     }
+}
+
+void ScreenChild::startFocus()
+{
+    // Typing at once goes into the size box, under a window manager too.
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(design_->TextThree));
+    // Tab goes round the design's controls only, in the design's order, and
+    // comes back to the size box: no stop on the window that holds them.
+    QList<QWidget*> order;
+    for (int k = 0; k < 200; ++k) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        QVERIFY2(now && design_->isAncestorOf(now), qPrintable(QString("stop %1 outside the design").arg(k)));
+        if (now == design_->TextThree)
+            break;
+        order << now;
+    }
+    QVERIFY(order.size() >= 40);
+    QCOMPARE(order.mid(0, 4), (QList<QWidget*>{design_->TextTwo, design_->TextOne, design_->Textfive,
+                                                design_->Command3}));
+    // Return on a button reached with Tab presses that button: the fourth stop
+    // is reset, which writes its values into the boxes.
+    setTexts(*design_, {"7", "8", "300", "0.5", "99"});
+    for (int k = 0; k < 4; ++k)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(design_->Command3));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(texts(*design_), (QStringList{"1", "1", "100", "1", "150"}));
 }
 
 // ---------------------------------------------------------------------------

@@ -62,7 +62,7 @@ constexpr Naming kNames[] = {
 constexpr Naming kDescriptions[] = {
     {"Label17", "Halves the zoom box without taking the focus"},
     {"Label8", "Doubles the zoom box without taking the focus"},
-    {"Command3", "Stops painting, clears the picture and sets the five boxes to their start values"},
+    {"Command3", "Stops painting, clears the picture and sets the boxes to 1, 1, 100, 1 and 150"},
     {"cmdstop", "Stops the picture after the column being painted"},
 };
 
@@ -98,6 +98,17 @@ public:
         if (t == QAccessible::Description)
             return pictureDescription(window_);
         return QAccessibleWidget::text(t);
+    }
+
+    // The Canvas lies under the whole window; what a reader shows as the
+    // picture is the part of it that patterns paint, right of the left
+    // column and below the top row.
+    QRect rect() const override
+    {
+        const QRect whole = QAccessibleWidget::rect();
+        if (whole.isEmpty())
+            return whole;
+        return whole.adjusted(kCanvasLeft + 1, kCanvasTop + 1, 0, 0);
     }
 
 private:

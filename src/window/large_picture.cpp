@@ -86,6 +86,8 @@ std::optional<LargePicture::Choice> askPerson(QWidget* parent, const glimra::Pic
     dpi->setSuffix(QStringLiteral(" dpi"));
     dpi->setAccessibleName(QStringLiteral("Dots per inch of a print"));
     auto* size = new QLabel(&dialog);
+    // It may quote the place's texts.
+    size->setTextFormat(Qt::PlainText);
     auto* print = new QLabel(&dialog);
     auto* estimate = new QLabel(&dialog);
     form->addRow(QStringLiteral("Pattern"), new QLabel(QString::fromStdString(place.pattern), &dialog));

@@ -2,6 +2,7 @@
 
 #include "patterns/patterns.h"
 #include "place/place.h"
+#include "render/numtext.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 
@@ -16,6 +17,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QRubberBand>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QUrl>
 #include <QWheelEvent>
@@ -24,23 +26,43 @@
 
 namespace glimra {
 
+QString shownText(const QString& text, qsizetype limit)
+{
+    QString shown;
+    for (const QChar c : text) {
+        if (shown.size() >= limit) {
+            shown += QStringLiteral("\u2026");
+            break;
+        }
+        // A control character would act (or vanish) instead of being seen.
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+void showPlainTip(const QPoint& global, const QString& text, QWidget* at)
+{
+    // A tool tip reads anything that looks like markup as rich text (and
+    // loads the pictures it names): written out as rich text here, the text
+    // can only be shown as it is.
+    QToolTip::showText(global, Qt::convertFromPlainText(shownText(text, 400), Qt::WhiteSpaceNormal), at);
+}
+
 void showRefusal(QWidget* at, const QString& text)
 {
     if (!at)
         return;
-    QToolTip::showText(at->mapToGlobal(QPoint(0, at->height())), text, at);
+    showPlainTip(at->mapToGlobal(QPoint(0, at->height())), text, at);
 }
 
 }  // namespace glimra
 
 namespace {
 
-QString quoted(QString t)
-{
-    if (t.size() > 60)
-        t = t.left(60) + QStringLiteral("\u2026");
-    return QStringLiteral("\u201c%1\u201d").arg(t);
-}
+QString quoted(const QString& t) { return QStringLiteral("\u201c%1\u201d").arg(glimra::shownText(t, 60)); }
 
 QString quoted(const std::string& text) { return quoted(QString::fromStdString(text)); }
 
@@ -76,6 +98,15 @@ QString unreadableNote(const QString& text)
 QString outOfRangeNote(const QString& text)
 {
     return QStringLiteral("%1 cannot be changed that far: nothing was changed").arg(quoted(text));
+}
+
+QString sizeRefusal(const QString& what, const std::string& size, const QString& larger)
+{
+    const double value = Val(size);
+    if (value >= 1 && value <= 1024)
+        return {};
+    return QStringLiteral("%1 has the size %2; the window paints sizes from 1 to 1024 (larger pictures: %3)")
+        .arg(what, QString::fromStdString(Text(value)), larger);
 }
 
 }  // namespace glimra
@@ -126,6 +157,8 @@ Navigation::Navigation(qTac& window) : QObject(&window), window_(window)
 
     complain_ = [this](const QString& title, const QString& text) {
         QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, &window_);
+        // The text quotes what came from outside.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     };
     window.installEventFilter(this);
@@ -187,7 +220,7 @@ bool Navigation::apply(const glimra::NavigationStep& step)
                                 glimra::unreadableNote(QString::fromStdString(
                                     texts.*glimra::kParameterNames[result.unreadable].text)));
         else
-            QToolTip::showText(QCursor::pos(), QString::fromStdString(result.why), &window_);
+            glimra::showPlainTip(QCursor::pos(), QString::fromStdString(result.why), &window_);
         return false;
     }
     window_.setTexts(*result.texts);
@@ -195,17 +228,29 @@ bool Navigation::apply(const glimra::NavigationStep& step)
     return true;
 }
 
+namespace {
+
+// The zoom box holds how much of the plane a pixel spans: zooming in, which
+// makes the features larger, makes its number smaller. One notch in halves
+// it, so a feature's width in pixels doubles.
+glimra::NavigationStep magnifyAbout(glimra::PicturePoint at, int notches)
+{
+    return glimra::zoomAbout(at, -std::clamp(notches, -64, 64));
+}
+
+}  // namespace
+
 bool Navigation::zoomAt(const QPoint& local, int notches)
 {
     const auto at = pixelAt(local);
-    return at && notches != 0 && apply(glimra::zoomAbout(*at, notches));
+    return at && notches != 0 && apply(magnifyAbout(*at, notches));
 }
 
 bool Navigation::zoomCentre(int notches)
 {
     const glimra::Pattern* pattern = lastPattern();
     const auto extent = pattern ? glimra::pictureExtent(*pattern, window_.texts()) : std::nullopt;
-    return extent && apply(glimra::zoomAbout(extent->centre(), notches));
+    return extent && apply(magnifyAbout(extent->centre(), notches));
 }
 
 bool Navigation::centreAt(const QPoint& local)
@@ -226,8 +271,13 @@ bool Navigation::zoomToRectangle(const QPoint& a, const QPoint& b)
         return glimra::PicturePoint{double(std::clamp<long>(p.x() - glimra::kCanvasLeft, 1, extent->columns)),
                                     double(std::clamp<long>(p.y() - glimra::kCanvasTop, 1, extent->rows))};
     };
-    const auto step = glimra::zoomToRectangle(pixel(a), pixel(b), *extent);
-    return step && apply(*step);
+    auto step = glimra::zoomToRectangle(pixel(a), pixel(b), *extent);
+    if (!step)
+        return false;
+    // The step's factor is how much the rectangle grows to fill the picture;
+    // the zoom box's number, the plane a pixel spans, shrinks by as much.
+    step->factor = 1 / step->factor;
+    return apply(*step);
 }
 
 bool Navigation::move(int dx, int dy)
@@ -243,6 +293,10 @@ bool Navigation::goTo(int index)
         return false;
     const glimra::Pattern* pattern = glimra::findPattern(history_[std::size_t(index)].pattern);
     if (!pattern)
+        return false;
+    // Only what the window painted is kept, but a history is no place to
+    // start an endless render from either.
+    if (!glimra::sizeRefusal({}, history_[std::size_t(index)].texts.size, {}).isEmpty())
         return false;
     current_ = index;
     window_.setTexts(history_[std::size_t(index)].texts);
@@ -268,8 +322,17 @@ bool Navigation::openPlace(const QString& text)
     const std::optional<glimra::Place> place = glimra::parsePlace(text.toStdString(), &why);
     if (!place) {
         complain_(QStringLiteral("Not a place"),
-                  QStringLiteral("%1 is not a place: %2.").arg(quoted(text.trimmed().toStdString()),
-                                                               QString::fromStdString(why)));
+                  QStringLiteral("%1 is not a place: %2.")
+                      .arg(quoted(text.trimmed().toStdString()), glimra::shownText(QString::fromStdString(why), 200)));
+        return false;
+    }
+    // The size box's own range, as for picture files: a link must not start
+    // a render that takes months and holds the window with every column.
+    const QString shown = quoted(text.trimmed().toStdString());
+    if (const QString why = glimra::sizeRefusal(
+            shown, place->texts.size, QStringLiteral("glimra-render --place %1 -o FILE").arg(shown));
+        !why.isEmpty()) {
+        complain_(QStringLiteral("Cannot open place"), why);
         return false;
     }
     window_.setTexts(place->texts);

@@ -30,12 +30,21 @@ class QWidget;
 class qTac;
 
 namespace glimra {
+// Text from outside (a place, a file name, a file's settings, the clipboard)
+// as it may be shown: at most `limit` characters, control characters written
+// out as \xNN. Shown only as plain text.
+QString shownText(const QString& text, qsizetype limit);
+// A tool tip that shows its text as it is, never as markup.
+void showPlainTip(const QPoint& global, const QString& text, QWidget* at);
 // A short note at a control saying why an action did nothing there.
 void showRefusal(QWidget* at, const QString& text);
 // That note for a box whose text is not a number.
 QString unreadableNote(const QString& text);
 // That note for a box whose number cannot be changed as asked.
 QString outOfRangeNote(const QString& text);
+// Why the window does not paint a picture of this size text, naming `what`
+// and the command for larger pictures; empty within the size box's range.
+QString sizeRefusal(const QString& what, const std::string& size, const QString& larger);
 }  // namespace glimra
 
 class Navigation : public QObject {

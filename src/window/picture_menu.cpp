@@ -1,6 +1,7 @@
 #include "window/picture_menu.h"
 
 #include "patterns/patterns.h"
+#include "picture/renderer.h"
 #include "render/numtext.h"
 #include "window/large_picture.h"
 #include "window/navigation.h"
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
@@ -103,6 +105,8 @@ PictureMenu::PictureMenu(qTac& window) : QObject(&window), window_(window)
     };
     complain_ = [this](const QString& title, const QString& text) {
         QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, &window_);
+        // File names and a file's settings are anybody's text.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     };
 }
@@ -132,6 +136,42 @@ QImage PictureMenu::windowPicture() const
         for (int x = 0; x < plain.width(); ++x)
             plain.setPixel(x, y, dense.pixel(density * x + density - 1, density * y + density - 1));
     return plain;
+}
+
+QImage PictureMenu::wholePicture(const QImage& image, const glimra::PictureRecipe& recipe) const
+{
+    const Canvas* canvas = window_.canvasWidget();
+    const QRect painted = canvas->paintedRect();
+    // Only a picture that reaches the lower edge can be cut there.
+    if (painted.isEmpty() || painted.bottom() + 1 < canvas->image().height())
+        return image;
+    glimra::PictureRequest request;
+    request.pattern = glimra::findPattern(recipe.pattern);
+    request.recipe = recipe;
+    request.threads = 0;
+    if (!request.pattern)
+        return image;
+    const glimra::PicturePlan plan = glimra::planPicture(request);
+    const int d = canvas->density(), k = recipe.density;
+    // Where the shown part and the whole picture lie, in the saved picture's
+    // pixels: the picture's first pixel is the Canvas's (161, 51).
+    const QRect shown(QPoint(painted.left() / d * k, painted.top() / d * k), image.size());
+    const QRect whole(QPoint((glimra::kCanvasLeft + 1) * k, (glimra::kCanvasTop + 1) * k),
+                      QSize(int(plan.width), int(plan.height)));
+    if (plan.verdict != glimra::PicturePlan::Verdict::Render || shown.contains(whole))
+        return image;
+    QImage rendered;
+    request.into = &rendered;
+    if (glimra::renderPicture(request).status != glimra::PictureResult::Status::Written || rendered.isNull())
+        return image;
+    const QRect both = shown.united(whole);
+    QImage out(both.size(), QImage::Format_RGB32);
+    out.fill(canvas->image().pixel(0, 0));
+    QPainter p(&out);
+    p.drawImage(whole.topLeft() - both.topLeft(), rendered);
+    p.drawImage(shown.topLeft() - both.topLeft(), image);
+    p.end();
+    return out;
 }
 
 QString PictureMenu::suggestedPath() const
@@ -209,6 +249,7 @@ void PictureMenu::save()
     QString path = chooseSave_(suggestedPath());
     if (path.isEmpty())
         return;
+    image = wholePicture(image, recipe);
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".png");
     QString why;
@@ -238,11 +279,9 @@ namespace {
 // paint something other than what the file and glimra-render say.
 QString refusal(const glimra::PictureRecipe& recipe, const qTac& window, const QString& path)
 {
-    const double size = glimra::Val(recipe.texts.size);
-    if (!(size >= 1 && size <= 1024))
-        return QStringLiteral("%1 has the size %2; the window paints sizes from 1 to 1024 (larger pictures: "
-                              "glimra-render --from %1 -o FILE)")
-            .arg(path, QString::fromStdString(glimra::Text(size)));
+    if (QString why = glimra::sizeRefusal(path, recipe.texts.size, QStringLiteral("glimra-render --from %1 -o FILE").arg(path));
+        !why.isEmpty())
+        return why;
     const std::array<const QLineEdit*, 5> boxes = {window.TextOne, window.TextTwo, window.TextThree,
                                                    window.TextFour, window.Textfive};
     for (std::size_t k = 0; k < boxes.size(); ++k) {
@@ -270,13 +309,16 @@ void PictureMenu::openFile(const QString& path)
     QString why;
     const std::optional<glimra::PictureRecipe> recipe = glimra::readRecipe(path, &why);
     const glimra::Pattern* pattern = recipe ? glimra::findPattern(recipe->pattern) : nullptr;
+    // The name as the messages show it: a file's name is anybody's text.
+    const QString shown = glimra::shownText(path, 300);
     if (recipe && !pattern)
-        why = QStringLiteral("%1 names a pattern this program does not have").arg(path);
+        why = QStringLiteral("%1 names a pattern this program does not have").arg(shown);
     if (pattern)
-        why = refusal(*recipe, window_, path);
+        why = refusal(*recipe, window_, shown);
     if (!why.isEmpty()) {
+        why = glimra::shownText(why, 1000);
         // A message that starts with the path keeps it as given.
-        if (!why.startsWith(path))
+        if (!why.startsWith(shown))
             why[0] = why[0].toUpper();
         complain_(QStringLiteral("Cannot open picture"), why);
         return;
@@ -290,7 +332,7 @@ void PictureMenu::openFile(const QString& path)
             window_.setTexts(before);
             complain_(QStringLiteral("Cannot open picture"),
                       QStringLiteral("%1: the setting glimra-%2 does not fit its box exactly")
-                          .arg(path, QLatin1String(p.name)));
+                          .arg(shown, QLatin1String(p.name)));
             return;
         }
     }

@@ -61,6 +61,11 @@ public:
     // last pixel of each pixel's block, the one at the window pixel's own
     // counters.
     QImage windowPicture() const;
+    // What a file records as `recipe` must be that picture: where the shown
+    // one is cut by the window's lower edge, the rows below it are rendered
+    // (the shown part stays as shown). `image` is the shown picture at the
+    // recipe's density.
+    QImage wholePicture(const QImage& image, const glimra::PictureRecipe& recipe) const;
     // PATTERN-SIZE.png in the pictures folder.
     QString suggestedPath() const;
 

@@ -31,6 +31,11 @@ ScreenFit::ScreenFit(qTac& design) : QScrollArea(nullptr), design_(design)
     setAcceptDrops(false);
 
     setWidget(&design);
+    // Only the design's controls take the focus, in the design's order; the
+    // size box has it when the window shows. Taking the design in took its
+    // focus away, so it is given back here.
+    setFocusPolicy(Qt::NoFocus);
+    design.TextThree->setFocus();
     // The design paints every pixel of its own; the scroll area's fill would
     // only paint them twice.
     design.setAutoFillBackground(false);
