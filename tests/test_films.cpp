@@ -246,6 +246,29 @@ private slots:
             QVERIFY2(contents(film + f) == contents(whole + f), qPrintable(f));
     }
 
+    // The last place is of the first one's pattern and, naming no size, has
+    // its size.
+    void lastPlace_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no size") << "glimra:dune?x=5&zoom=0.5" << 0 << "film of 3 frames, 48x48";
+        QTest::newRow("another size") << "glimra:dune?x=5&size=40" << 2 << "different sizes";
+        QTest::newRow("another pattern") << "glimra:qwin?x=5&size=48" << 2 << "one pattern";
+    }
+    void lastPlace()
+    {
+        QFETCH(QString, end);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        const QString folder = path("last-" + QString::number(exitCode) + says.left(3) + "/");
+        const Run r = runTool({"dune", "--size", "48", "--to-place", end, "--seconds", "1", "--fps", "3", "-o", folder});
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        QCOMPARE(frames(folder).size(), exitCode == 0 ? 3 : 0);
+    }
+
     // A folder that holds another film's frames is refused, with --resume
     // or without: no film is spliced into another, and nothing the run did
     // not write (the other film, a user's file) is replaced or removed.
