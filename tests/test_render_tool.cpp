@@ -303,6 +303,21 @@ private slots:
         QVERIFY(QDir(here.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
 
+    // Stopped before its one band is done, --resume leaves no empty folder.
+    void interruptedResumeLeavesNoFolder()
+    {
+        QTemporaryDir here;
+        QProcess p;
+        p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"qwin", "--size", "300", "--samples", "8", "--threads", "1",
+                                                     "--resume", "-o", here.filePath("one.png")});
+        QVERIFY(p.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(here.filePath("one.png.parts")).exists(), 20000);
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 128 + SIGINT);
+        QCOMPARE(QDir(here.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
     // A pipe nobody reads is refused at once instead of waiting forever; one
     // that is read, and standard output, get the picture.
     void pipes()

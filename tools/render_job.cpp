@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace glimra {
@@ -113,7 +114,14 @@ int failed(const PictureResult& result, const Job& job)
 int renderOne(const Job& job)
 {
     Progress progress;
+    // A run stopped before it finished a band leaves no empty folder behind;
+    // only one it made, and only when empty (rmdir removes nothing else).
+    const std::string kept = resumeFolder(job.output);
+    struct stat before {};
+    const bool keptBefore = !job.resume || ::lstat(kept.c_str(), &before) == 0;
     const PictureResult result = renderPicture(requestOf(job, progress));
+    if (!keptBefore)
+        ::rmdir(kept.c_str());
     progress.clear();
     if (result.rendered) {
         const PicturePlan& plan = result.plan;
