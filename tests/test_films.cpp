@@ -245,6 +245,82 @@ private slots:
         for (const QString& f : got)
             QVERIFY2(contents(film + f) == contents(whole + f), qPrintable(f));
     }
+
+    // The last place is of the first one's pattern and, naming no size, has
+    // its size.
+    void lastPlace_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no size") << "glimra:dune?x=5&zoom=0.5" << 0 << "film of 3 frames, 48x48";
+        QTest::newRow("another size") << "glimra:dune?x=5&size=40" << 2 << "different sizes";
+        QTest::newRow("another pattern") << "glimra:qwin?x=5&size=48" << 2 << "one pattern";
+    }
+    void lastPlace()
+    {
+        QFETCH(QString, end);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        const QString folder = path("last-" + QString::number(exitCode) + says.left(3) + "/");
+        const Run r = runTool({"dune", "--size", "48", "--to-place", end, "--seconds", "1", "--fps", "3", "-o", folder});
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        QCOMPARE(frames(folder).size(), exitCode == 0 ? 3 : 0);
+    }
+
+    // A folder that holds another film's frames is refused, with --resume
+    // or without: no film is spliced into another, and nothing the run did
+    // not write (the other film, a user's file) is replaced or removed.
+    void folderWithAnotherFilm_data()
+    {
+        QTest::addColumn<QStringList>("more");
+        QTest::newRow("without --resume") << QStringList{};
+        QTest::newRow("with --resume, fewer frames") << QStringList{"--resume"};
+    }
+    void folderWithAnotherFilm()
+    {
+        QFETCH(QStringList, more);
+        const QString folder = path(more.isEmpty() ? "shared/" : "shared-resumed/");
+        const QStringList film = {"--place", "glimra:dune?x=1&y=1&size=40&zoom=1&bright=150", "--to-place",
+                                  "glimra:dune?x=5&zoom=0.5", "--fps", "6", "-o", folder};
+        QCOMPARE(runTool(film + QStringList{"--seconds", "2"}).exitCode, 0);
+        QFile mine(folder + "notes.txt");
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+        mine.close();
+        QMap<QString, QByteArray> before;
+        for (const QString& f : QDir(folder).entryList(QDir::Files))
+            before[f] = contents(folder + f);
+        QCOMPARE(before.size(), 13);
+        const Run r = runTool(film + QStringList{"--seconds", "1"} + more);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("frames"), qPrintable(r.err));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), before.size());
+        for (auto f = before.cbegin(); f != before.cend(); ++f)
+            QVERIFY2(contents(folder + f.key()) == f.value(), qPrintable(f.key()));
+    }
+
+    // A link planted at a frame's name is not written through: the file it
+    // points at stays as it was; nor is a folder that is a link written into.
+    void plantedLinks()
+    {
+        QFile victim(path("victim"));
+        QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("victim") == 6);
+        victim.close();
+        QDir(dir_.path()).mkdir("planted");
+        QVERIFY(QFile::link(path("victim"), path("planted/frame-00002.png")));
+        QVERIFY(QFile::link(path("planted"), path("linked")));
+        const QStringList film = {"dune", "--size", "40", "--to-place", "glimra:dune?x=5&size=40&zoom=0.5",
+                                  "--seconds", "1", "--fps", "3"};
+        for (const QString& folder : {path("planted/"), path("linked/")}) {
+            for (const QStringList& more : {QStringList{}, QStringList{"--resume"}}) {
+                const Run r = runTool(film + more + QStringList{"-o", folder});
+                QVERIFY2(r.exitCode == 2 && r.err.contains("link"), qPrintable(r.err));
+                QCOMPARE(contents(path("victim")), QByteArray("victim"));
+                QCOMPARE(frames(path("planted/")), QStringList{"frame-00002.png"});
+            }
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFilms)

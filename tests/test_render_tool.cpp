@@ -303,6 +303,21 @@ private slots:
         QVERIFY(QDir(here.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
 
+    // Stopped before its one band is done, --resume leaves no empty folder.
+    void interruptedResumeLeavesNoFolder()
+    {
+        QTemporaryDir here;
+        QProcess p;
+        p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"qwin", "--size", "300", "--samples", "8", "--threads", "1",
+                                                     "--resume", "-o", here.filePath("one.png")});
+        QVERIFY(p.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(here.filePath("one.png.parts")).exists(), 20000);
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 128 + SIGINT);
+        QCOMPARE(QDir(here.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
     // A pipe nobody reads is refused at once instead of waiting forever; one
     // that is read, and standard output, get the picture.
     void pipes()
@@ -340,17 +355,69 @@ private slots:
         QCOMPARE(QImage::fromData(out.readAllStandardOutput()).size(), QSize(20, 20));
     }
 
+    // Both programs answer --help and --version on standard output, exit 0.
+    void helpAndVersion_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QByteArray>("says");
+        QTest::newRow("glimra-render --help") << GLIMRA_RENDER_PATH << "--help" << QByteArray("usage: glimra-render PATTERN");
+        QTest::newRow("glimra-render --version") << GLIMRA_RENDER_PATH << "--version" << QByteArray("glimra-render 4.");
+        QTest::newRow("glimra --help") << GLIMRA_WINDOW_PATH << "--help" << QByteArray("usage: glimra");
+        QTest::newRow("glimra --version") << GLIMRA_WINDOW_PATH << "--version" << QByteArray("glimra 4.");
+    }
     void helpAndVersion()
     {
+        QFETCH(QString, program);
+        QFETCH(QString, option);
+        QFETCH(QByteArray, says);
         QProcess p;
-        p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"--help"});
+        p.start(program, {option});
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 0);
-        QVERIFY(p.readAllStandardOutput().contains("usage: glimra-render PATTERN"));
-        p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"--version"});
+        QVERIFY(p.readAllStandardOutput().startsWith(says));
+    }
+
+    // What a user gets told about what was read: a value the lenient reading
+    // takes only the start of, a misspelt option; texts from outside (a PNG's
+    // settings, a file name) reach the terminal with their control characters
+    // made visible, and the PNG library prints nothing of its own.
+    void saysWhatItRead_data()
+    {
+        QCOMPARE(runTool({"dune", "--size", "8", "--x", "\x1b]0;owned\x07\x1b[31m1", "-o", path("esc.png")}).exitCode,
+                 0);
+        QFile broken(path("broken.png"));
+        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write(contents(path("esc.png")).left(60)) == 60);
+        broken.close();
+
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("comma for a point") << QStringList{"dune", "--size", "8", "--zoom", "0,5", "-o", path("c.png")}
+                                           << 0 << "zoom '0,5' is not wholly a number; it is read as 0";
+        QTest::newRow("misspelt option") << QStringList{"dune", "--zom", "3", "-o", path("c.png")} << 2
+                                         << "Did you mean --zoom?";
+        QTest::newRow("escapes in a PNG's settings") << QStringList{"--from", path("esc.png"), "-o", path("c.png")}
+                                                     << 0 << "x '\\x1b]0;owned\\x07\\x1b[31m1'";
+        QTest::newRow("escape in a file name") << QStringList{"--from", path("no\x1b[2J.png"), "-o", path("c.png")}
+                                               << 2 << "no\\x1b[2J.png";
+        QTest::newRow("broken PNG, --print-place") << QStringList{"--print-place", path("broken.png")} << 1
+                                                   << "damaged";
+    }
+    void saysWhatItRead()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        QProcess p;
+        p.start(QStringLiteral(GLIMRA_RENDER_PATH), args);
         QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 0);
-        QVERIFY(p.readAllStandardOutput().startsWith("glimra-render 4."));
+        const QByteArray err = p.readAllStandardError();
+        QCOMPARE(p.exitCode(), exitCode);
+        QVERIFY2(err.contains(says.toUtf8()), err.constData());
+        QVERIFY2(!err.contains("libpng"), err.constData());
+        for (const char c : err)
+            QVERIFY2(c == '\n' || static_cast<unsigned char>(c) >= 0x20, err.toPercentEncoding().constData());
     }
 };
 

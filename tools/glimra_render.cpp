@@ -71,9 +71,14 @@ int main(int argc, char** argv)
 {
     const auto parsed = glimra::parseCommandLine(argc, argv);
     if (const auto* exit = std::get_if<glimra::Exit>(&parsed)) {
-        std::fprintf(exit->status == 0 ? stdout : stderr, "%s\n", exit->message.c_str());
+        // Help, the version and a place are the program's own words; a
+        // refusal may quote what it was given.
+        std::fprintf(exit->status == 0 ? stdout : stderr, "%s\n",
+                     (exit->status == 0 ? exit->message : glimra::printable(exit->message)).c_str());
         return exit->status;
     }
+    for (const std::string& warning : std::get<glimra::Job>(parsed).warnings)
+        std::fprintf(stderr, "%s\n", glimra::printable(warning).c_str());
     catchStopSignals();
     return glimra::runJob(std::get<glimra::Job>(parsed));
 }

@@ -7,9 +7,9 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace glimra {
@@ -78,40 +78,126 @@ const char* const kHelp =
     "                   or a pattern and its values) to B, a place or a PNG\n"
     "                   this program wrote: the zoom changes by the same factor\n"
     "                   every frame about the point both places show at the\n"
-    "                   same pixel, the brightness by the same step; B's\n"
-    "                   pattern and size are the first place's\n"
+    "                   same pixel, the brightness by the same step; B is of\n"
+    "                   the first place's pattern, and without size= has its size\n"
     "  --seconds T, --fps F\n"
     "                   the film's length and frames per second (T x F frames,\n"
     "                   at least 2); -o FILM.mp4 (H.264), FILM.webm (VP9), or a\n"
     "                   folder, written one PNG a frame (frame-00001.png, ...);\n"
-    "                   with --resume a stopped folder of frames continues\n"
+    "                   with --resume a stopped folder of frames continues;\n"
+    "                   a folder holding another film's frames is refused\n"
     "  --gallery        all nineteen patterns as named thumbnails in one picture\n"
     "  -o FILE          the picture; its suffix chooses the format (.png, .ppm,\n"
     "                   .bmp, ...). Pictures larger than 8192 on a side (up to\n"
     "                   65536) are PNG only, written in bands with bounded memory.\n"
     "  --help, --version\n";
 
-// The place a PNG of ours carries in its glimra-place chunk; a picture from
-// before places were written has its recipe instead.
+// The place a PNG of ours shows, read with the bounded reader --from uses
+// (which refuses a pipe and never lets the PNG library print).
 Exit printPlace(const QString& path)
 {
-    QImageReader reader(path, "png");
-    const QString chunk = reader.text(QStringLiteral("glimra-place"));
-    if (chunk.isEmpty()) {
-        QString why;
-        const auto recipe = readRecipe(path, &why);
-        if (!recipe)
-            return {1, "glimra-render: " + why.toStdString()};
-        return {0, formatPlace(Place{recipe->pattern, recipe->texts})};
+    QString why;
+    const auto recipe = readRecipe(path, &why);
+    if (!recipe)
+        return {1, "glimra-render: " + why.toStdString()};
+    return {0, printable(formatPlace(Place{recipe->pattern, recipe->texts}))};
+}
+
+// The option nearest to a misspelt one, when one is near enough to be meant.
+std::string nearestOption(const std::string& wrong, const QStringList& names)
+{
+    std::string best;
+    std::size_t bestDistance = std::max<std::size_t>(1, wrong.size() / 3) + 1;
+    for (const QString& n : names) {
+        const std::string name = n.toStdString();
+        std::vector<std::size_t> row(name.size() + 1);
+        for (std::size_t j = 0; j <= name.size(); ++j)
+            row[j] = j;
+        for (std::size_t i = 1; i <= wrong.size(); ++i) {
+            std::size_t diagonal = row[0];
+            row[0] = i;
+            for (std::size_t j = 1; j <= name.size(); ++j) {
+                const std::size_t above = row[j];
+                row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (wrong[i - 1] == name[j - 1] ? 0 : 1)});
+                diagonal = above;
+            }
+        }
+        if (row[name.size()] < bestDistance) {
+            bestDistance = row[name.size()];
+            best = name;
+        }
     }
-    std::string why;
-    const auto place = parsePlace(chunk.toStdString(), &why);
-    if (!place)
-        return {1, "glimra-render: " + path.toStdString() + " has a broken place: " + why};
-    return {0, formatPlace(*place)};
+    return best.empty() ? best : (best.size() == 1 ? "-" : "--") + best;
+}
+
+// A text the lenient reading takes only the start of ("0,5" is 0): said, so
+// that a comma typed for a point does not pass unnoticed.
+void noteLenient(const PatternTexts& texts, const std::string& where, std::vector<std::string>& warnings)
+{
+    for (const ParameterName& p : kParameterNames) {
+        const std::string& text = texts.*p.text;
+        if (!valWhole(text))
+            warnings.push_back("glimra-render: warning: " + where + p.name + " '" + text +
+                               "' is not wholly a number; it is read as " + Text(Val(text)));
+    }
 }
 
 }  // namespace
+
+std::string printable(std::string_view text)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    auto escapeByte = [&](unsigned char c) {
+        const char* named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
+        if (named) {
+            out += named;
+        } else {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f) {
+            escapeByte(c);
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            out += char(c);
+            ++i;
+            continue;
+        }
+        // One UTF-8 sequence, shortest form only; anything else byte by byte.
+        const int length = c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
+        char32_t code = length == 2 ? c & 0x1f : length == 3 ? c & 0x0f : c & 0x07;
+        bool whole = length > 0 && i + std::size_t(length) <= text.size();
+        for (int k = 1; whole && k < length; ++k) {
+            const unsigned char d = static_cast<unsigned char>(text[i + std::size_t(k)]);
+            whole = (d & 0xc0) == 0x80;
+            code = (code << 6) | (d & 0x3f);
+        }
+        whole = whole && !(length == 3 && (code < 0x800 || (code >= 0xd800 && code <= 0xdfff))) &&
+                !(length == 4 && (code < 0x10000 || code > 0x10ffff));
+        if (!whole) {
+            escapeByte(c);
+            ++i;
+            continue;
+        }
+        if (code >= 0x80 && code <= 0x9f) {
+            out += "\\u00";
+            out += kHex[code >> 4];
+            out += kHex[code & 15];
+        } else {
+            out.append(text.substr(i, std::size_t(length)));
+        }
+        i += std::size_t(length);
+    }
+    return out;
+}
 
 std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
 {
@@ -171,14 +257,24 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
                                   QStringLiteral("FILE.png"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this help"));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
-    parser.addOptions(
-        {x, y, size, zoom, bright, density, samples, from, place, printPlaceOption, threads, output, gallery, bandRows,
-         resume, part, join, toPlace, seconds, fps, help, version});
+    const QList<QCommandLineOption> all = {x, y, size, zoom, bright, density, samples, from, place, printPlaceOption,
+                                           threads, output, gallery, bandRows, resume, part, join, toPlace, seconds,
+                                           fps, help, version};
+    parser.addOptions(all);
 
     if (!parser.parse(arguments)) {
         std::string why = parser.errorText().toStdString();
         if (!why.empty())
             why[0] = char(std::tolower(static_cast<unsigned char>(why[0])));
+        if (!parser.unknownOptionNames().isEmpty()) {
+            QStringList names;
+            for (const QCommandLineOption& o : all)
+                if (!(o.flags() & QCommandLineOption::HiddenFromHelp))
+                    names << o.names();
+            const std::string near = nearestOption(parser.unknownOptionNames().front().toStdString(), names);
+            if (!near.empty())
+                why += " Did you mean " + near + "?";
+        }
         return usageError(why);
     }
     if (parser.isSet(help))
@@ -273,6 +369,8 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
                        [&](int v) { job.bandRows = v; }))
         return *e;
 
+    noteLenient(job.recipe.texts, "", job.warnings);
+
     job.output = parser.value(output).toStdString();
     if (job.output.empty())
         return usageError("missing -o FILE");
@@ -283,19 +381,31 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         if (job.gallery || parser.isSet(part))
             return usageError("a film is made of one pattern, in one piece");
         const QString to = parser.value(toPlace);
+        std::string toPattern;
         if (to.startsWith(QStringLiteral("glimra:"), Qt::CaseInsensitive)) {
             std::string why;
             const auto p = parsePlace(to.toStdString(), &why);
             if (!p)
                 return usageError("--to-place: " + why);
             job.to = p->texts;
+            toPattern = p->pattern;
+            // A film keeps one size: a last place that names none has the first's.
+            const QStringList keys = to.section(QLatin1Char('?'), 1).split(QLatin1Char('&'));
+            if (!std::any_of(keys.begin(), keys.end(),
+                             [](const QString& k) { return k.section(QLatin1Char('='), 0, 0) == u"size"; }))
+                job.to.size = job.recipe.texts.size;
         } else {
             QString why;
             const auto recipe = readRecipe(to, &why);
             if (!recipe)
                 return usageError("--to-place: " + why.toStdString());
             job.to = recipe->texts;
+            toPattern = recipe->pattern;
         }
+        if (findPattern(toPattern) != job.pattern)
+            return usageError("--to-place shows " + toPattern + " and the first place " + job.pattern->name +
+                              "; a film stays in one pattern");
+        noteLenient(job.to, "--to-place's ", job.warnings);
         const auto t = strictNumber(parser.value(seconds).toStdString());
         const auto f = strictNumber(parser.value(fps).toStdString());
         if (!t || !f || !(*t > 0) || !(*f > 0) || !(*t * *f < 100000))

@@ -6,7 +6,9 @@
 #include "picture/poster_parts.h"
 
 #include <string>
+#include <string_view>
 #include <variant>
+#include <vector>
 
 namespace glimra {
 
@@ -24,6 +26,7 @@ struct Job {
     PatternTexts to;
     int frames = 0;
     double fps = 25;
+    std::vector<std::string> warnings;  // said before the job runs
 };
 
 // Ends the program with an exit status and what to print: to standard output
@@ -34,5 +37,11 @@ struct Exit {
 };
 
 std::variant<Job, Exit> parseCommandLine(int argc, char** argv);
+
+// Text from outside (a file's settings, a place, a file name) as a terminal
+// shows it literally: control characters, C1 controls and bytes that are not
+// UTF-8 become visible escapes (\x1b, \n, \u009b), so no message can move the
+// cursor, retitle the window or change its colours.
+std::string printable(std::string_view text);
 
 }  // namespace glimra

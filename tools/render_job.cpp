@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace glimra {
@@ -79,6 +80,10 @@ PictureRequest requestOf(const Job& job, Progress& progress)
     return request;
 }
 
+// One line on standard error; whatever in it came from outside is shown
+// literally.
+void say(const std::string& line) { std::fprintf(stderr, "%s\n", printable(line).c_str()); }
+
 int stoppedBySignal()
 {
     std::fprintf(stderr, "glimra-render: interrupted; no file written\n");
@@ -90,14 +95,13 @@ int failed(const PictureResult& result, const Job& job)
 {
     switch (result.status) {
     case PictureResult::Status::NothingToPaint:
-        std::fprintf(stderr, "%s: nothing to paint (size %s)\n", result.plan.pattern->name,
-                     job.recipe.texts.size.c_str());
+        say(std::string(result.plan.pattern->name) + ": nothing to paint (size " + job.recipe.texts.size + ")");
         return 0;
     case PictureResult::Status::Refused:
-        std::fprintf(stderr, "glimra-render: %s\n", result.why.c_str());
+        say("glimra-render: " + result.why);
         return 2;
     case PictureResult::Status::CannotWrite:
-        std::fprintf(stderr, "glimra-render: %s\n", result.why.c_str());
+        say("glimra-render: " + result.why);
         return 1;
     case PictureResult::Status::Stopped:
         return stoppedBySignal();
@@ -110,7 +114,14 @@ int failed(const PictureResult& result, const Job& job)
 int renderOne(const Job& job)
 {
     Progress progress;
+    // A run stopped before it finished a band leaves no empty folder behind;
+    // only one it made, and only when empty (rmdir removes nothing else).
+    const std::string kept = resumeFolder(job.output);
+    struct stat before {};
+    const bool keptBefore = !job.resume || ::lstat(kept.c_str(), &before) == 0;
     const PictureResult result = renderPicture(requestOf(job, progress));
+    if (!keptBefore)
+        ::rmdir(kept.c_str());
     progress.clear();
     if (result.rendered) {
         const PicturePlan& plan = result.plan;
@@ -154,7 +165,7 @@ int renderGalleryFile(const Job& job)
     if (!writePicture(gallery, QString::fromStdString(job.output), nullptr, &why, interrupted)) {
         if (interrupted())
             return stoppedBySignal();
-        std::fprintf(stderr, "glimra-render: cannot write %s: %s\n", job.output.c_str(), why.toUtf8().constData());
+        say("glimra-render: cannot write " + job.output + ": " + why.toStdString());
         return 1;
     }
     std::fprintf(stderr, "gallery: %dx%d, %d patterns\n", gallery.width(), gallery.height(), kPatternCount);
@@ -185,10 +196,10 @@ int renderFilmFolder(const Job& job)
                      job.resume ? "the frames done are kept for --resume" : "no film written");
         return 128 + int(g_stopSignal);
     case FilmResult::Status::Refused:
-        std::fprintf(stderr, "glimra-render: %s\n", r.why.c_str());
+        say("glimra-render: " + r.why);
         return 2;
     case FilmResult::Status::CannotWrite:
-        std::fprintf(stderr, "glimra-render: %s\n", r.why.c_str());
+        say("glimra-render: " + r.why);
         return 1;
     }
     std::fprintf(stderr, "%s: film of %d frames, %ldx%ld, %.3f s (%.2f frames/s)%s\n", job.pattern->name,
@@ -205,11 +216,11 @@ int joinFile(const Job& job)
     if (!joinParts(job.output, interrupted, &why, &width, &height, &parts)) {
         if (interrupted())
             return stoppedBySignal();
-        std::fprintf(stderr, "glimra-render: %s\n", why.c_str());
+        say("glimra-render: " + why);
         return 1;
     }
-    std::fprintf(stderr, "%s: %ldx%ld, joined from %d part%s\n", job.output.c_str(), width, height, parts,
-                 parts == 1 ? "" : "s");
+    say(job.output + ": " + std::to_string(width) + "x" + std::to_string(height) + ", joined from " +
+        std::to_string(parts) + " part" + (parts == 1 ? "" : "s"));
     return 0;
 }
 

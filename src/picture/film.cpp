@@ -11,7 +11,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace glimra {
 
@@ -163,6 +168,80 @@ FilmResult encodeFilm(const FilmRequest& request, const std::vector<PatternTexts
     return result;
 }
 
+// frame-NNNNN.png: the names this program gives frames, and that a tool
+// reading frame-%05d.png takes in.
+int frameNumber(const char* name)
+{
+    int k = 0;
+    if (std::sscanf(name, "frame-%5d.png", &k) != 1 || std::strlen(name) != 15 || k < 1)
+        return 0;
+    for (int i = 6; i < 11; ++i)
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
+    return std::strcmp(name + 11, ".png") == 0 ? k : 0;
+}
+
+// Why a folder of frames cannot be written, or empty. Frames are written as
+// new files renamed into place; a link at a frame's name or a folder others
+// may plant one in would let a frame replace a file elsewhere. A folder
+// holding frames of another film is refused rather than spliced into, and
+// without `resume` any frames at all: nothing this run did not write is
+// replaced or removed. `kept` is told which frames resume can take.
+std::string checkFrameFolder(const FilmRequest& request, const std::vector<PatternTexts>& path,
+                             std::vector<bool>& kept)
+{
+    std::string folder = request.output;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0)
+        return {};
+    if (S_ISLNK(st.st_mode))
+        return request.output + " is a link; a film is written into a folder of its own, not through a link";
+    if (!S_ISDIR(st.st_mode))
+        return request.output + " is not a folder";
+    if ((st.st_uid != ::geteuid() && st.st_uid != 0) || (st.st_mode & S_IWOTH))
+        return request.output + " is " + (st.st_mode & S_IWOTH ? "writable by others" : "another user's") +
+               "; make a folder of your own for the frames";
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return "cannot read the folder " + request.output;
+    std::string problem;
+    while (const dirent* entry = ::readdir(dir)) {
+        const int k = frameNumber(entry->d_name);
+        if (k == 0)
+            continue;
+        const std::string file = framePath(folder, k - 1);
+        struct stat fs {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &fs, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(fs.st_mode)) {
+            problem = file + " is " + (S_ISLNK(fs.st_mode) ? "a link" : "not a file") +
+                      "; a frame is never written through it";
+            break;
+        }
+        if (!request.resume) {
+            problem = request.output + " already holds frames (" + entry->d_name +
+                      "); give a new or empty folder, or --resume to go on with the same film";
+            break;
+        }
+        if (k > request.frames) {
+            problem = request.output + " holds frames of another film (" + entry->d_name + ", past this film's " +
+                      std::to_string(request.frames) + ")";
+            break;
+        }
+        PictureRecipe recipe = request.start;
+        recipe.texts = path[std::size_t(k - 1)];
+        QString why;
+        const auto there = readRecipe(QFile::decodeName(file.c_str()), &why);
+        if (!there || !sameRecipe(*there, recipe)) {
+            problem = request.output + " holds frames of another film (" + entry->d_name + ")";
+            break;
+        }
+        kept[std::size_t(k - 1)] = true;
+    }
+    ::closedir(dir);
+    return problem;
+}
+
 }  // namespace
 
 FilmResult renderFilm(const FilmRequest& request)
@@ -177,6 +256,12 @@ FilmResult renderFilm(const FilmRequest& request)
     }
     if (const std::string format = filmFormat(request.output); !format.empty())
         return encodeFilm(request, *path, format);
+    std::vector<bool> kept(std::size_t(request.frames), false);
+    if (const std::string problem = checkFrameFolder(request, *path, kept); !problem.empty()) {
+        result.status = FilmResult::Status::Refused;
+        result.why = problem;
+        return result;
+    }
     std::error_code error;
     const bool made = !std::filesystem::exists(request.output, error);
     std::filesystem::create_directories(request.output, error);
@@ -188,7 +273,8 @@ FilmResult renderFilm(const FilmRequest& request)
     const auto start = Clock::now();
     std::vector<std::string> written;
     auto giveUp = [&](FilmResult::Status status, const std::string& reason) {
-        // No film is left half made, unless it is to be resumed.
+        // No film is left half made, unless it is to be resumed; only the
+        // frames this run wrote go.
         if (!request.resume) {
             for (const std::string& f : written)
                 std::filesystem::remove(f, error);
@@ -203,16 +289,16 @@ FilmResult renderFilm(const FilmRequest& request)
         PictureRecipe recipe = request.start;
         recipe.texts = (*path)[std::size_t(k)];
         const std::string file = framePath(request.output, k);
-        if (request.resume && std::filesystem::exists(file, error)) {
-            QString problem;
-            const auto there = readRecipe(QFile::decodeName(file.c_str()), &problem);
-            if (there && sameRecipe(*there, recipe)) {
-                ++result.kept;
-                if (request.progress)
-                    request.progress(k + 1, request.frames);
-                continue;
-            }
+        if (kept[std::size_t(k)]) {
+            ++result.kept;
+            if (request.progress)
+                request.progress(k + 1, request.frames);
+            continue;
         }
+        // Planted since the folder was checked: still not written through.
+        struct stat there {};
+        if (::lstat(file.c_str(), &there) == 0 && !S_ISREG(there.st_mode))
+            return giveUp(FilmResult::Status::Refused, file + " is not a file; a frame is never written through it");
         PictureRequest picture;
         picture.pattern = request.pattern;
         picture.recipe = recipe;

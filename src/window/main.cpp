@@ -4,13 +4,25 @@
 #include "window/qtac.h"
 #include "window/screen_fit.h"
 
+#include "version.h"
+
 #include <QApplication>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv)
 {
+    // Answered before the toolkit starts, so that they need no display.
+    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        std::printf("usage: glimra [PLACE | PICTURE.png]\n");
+        return 0;
+    }
+    if (argc == 2 && !std::strcmp(argv[1], "--version")) {
+        std::printf("glimra %s\n", GLIMRA_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     glimra::prepareApplication(app);
     // One optional argument, a place or a picture of ours; the toolkit has
