@@ -517,7 +517,9 @@ std::unique_ptr<Program> lower(const Graph& g, const std::map<std::string, Bindi
         p->nodes.push_back(x);
         p->stage.push_back(g.stage[k]);
     }
-    const auto renumbered = [&](std::int64_t id) -> std::int64_t { return id < 0 ? -1 : renumber[std::size_t(id)]; };
+    const auto renumbered = [&](std::int64_t id) -> std::int64_t {
+        return id < 0 ? std::int64_t(-1) : std::int64_t(renumber[std::size_t(id)]);
+    };
     const std::uint32_t colours[3] = {std::uint32_t(renumbered(node("red"))), std::uint32_t(renumbered(node("green"))),
                                       std::uint32_t(renumbered(node("blue")))};
     for (int c = 0; c < 3; ++c)
