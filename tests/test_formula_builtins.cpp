@@ -7,8 +7,6 @@
 
 #include <QtTest>
 
-Q_DECLARE_METATYPE(glimra::PatternParameters)
-
 using namespace glimra;
 using namespace glimra::golden;
 
@@ -32,24 +30,16 @@ class TestFormulaBuiltins : public QObject {
     Q_OBJECT
 
 private slots:
+    // A row per golden picture: its pattern's place in the table and its
+    // own among the pattern's pictures.
     void pictures_data()
     {
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<PatternParameters>("params");
-        QTest::addColumn<QByteArray>("digest");
-        QTest::addColumn<long>("faultColumn");
-        QTest::addColumn<long>("faultRow");
-        for (const Golden& g : kGolden) {
-            const auto row = [&](const Set& s, const char* digest, long column, long row) {
-                QTest::addRow("%s %s", g.pattern, s.name) << g.pattern << s.p << QByteArray(digest) << column << row;
-            };
-            row(kReset, g.reset, -1, -1);
-            row(kLarge, g.large, -1, -1);
-            row(kOffset, g.offset, -1, -1);
-            row(kMedium, g.medium, -1, -1);
-            Set fault{"fault", kReset.p};
-            fault.p.bright = g.faultBrightness;
-            row(fault, g.fault, g.faultColumn, g.faultRow);
+        QTest::addColumn<int>("golden");
+        QTest::addColumn<int>("picture");
+        for (int k = 0; k < int(std::size(kGolden)); ++k) {
+            const std::vector<GoldenPicture> pictures = picturesOf(kGolden[k]);
+            for (int n = 0; n < int(pictures.size()); ++n)
+                QTest::addRow("%s %s", kGolden[k].pattern, pictures[std::size_t(n)].set.name) << k << n;
         }
     }
 
@@ -57,11 +47,11 @@ private slots:
     // scan, so that none is skipped unseen.
     void pictures()
     {
-        QFETCH(QString, pattern);
-        QFETCH(PatternParameters, params);
-        QFETCH(QByteArray, digest);
-        QFETCH(long, faultColumn);
-        QFETCH(long, faultRow);
+        QFETCH(int, golden);
+        QFETCH(int, picture);
+        const Golden& g = kGolden[golden];
+        const GoldenPicture want = picturesOf(g)[std::size_t(picture)];
+        const QString pattern = QString::fromLatin1(g.pattern);
         const std::unique_ptr<formula::Formula> f = compiled(pattern);
         QVERIFY(f);
         const Pattern& p = f->pattern();
@@ -74,31 +64,24 @@ private slots:
             DigestHost host;
             RenderOptions options;
             options.lanes = lanes;
-            const RenderResult r = render(p, params, host, options);
-            QCOMPARE(r.outcome, faultColumn >= 0 ? Outcome::Faulted : Outcome::Completed);
-            QCOMPARE(r.faultColumn, faultColumn);
-            QCOMPARE(r.faultRow, faultRow);
+            const RenderResult r = render(p, want.set.p, host, options);
+            QCOMPARE(r.outcome, want.faultColumn >= 0 ? Outcome::Faulted : Outcome::Completed);
+            QCOMPARE(r.faultColumn, want.faultColumn);
+            QCOMPARE(r.faultRow, want.faultRow);
             const QByteArray got = host.finish(r);
-            QVERIFY2(got == digest, qPrintable(QStringLiteral("%1 lanes: %2").arg(lanes).arg(QString::fromLatin1(got))));
+            QVERIFY2(got == want.digest, qPrintable(QStringLiteral("%1 lanes: %2").arg(lanes).arg(QString::fromLatin1(got))));
         }
     }
 
-    // The components before any clamp or Round, one pixel at a time.
-    void formulas_data()
-    {
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QByteArray>("digest");
-        for (const Golden& g : kGolden)
-            QTest::newRow(g.pattern) << g.pattern << QByteArray(g.formula);
-    }
-
+    // The components before any clamp or Round, one pixel at a time, of
+    // every pattern.
     void formulas()
     {
-        QFETCH(QString, pattern);
-        QFETCH(QByteArray, digest);
-        const std::unique_ptr<formula::Formula> f = compiled(pattern);
-        QVERIFY(f);
-        QCOMPARE(formulaDigest(f->pattern()), digest);
+        for (const Golden& g : kGolden) {
+            const std::unique_ptr<formula::Formula> f = compiled(g.pattern);
+            QVERIFY2(f, g.pattern);
+            QVERIFY2(formulaDigest(f->pattern()) == g.formula, g.pattern);
+        }
     }
 };
 

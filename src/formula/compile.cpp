@@ -319,40 +319,41 @@ private:
     std::uint32_t expression(Place at)
     {
         Deeper deeper(*this, at);
-        std::uint32_t v = product();
-        while (tok_.kind == Tok::Plus || tok_.kind == Tok::Minus) {
-            const Token op = tok_;
-            term(op.at);
-            advance();
-            const std::uint32_t r = product();
-            v = graph.make(op.kind == Tok::Plus ? Op::Add : Op::Sub, v, r);
-        }
-        return v;
+        return leftToRight(&Parser::product, Tok::Plus, Op::Add, Tok::Minus, Op::Sub);
     }
 
-    std::uint32_t product()
+    std::uint32_t product() { return leftToRight(&Parser::signed_, Tok::Times, Op::Mul, Tok::Divide, Op::Div); }
+
+    // Operands joined by two operators of one precedence, grouped from the
+    // left: a - b + c is (a - b) + c.
+    std::uint32_t leftToRight(std::uint32_t (Parser::*operand)(), Tok one, Op oneOp, Tok other, Op otherOp)
     {
-        std::uint32_t v = signed_();
-        while (tok_.kind == Tok::Times || tok_.kind == Tok::Divide) {
+        std::uint32_t v = (this->*operand)();
+        while (tok_.kind == one || tok_.kind == other) {
             const Token op = tok_;
             term(op.at);
             advance();
-            const std::uint32_t r = signed_();
-            v = graph.make(op.kind == Tok::Times ? Op::Mul : Op::Div, v, r);
+            const std::uint32_t r = (this->*operand)();
+            v = graph.make(op.kind == one ? oneOp : otherOp, v, r);
         }
         return v;
     }
 
     // A sign applies to the power after it: -a ^ 2 is -(a ^ 2).
-    std::uint32_t signed_()
+    std::uint32_t signed_() { return signs(&Parser::power); }
+
+    // An exponent may carry signs, not a further power: 2 ^ -a.
+    std::uint32_t exponent_() { return signs(&Parser::primary); }
+
+    std::uint32_t signs(std::uint32_t (Parser::*operand)())
     {
         if (tok_.kind != Tok::Minus)
-            return power();
+            return (this->*operand)();
         const Token minus = tok_;
         Deeper deeper(*this, minus.at);
         term(minus.at);
         advance();
-        return graph.make(Op::Neg, signed_());
+        return graph.make(Op::Neg, signs(operand));
     }
 
     std::uint32_t power()
@@ -368,17 +369,6 @@ private:
         if (tok_.kind == Tok::Power)
             refuse(tok_.at, "a power of a power needs parentheses: (a ^ b) ^ c or a ^ (b ^ c)");
         return graph.make(Op::Pow, base, exponent);
-    }
-
-    std::uint32_t exponent_()
-    {
-        if (tok_.kind != Tok::Minus)
-            return primary();
-        const Token minus = tok_;
-        Deeper deeper(*this, minus.at);
-        term(minus.at);
-        advance();
-        return graph.make(Op::Neg, exponent_());
     }
 
     [[noreturn]] void valueExpected()
