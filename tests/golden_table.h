@@ -63,6 +63,26 @@ inline const Golden kGolden[] = {
 };
 // clang-format on
 
+// One golden picture of a pattern: its parameters, its digest and, for the
+// picture that faults, where.
+struct GoldenPicture {
+    Set set;
+    const char* digest;
+    long faultColumn, faultRow;
+};
+
+// The five golden pictures of a pattern.
+inline std::vector<GoldenPicture> picturesOf(const Golden& g)
+{
+    Set fault{"fault", kReset.p};
+    fault.p.bright = g.faultBrightness;
+    return {{kReset, g.reset, -1, -1},
+            {kLarge, g.large, -1, -1},
+            {kOffset, g.offset, -1, -1},
+            {kMedium, g.medium, -1, -1},
+            {fault, g.fault, g.faultColumn, g.faultRow}};
+}
+
 // The bits of the three components of `pixel` at every pixel of the reset
 // and offset sets, column by column.
 inline QByteArray formulaDigest(const Pattern& p)

@@ -69,6 +69,27 @@ struct Derived {
     double y0 = 0;
     double Z = 0;
     double B = 0;
+    // A pattern made at run time (a formula) keeps its program here and the
+    // parameters its formula reads; the nineteen leave both untouched.
+    const void* formula = nullptr;
+    PatternParameters params;
+};
+
+// A pattern's derived-value rule: for the nineteen a plain function of the
+// parameters; for a pattern made at run time one that also takes that
+// pattern's own data.
+class DeriveRule {
+public:
+    using Plain = Derived (*)(const PatternParameters&);
+    using WithData = Derived (*)(const void* data, const PatternParameters&);
+    constexpr DeriveRule(Plain plain) : plain_(plain) {}
+    constexpr DeriveRule(WithData rule, const void* data) : withData_(rule), data_(data) {}
+    Derived operator()(const PatternParameters& p) const { return plain_ ? plain_(p) : withData_(data_, p); }
+
+private:
+    Plain plain_ = nullptr;
+    WithData withData_ = nullptr;
+    const void* data_ = nullptr;
 };
 
 // Number of columns for a size: a size of 768 paints 1024 columns.
@@ -129,7 +150,7 @@ using RowTable = void (*)(const Derived&, const double* j, std::size_t count, do
 
 struct Pattern {
     const char* name;
-    Derived (*derive)(const PatternParameters&);
+    DeriveRule derive;
     PixelFormula pixel;
     ColumnScan column = nullptr;
     int rowTerms = 0;
