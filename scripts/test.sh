@@ -108,31 +108,27 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 # (cpack, lintian, Slurm's daemons): once, in the optimised build, is enough.
 (cd build-san && ctest --output-on-failure -j"$jobs" -LE 'packaging|cluster')
 
-# A minute of libFuzzer on the number reader, from a copy of the seed corpus
-# so that the repository's corpus stays as it is; any finding fails, and its
-# input is kept in build-fuzz/.
+# libFuzzer on the readers, from copies of their seed corpora so that the
+# repository's stay as they are; a fixed number of runs rather than a fixed
+# time, so that a slow machine checks as much and a fast one is not held. Any
+# finding fails (an allocation over the limit counts as one), and its input is
+# kept in build-fuzz/.
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"$jobs" --target fuzz_numtext
-mkdir "$tmp/corpus"
-cp tests/fuzz/corpus/* "$tmp/corpus/"
-if ! build-fuzz/tests/fuzz/fuzz_numtext -max_total_time=60 -dict=tests/fuzz/numtext.dict \
-    -artifact_prefix=build-fuzz/ "$tmp/corpus" >"$tmp/fuzz.log" 2>&1; then
-  tail -n 40 "$tmp/fuzz.log"
-  echo "fuzzing the number reader found a fault; the input is in build-fuzz/"
-  exit 1
-fi
-grep -E '^(#[0-9]+[[:space:]]+DONE|Done [0-9]+ runs)' "$tmp/fuzz.log"
-
-# A minute of libFuzzer on reading a picture's settings, seeded with small
-# PNGs the program wrote; any single allocation over 64 MiB counts as a
-# finding, as does any other fault, and its input is kept in build-fuzz/.
-cmake --build build-fuzz -j"$jobs" --target fuzz_recipe
-mkdir "$tmp/recipe-corpus"
-cp tests/fuzz/recipe_corpus/* "$tmp/recipe-corpus/"
-if ! build-fuzz/tests/fuzz/fuzz_recipe -max_total_time=60 -malloc_limit_mb=64 -dict=tests/fuzz/recipe.dict \
-    -artifact_prefix=build-fuzz/ "$tmp/recipe-corpus" >"$tmp/fuzz-recipe.log" 2>&1; then
-  tail -n 40 "$tmp/fuzz-recipe.log"
-  echo "fuzzing the settings reader found a fault; the input is in build-fuzz/"
-  exit 1
-fi
-grep -E '^(#[0-9]+[[:space:]]+DONE|Done [0-9]+ runs)' "$tmp/fuzz-recipe.log"
+cmake --build build-fuzz -j"$jobs" --target fuzz_numtext fuzz_recipe fuzz_formula
+fuzz() { # target what runs limit_mb dict seeds...
+  local target="$1" what="$2" runs="$3" limit="$4" dict="$5"
+  shift 5
+  mkdir "$tmp/$target"
+  cp "$@" "$tmp/$target/"
+  if ! build-fuzz/tests/fuzz/"$target" -runs="$runs" -malloc_limit_mb="$limit" -dict="$dict" \
+      -artifact_prefix=build-fuzz/ "$tmp/$target" >"$tmp/$target.log" 2>&1; then
+    tail -n 40 "$tmp/$target.log"
+    echo "fuzzing $what found a fault; the input is in build-fuzz/"
+    exit 1
+  fi
+  echo "$what: $(grep -E '^Done [0-9]+ runs' "$tmp/$target.log")"
+}
+fuzz fuzz_numtext "the number reader" 2000000 64 tests/fuzz/numtext.dict tests/fuzz/corpus/*
+fuzz fuzz_recipe "the settings reader" 200000 64 tests/fuzz/recipe.dict tests/fuzz/recipe_corpus/*
+fuzz fuzz_formula "the formula reader" 300000 256 tests/fuzz/formula.dict tests/fuzz/formula_corpus/* \
+  src/formula/builtins/*.glimra
