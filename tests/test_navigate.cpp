@@ -77,10 +77,12 @@ private slots:
         const double u = counterAt(before.x0, before.N, column) * before.Z;
         const double v = counterAt(before.y0, before.S, row) * before.Z;
 
+        // Zooming in: a pixel spans half as much of the plane, so a feature is
+        // twice as wide, and the point under the pointer stays there.
         const NavigationResult in = navigate(p, texts, zoomAbout(at, +1));
         QVERIFY2(in.texts, in.why.c_str());
         const Derived zoomed = p.derive(readParameters(*in.texts));
-        SAME(Val(in.texts->zoom), 2 * Val(texts.zoom));
+        SAME(Val(in.texts->zoom), Val(texts.zoom) / 2);
         const auto extent = pictureExtent(p, *in.texts);
         QVERIFY(extent);
         QCOMPARE(pixelShowing(zoomed.x0, zoomed.N, extent->columns, zoomed.Z, u), long(column));
@@ -100,9 +102,9 @@ private slots:
         QTest::addColumn<QString>("step");
         QTest::addColumn<int>("column");
         QTest::addColumn<int>("row");
-        QTest::addColumn<double>("factor");
+        QTest::addColumn<double>("magnification");
         // The plane point at (column, row) of the old view is at the centre of
-        // the new one, zoomed by factor.
+        // the new one, its features `magnification` times as large.
         QTest::newRow("centre") << "centre" << 1000 << 20 << 1.0;
         QTest::newRow("pan right") << "pan right" << 512 + 256 << 384 << 1.0;
         QTest::newRow("pan up") << "pan up" << 512 << 384 - 192 << 1.0;
@@ -115,7 +117,7 @@ private slots:
         QFETCH(QString, step);
         QFETCH(int, column);
         QFETCH(int, row);
-        QFETCH(double, factor);
+        QFETCH(double, magnification);
         const Pattern& p = qwin;
         const PatternTexts texts = textsOf("7", "-2", "768", "0.5");
         const PictureExtent extent = *pictureExtent(p, texts);
@@ -130,8 +132,9 @@ private slots:
             s = *zoomToRectangle({250, 575}, {350, 625}, extent);
         const NavigationResult r = navigate(p, texts, s);
         QVERIFY2(r.texts, r.why.c_str());
-        // Written with Text: 15 digits of the exact multiple.
-        SAME(Val(r.texts->zoom), Val(Text(Val(texts.zoom) * factor)));
+        // A pixel spans that much less of the plane; written with Text, 15
+        // digits of the exact quotient.
+        SAME(Val(r.texts->zoom), Val(Text(Val(texts.zoom) / magnification)));
         const Derived before = p.derive(readParameters(texts));
         const Derived after = p.derive(readParameters(*r.texts));
         const double u = counterAt(before.x0, before.N, column) * before.Z;
@@ -140,7 +143,7 @@ private slots:
         const long cy = pixelShowing(after.y0, after.S, extent.rows, after.Z, v);
         // The centre pixel of 1024 x 768, within the half pixel a rectangle's
         // centre can lie off a pixel, magnified.
-        const double slack = step == "rectangle" ? factor / 2 + 0.5 : 0;
+        const double slack = step == "rectangle" ? magnification / 2 + 0.5 : 0;
         QVERIFY2(std::fabs(cx - 512) <= slack && std::fabs(cy - 384) <= slack,
                  qPrintable(QString("lands at %1, %2").arg(cx).arg(cy)));
     }

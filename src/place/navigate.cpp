@@ -42,7 +42,7 @@ std::optional<PictureExtent> pictureExtent(const Pattern& pattern, const Pattern
 
 NavigationStep zoomAbout(PicturePoint at, int notches)
 {
-    return {at, at, std::ldexp(1.0, std::clamp(notches, -64, 64))};
+    return {at, at, std::ldexp(1.0, -std::clamp(notches, -64, 64))};
 }
 
 NavigationStep centreOn(PicturePoint at, const PictureExtent& extent) { return {at, extent.centre(), 1}; }
@@ -64,8 +64,8 @@ std::optional<NavigationStep> zoomToRectangle(PicturePoint a, PicturePoint b, co
         return std::nullopt;
     // The whole rectangle stays in view: in a picture wider than high, a wide
     // rectangle fills the width, a tall one the height.
-    const double factor = std::min(double(extent.columns) / w, double(extent.rows) / h);
-    return NavigationStep{{(left + right) / 2, (top + bottom) / 2}, extent.centre(), factor};
+    const double magnification = std::min(double(extent.columns) / w, double(extent.rows) / h);
+    return NavigationStep{{(left + right) / 2, (top + bottom) / 2}, extent.centre(), 1 / magnification};
 }
 
 NavigationResult navigate(const Pattern& pattern, const PatternTexts& texts, const NavigationStep& step)

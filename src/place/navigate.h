@@ -35,15 +35,17 @@ struct PictureExtent {
 std::optional<PictureExtent> pictureExtent(const Pattern& pattern, const PatternTexts& texts);
 
 // What a navigation does: the plane point shown at `from` is shown at `to`
-// afterwards, with the zoom multiplied by `factor`.
+// afterwards, with the zoom box's number multiplied by `factor`. The box holds
+// how much of the plane a pixel spans, so a factor below 1 zooms in: the
+// features grow by 1 / factor.
 struct NavigationStep {
     PicturePoint from;
     PicturePoint to;
     double factor = 1;
 };
 
-// One notch of the wheel or a zoom key: `notches` > 0 zooms in by 2 per
-// notch, < 0 out, about `at`.
+// One notch of the wheel or a zoom key: `notches` > 0 zooms in (the features
+// under `at` twice as large per notch), < 0 out.
 NavigationStep zoomAbout(PicturePoint at, int notches);
 // The pixel `at` becomes the centre; the zoom stays.
 NavigationStep centreOn(PicturePoint at, const PictureExtent& extent);
@@ -51,8 +53,8 @@ NavigationStep centreOn(PicturePoint at, const PictureExtent& extent);
 // (+1 shows more of what lies to the right or below).
 NavigationStep panQuarter(int dx, int dy, const PictureExtent& extent);
 // The rectangle of pixels from `a` to `b` (both corners included) becomes the
-// whole view: its centre goes to the picture's centre and the zoom grows until
-// the rectangle just fits. Nothing for a rectangle narrower than 2 pixels.
+// whole view: its centre goes to the picture's centre and it is magnified
+// until it just fits. Nothing for a rectangle narrower than 2 pixels.
 std::optional<NavigationStep> zoomToRectangle(PicturePoint a, PicturePoint b, const PictureExtent& extent);
 
 struct NavigationResult {

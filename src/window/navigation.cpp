@@ -228,29 +228,17 @@ bool Navigation::apply(const glimra::NavigationStep& step)
     return true;
 }
 
-namespace {
-
-// The zoom box holds how much of the plane a pixel spans: zooming in, which
-// makes the features larger, makes its number smaller. One notch in halves
-// it, so a feature's width in pixels doubles.
-glimra::NavigationStep magnifyAbout(glimra::PicturePoint at, int notches)
-{
-    return glimra::zoomAbout(at, -std::clamp(notches, -64, 64));
-}
-
-}  // namespace
-
 bool Navigation::zoomAt(const QPoint& local, int notches)
 {
     const auto at = pixelAt(local);
-    return at && notches != 0 && apply(magnifyAbout(*at, notches));
+    return at && notches != 0 && apply(glimra::zoomAbout(*at, notches));
 }
 
 bool Navigation::zoomCentre(int notches)
 {
     const glimra::Pattern* pattern = lastPattern();
     const auto extent = pattern ? glimra::pictureExtent(*pattern, window_.texts()) : std::nullopt;
-    return extent && apply(magnifyAbout(extent->centre(), notches));
+    return extent && apply(glimra::zoomAbout(extent->centre(), notches));
 }
 
 bool Navigation::centreAt(const QPoint& local)
@@ -271,13 +259,8 @@ bool Navigation::zoomToRectangle(const QPoint& a, const QPoint& b)
         return glimra::PicturePoint{double(std::clamp<long>(p.x() - glimra::kCanvasLeft, 1, extent->columns)),
                                     double(std::clamp<long>(p.y() - glimra::kCanvasTop, 1, extent->rows))};
     };
-    auto step = glimra::zoomToRectangle(pixel(a), pixel(b), *extent);
-    if (!step)
-        return false;
-    // The step's factor is how much the rectangle grows to fill the picture;
-    // the zoom box's number, the plane a pixel spans, shrinks by as much.
-    step->factor = 1 / step->factor;
-    return apply(*step);
+    const auto step = glimra::zoomToRectangle(pixel(a), pixel(b), *extent);
+    return step && apply(*step);
 }
 
 bool Navigation::move(int dx, int dy)
