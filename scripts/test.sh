@@ -2,13 +2,14 @@
 # Installs what is missing, builds, and runs every test headless: once in the
 # optimised build, the golden pictures' digests from an aarch64 build run
 # under qemu-user, the threaded render tests under ThreadSanitizer, a
-# comparison of the pictures two builds paint, and last the whole suite again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then a minute of
-# fuzzing the number reader.
+# comparison of the pictures two builds paint, the suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and last a fixed number of
+# fuzzing runs on each reader.
 #
 #   scripts/test.sh            everything, as CI runs it
 #   scripts/test.sh --quick    the optimised build and its suite only, without
-#                              the packaging test: the edit-build-test loop
+#                              the packaging and the Slurm test: the
+#                              edit-build-test loop
 set -euo pipefail
 cd "$(dirname "$0")/.."
 quick=false
@@ -20,13 +21,21 @@ esac
 bash scripts/setup.sh --tests
 export QT_QPA_PLATFORM=offscreen
 jobs="$(nproc)"
+SECONDS=0
+# Each step's start, so that a slow step shows where the time goes.
+step() { printf '\n== %dm%02ds: %s\n' $((SECONDS / 60)) $((SECONDS % 60)) "$*"; }
+# The checking trees keep line tables, enough for every report's stack, and no
+# more debug information: it is most of their compile time.
+checking=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
 
+step "the optimised build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 if $quick; then
-  (cd build && ctest --output-on-failure -j"$jobs" -LE packaging)
+  (cd build && ctest --output-on-failure -j"$jobs" -LE 'packaging|cluster')
   exit 0
 fi
+step "its suite"
 (cd build && ctest --output-on-failure -j"$jobs")
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
@@ -38,6 +47,7 @@ trap 'rm -rf "$tmp"' EXIT
 # have just checked). The small sets only: emulated, the M and L pictures take
 # minutes each. Then this build once more with the C library kept to its code
 # paths without fused multiply-add, which nothing in a picture may depend on.
+step "aarch64 under qemu, the C library without FMA, each column scan width"
 cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DGLIMRA_CORE_ONLY=ON \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-aarch64 -j"$jobs" --target glimra-digest
@@ -82,13 +92,15 @@ done
 
 # The render core's threads under ThreadSanitizer: the tests that render with
 # several threads. (The window runs on one thread and Qt is not instrumented.)
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_TSAN=ON >/dev/null
+step "ThreadSanitizer"
+cmake -S . -B build-tsan "${checking[@]}" -DGLIMRA_TSAN=ON >/dev/null
 cmake --build build-tsan -j"$jobs" --target test_frame test_parallel test_golden test_reference_pixels
 tsan_supp="$PWD/tests/tsan.supp"
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1:suppressions=$tsan_supp" ctest --output-on-failure -R 'test_frame|test_parallel|test_golden|test_reference_pixels')
 
 # The sanitizer tree builds the test programs and what they run, nothing else.
-cmake -S . -B build-san -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_SANITIZE=ON >/dev/null
+step "AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-san "${checking[@]}" -DGLIMRA_SANITIZE=ON >/dev/null
 cmake --build build-san -j"$jobs" --target glimra_tests
 
 # The same picture from both builds: nothing in the arithmetic depends on how
@@ -113,7 +125,8 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 # time, so that a slow machine checks as much and a fast one is not held. Any
 # finding fails (an allocation over the limit counts as one), and its input is
 # kept in build-fuzz/.
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_FUZZ=ON >/dev/null
+step "fuzzing"
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ "${checking[@]}" -DGLIMRA_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j"$jobs" --target fuzz_numtext fuzz_recipe fuzz_formula
 fuzz() { # target what runs limit_mb dict seeds...
   local target="$1" what="$2" runs="$3" limit="$4" dict="$5"
@@ -132,3 +145,4 @@ fuzz fuzz_numtext "the number reader" 2000000 64 tests/fuzz/numtext.dict tests/f
 fuzz fuzz_recipe "the settings reader" 200000 64 tests/fuzz/recipe.dict tests/fuzz/recipe_corpus/*
 fuzz fuzz_formula "the formula reader" 300000 256 tests/fuzz/formula.dict tests/fuzz/formula_corpus/* \
   src/formula/builtins/*.glimra
+step "all passed"

@@ -420,7 +420,7 @@ private slots:
         QTest::addColumn<QString>("shown");  // what a person reads of it
         const QString img = "<img src=/dev/zero>", fileImg = "<img src=file:%2Fdev%2Fzero>";
         const QString esc = "<b>x</b>\x1b]0;owned\x07";
-        for (const QString& route : {"place pattern", "place x", "file name", "file setting"}) {
+        for (const QString route : {"place pattern", "place x", "file name", "file setting"}) {
             QTest::newRow(qPrintable(route + ", img")) << route << img << img;
             QTest::newRow(qPrintable(route + ", file img")) << route << fileImg << fileImg;
             // A place holds no control characters: that is what it is told.
