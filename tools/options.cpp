@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "formula/formula.h"
 #include "picture/film_encoder.h"
 #include "render/numtext.h"
 #include "place/place.h"
@@ -46,6 +47,7 @@ const char* const kHelp =
     "                     -o FOLDER/\n"
     "       glimra-render --join FILE.png\n"
     "       glimra-render --print-place FILE.png\n"
+    "       glimra-render --print-formula PATTERN\n"
     "       glimra-render --gallery [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
     "                     [--bright TEXT] -o FILE\n"
     "\n"
@@ -65,6 +67,9 @@ const char* const kHelp =
     "                   options given as well override them\n"
     "  --print-place FILE.png\n"
     "                   prints the place a PNG of this program shows\n"
+    "  --print-formula PATTERN\n"
+    "                   prints a pattern written as a formula, the same\n"
+    "                   picture to the last bit: a start for one's own\n"
     "  --threads N      threads (1 to 256, default one per core); any count\n"
     "                   gives the same picture\n"
     "  --resume         keeps each finished band of a PNG in FILE.parts/ and\n"
@@ -234,6 +239,9 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     const QCommandLineOption printPlaceOption(QStringLiteral("print-place"),
                                               QStringLiteral("prints the place a PNG of this program shows"),
                                               QStringLiteral("FILE.png"));
+    const QCommandLineOption printFormulaOption(QStringLiteral("print-formula"),
+                                                QStringLiteral("prints a pattern written as a formula"),
+                                                QStringLiteral("PATTERN"));
     const QCommandLineOption threads(QStringLiteral("threads"),
                                      QStringLiteral("threads, 1 to 256 (default one per core); any count gives "
                                                     "the same picture"),
@@ -258,8 +266,8 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this help"));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
     const QList<QCommandLineOption> all = {x, y, size, zoom, bright, density, samples, from, place, printPlaceOption,
-                                           threads, output, gallery, bandRows, resume, part, join, toPlace, seconds,
-                                           fps, help, version};
+                                           printFormulaOption, threads, output, gallery, bandRows, resume, part,
+                                           join, toPlace, seconds, fps, help, version};
     parser.addOptions(all);
 
     if (!parser.parse(arguments)) {
@@ -286,6 +294,20 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         if (!parser.positionalArguments().isEmpty())
             return usageError("--print-place takes no pattern");
         return printPlace(parser.value(printPlaceOption));
+    }
+
+    if (parser.isSet(printFormulaOption)) {
+        if (!parser.positionalArguments().isEmpty())
+            return usageError("--print-formula takes no other pattern");
+        const std::string name = parser.value(printFormulaOption).toStdString();
+        std::string_view text = formula::builtinText(name);
+        if (text.empty())
+            return usageError("unknown pattern '" + name + "'; patterns: " + patternNames() +
+                              " (or an index 0 to 18)");
+        // The program's own text; the line end is the one printing adds.
+        if (text.back() == '\n')
+            text.remove_suffix(1);
+        return Exit{0, std::string(text)};
     }
 
     Job job;
