@@ -148,8 +148,9 @@ private slots:
         QVERIFY(!QFile::exists(out));
     }
 
-    // A place carries a formula at its bound (one byte more is refused above).
-    void placeAtItsBound()
+    // A place carries a formula at its bound, and a PNG the longest formula
+    // (one byte more of either is refused above).
+    void formulasAtTheirBounds()
     {
         const QString file = path("longest.glimra"), out = path("longest.png"), again = path("again.png");
         QVERIFY(write(file, formulaOfLength(8192)));
@@ -157,6 +158,11 @@ private slots:
         const Run place = runTool({"--print-place", out});
         QCOMPARE(place.exitCode, 0);
         QCOMPARE(runTool({"--place", QString::fromUtf8(place.out.trimmed()), "-o", again}).exitCode, 0);
+        QCOMPARE(contents(again), contents(out));
+
+        QVERIFY(write(file, formulaOfLength(65536)));
+        QCOMPARE(runTool({"--formula", file, "--size", "8", "-o", out}).exitCode, 0);
+        QCOMPARE(runTool({"--from", out, "-o", again}).exitCode, 0);
         QCOMPARE(contents(again), contents(out));
     }
 
