@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "formula/formula.h"
 #include "picture/film_encoder.h"
 #include "render/numtext.h"
 #include "place/place.h"
@@ -38,20 +39,24 @@ std::optional<int> wholeNumber(const QString& text, int least, int most)
 }
 
 const char* const kHelp =
-    "usage: glimra-render PATTERN [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
-    "                     [--bright TEXT] [--density K] [--samples N] [--from FILE.png]\n"
-    "                     [--threads N] [--resume | --part K/N] -o FILE\n"
+    "usage: glimra-render PATTERN|--formula FILE [--x TEXT] [--y TEXT] [--size TEXT]\n"
+    "                     [--zoom TEXT] [--bright TEXT] [--density K] [--samples N]\n"
+    "                     [--from FILE.png] [--threads N] [--resume | --part K/N] -o FILE\n"
     "       glimra-render --place PLACE [options as above] -o FILE\n"
     "       glimra-render --place A --to-place B --seconds T --fps F [--resume]\n"
     "                     -o FOLDER/\n"
     "       glimra-render --join FILE.png\n"
     "       glimra-render --print-place FILE.png\n"
+    "       glimra-render --print-formula PATTERN\n"
     "       glimra-render --gallery [--x TEXT] [--y TEXT] [--size TEXT] [--zoom TEXT]\n"
     "                     [--bright TEXT] -o FILE\n"
     "\n"
     "Renders one pattern to FILE, exactly as the window paints it.\n"
     "PATTERN is a pattern's name (any letter case) or its button index 0 to 18.\n"
     "\n"
+    "  --formula FILE   a pattern written as a formula (see --print-formula),\n"
+    "                   read from FILE, or standard input for -, in place of\n"
+    "                   PATTERN; a PNG, a place, parts and films carry its text\n"
     "  --x, --y, --size, --zoom, --bright TEXT\n"
     "        the five values, read as the window reads its boxes; defaults are\n"
     "        the window's start values 1, 1, 150, 1, 150. A size of 768 paints\n"
@@ -61,10 +66,15 @@ const char* const kHelp =
     "  --from FILE.png  pattern and values from a PNG this program wrote;\n"
     "                   options given as well override them\n"
     "  --place PLACE    pattern and values from a place, a line such as\n"
-    "                   glimra:dune?x=1&y=1&size=150&zoom=1&bright=150;\n"
+    "                   glimra:dune?x=1&y=1&size=150&zoom=1&bright=150\n"
+    "                   (a formula's place carries its text, at most 8192\n"
+    "                   bytes: glimra:formula?x=1&...&formula=TEXT);\n"
     "                   options given as well override them\n"
     "  --print-place FILE.png\n"
     "                   prints the place a PNG of this program shows\n"
+    "  --print-formula PATTERN\n"
+    "                   prints a pattern written as a formula, the same\n"
+    "                   picture to the last bit: a start for one's own\n"
     "  --threads N      threads (1 to 256, default one per core); any count\n"
     "                   gives the same picture\n"
     "  --resume         keeps each finished band of a PNG in FILE.parts/ and\n"
@@ -100,7 +110,10 @@ Exit printPlace(const QString& path)
     const auto recipe = readRecipe(path, &why);
     if (!recipe)
         return {1, "glimra-render: " + why.toStdString()};
-    return {0, printable(formatPlace(Place{recipe->pattern, recipe->texts}))};
+    if (recipe->formula.size() > kMaxPlaceFormula)
+        return {1, "glimra-render: " + path.toStdString() + " shows a formula longer than a place carries (" +
+                       std::to_string(kMaxPlaceFormula) + " bytes)"};
+    return {0, printable(formatPlace(Place{recipe->pattern, recipe->texts, recipe->formula}))};
 }
 
 // The option nearest to a misspelt one, when one is near enough to be meant.
@@ -234,6 +247,13 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     const QCommandLineOption printPlaceOption(QStringLiteral("print-place"),
                                               QStringLiteral("prints the place a PNG of this program shows"),
                                               QStringLiteral("FILE.png"));
+    const QCommandLineOption printFormulaOption(QStringLiteral("print-formula"),
+                                                QStringLiteral("prints a pattern written as a formula"),
+                                                QStringLiteral("PATTERN"));
+    const QCommandLineOption formulaOption(QStringLiteral("formula"),
+                                           QStringLiteral("a pattern written as a formula, from FILE or - for "
+                                                          "standard input"),
+                                           QStringLiteral("FILE"));
     const QCommandLineOption threads(QStringLiteral("threads"),
                                      QStringLiteral("threads, 1 to 256 (default one per core); any count gives "
                                                     "the same picture"),
@@ -258,8 +278,8 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this help"));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
     const QList<QCommandLineOption> all = {x, y, size, zoom, bright, density, samples, from, place, printPlaceOption,
-                                           threads, output, gallery, bandRows, resume, part, join, toPlace, seconds,
-                                           fps, help, version};
+                                           printFormulaOption, formulaOption, threads, output, gallery, bandRows,
+                                           resume, part, join, toPlace, seconds, fps, help, version};
     parser.addOptions(all);
 
     if (!parser.parse(arguments)) {
@@ -288,6 +308,20 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         return printPlace(parser.value(printPlaceOption));
     }
 
+    if (parser.isSet(printFormulaOption)) {
+        if (!parser.positionalArguments().isEmpty())
+            return usageError("--print-formula takes no other pattern");
+        const std::string name = parser.value(printFormulaOption).toStdString();
+        std::string_view text = formula::builtinText(name);
+        if (text.empty())
+            return usageError("unknown pattern '" + name + "'; patterns: " + patternNames() +
+                              " (or an index 0 to 18)");
+        // The program's own text; the line end is the one printing adds.
+        if (text.back() == '\n')
+            text.remove_suffix(1);
+        return Exit{0, std::string(text)};
+    }
+
     Job job;
     if (parser.isSet(join)) {
         if (!parser.positionalArguments().isEmpty() || parser.isSet(output) || parser.isSet(part))
@@ -300,32 +334,70 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
         return usageError("more than one pattern given: " + positional[1].toStdString());
-    if (job.gallery && !positional.isEmpty())
+    if (job.gallery && (!positional.isEmpty() || parser.isSet(formulaOption)))
         return usageError("--gallery takes no pattern");
+    if (!positional.isEmpty() && parser.isSet(formulaOption))
+        return usageError("give a pattern or --formula, not both");
 
+    // The pattern each source names, the last one given winning; a formula is
+    // compiled as soon as it is read, and one that is refused paints nothing.
+    auto useFormula = [&](std::string text, const std::string& where) -> std::optional<Exit> {
+        formula::Error error;
+        std::unique_ptr<formula::Formula> compiled = formula::Formula::compile(text, error);
+        if (!compiled)
+            return Exit{2, "glimra-render: " + where + ": " + error.text()};
+        job.formula = std::move(compiled);
+        job.pattern = &job.formula->pattern();
+        job.recipe.formula = std::move(text);
+        return std::nullopt;
+    };
+    auto useBuiltin = [&](const Pattern* pattern) {
+        job.formula.reset();
+        job.recipe.formula.clear();
+        job.pattern = pattern;
+    };
     if (parser.isSet(from)) {
         QString why;
         const auto recipe = readRecipe(parser.value(from), &why);
         if (!recipe)
             return usageError(why.toStdString());
         job.recipe = *recipe;
-        job.pattern = findPattern(recipe->pattern);
-        if (!job.pattern)
-            return usageError(parser.value(from).toStdString() + " names an unknown pattern");
+        if (!recipe->formula.empty()) {
+            if (auto e = useFormula(recipe->formula, parser.value(from).toStdString() + "'s formula"))
+                return *e;
+        } else {
+            useBuiltin(findPattern(recipe->pattern));
+            if (!job.pattern)
+                return usageError(parser.value(from).toStdString() + " names an unknown pattern");
+        }
     }
     if (parser.isSet(place)) {
         std::string why;
-        const auto p = parsePlace(parser.value(place).toStdString(), &why);
+        const auto p = parsePlace(parser.value(place).toStdString(), &why, PlaceKinds::PatternsAndFormulas);
         if (!p)
             return usageError("--place: " + why);
         job.recipe.texts = p->texts;
-        job.pattern = findPattern(p->pattern);
+        if (!p->formula.empty()) {
+            if (auto e = useFormula(p->formula, "--place's formula"))
+                return *e;
+        } else {
+            useBuiltin(findPattern(p->pattern));
+        }
     }
     if (!positional.isEmpty()) {
-        job.pattern = findPattern(positional[0].toStdString());
+        useBuiltin(findPattern(positional[0].toStdString()));
         if (!job.pattern)
             return usageError("unknown pattern '" + positional[0].toStdString() + "'; patterns: " + patternNames() +
                               " (or an index 0 to 18)");
+    }
+    if (parser.isSet(formulaOption)) {
+        QString why;
+        const QString file = parser.value(formulaOption);
+        auto text = readFormulaFile(file, &why);
+        if (!text)
+            return Exit{2, "glimra-render: " + why.toStdString()};
+        if (auto e = useFormula(std::move(*text), file == QStringLiteral("-") ? "standard input" : file.toStdString()))
+            return *e;
     }
     if (!job.pattern && !job.gallery)
         return usageError("no pattern given; patterns: " + patternNames());
@@ -381,14 +453,15 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         if (job.gallery || parser.isSet(part))
             return usageError("a film is made of one pattern, in one piece");
         const QString to = parser.value(toPlace);
-        std::string toPattern;
+        std::string toPattern, toFormula;
         if (to.startsWith(QStringLiteral("glimra:"), Qt::CaseInsensitive)) {
             std::string why;
-            const auto p = parsePlace(to.toStdString(), &why);
+            const auto p = parsePlace(to.toStdString(), &why, PlaceKinds::PatternsAndFormulas);
             if (!p)
                 return usageError("--to-place: " + why);
             job.to = p->texts;
             toPattern = p->pattern;
+            toFormula = p->formula;
             // A film keeps one size: a last place that names none has the first's.
             const QStringList keys = to.section(QLatin1Char('?'), 1).split(QLatin1Char('&'));
             if (!std::any_of(keys.begin(), keys.end(),
@@ -401,8 +474,12 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
                 return usageError("--to-place: " + why.toStdString());
             job.to = recipe->texts;
             toPattern = recipe->pattern;
+            toFormula = recipe->formula;
         }
-        if (findPattern(toPattern) != job.pattern)
+        if (job.formula && (toPattern != job.recipe.pattern || toFormula != job.recipe.formula))
+            return usageError("--to-place shows another pattern or formula than the first place's formula; a film "
+                              "stays in one pattern");
+        if (!job.formula && findPattern(toPattern) != job.pattern)
             return usageError("--to-place shows " + toPattern + " and the first place " + job.pattern->name +
                               "; a film stays in one pattern");
         noteLenient(job.to, "--to-place's ", job.warnings);

@@ -1,10 +1,12 @@
 // What a glimra-render command line asks for.
 #pragma once
 
+#include "formula/formula.h"
 #include "patterns/patterns.h"
 #include "picture/picture_file.h"
 #include "picture/poster_parts.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -14,7 +16,10 @@ namespace glimra {
 
 struct Job {
     const Pattern* pattern = nullptr;  // null in gallery mode
-    PictureRecipe recipe;              // pattern name, the five texts, density, samples
+    // A pattern written as text, compiled once; `pattern` points into it,
+    // so it lives as long as the job.
+    std::shared_ptr<const formula::Formula> formula;
+    PictureRecipe recipe;              // pattern name, the five texts, density, samples, formula
     std::string output;
     int threads = 0;     // 0: one per core
     bool gallery = false;

@@ -1,5 +1,6 @@
 #include "picture/recipe.h"
 
+#include "formula/formula.h"
 #include "place/place.h"
 
 #include "version.h"
@@ -32,6 +33,7 @@ std::string textKey(const ParameterName& p) { return std::string("glimra-") + p.
 constexpr const char* kPatternKey = "glimra-pattern";
 constexpr const char* kDensityKey = "glimra-density";
 constexpr const char* kSamplesKey = "glimra-samples";
+constexpr const char* kFormulaKey = "glimra-formula";
 
 // Whole numbers from 1 to `most`, written plainly; nothing else.
 std::optional<int> smallWholeNumber(const std::string& text, int most)
@@ -53,6 +55,10 @@ std::optional<int> smallWholeNumber(const std::string& text, int most)
 TextChunks recipeChunks(const PictureRecipe& recipe)
 {
     TextChunks chunks = {{kSoftwareKey, kSoftware}, {kPatternKey, recipe.pattern}};
+    // The formula's text is part of every key made from these chunks, so a
+    // part, a kept band or a film frame of another formula is never taken.
+    if (!recipe.formula.empty())
+        chunks.emplace_back(kFormulaKey, recipe.formula);
     for (const ParameterName& p : kParameterNames)
         chunks.emplace_back(textKey(p), recipe.texts.*p.text);
     if (recipe.density != 1)
@@ -60,8 +66,9 @@ TextChunks recipeChunks(const PictureRecipe& recipe)
     if (recipe.samples != 1)
         chunks.emplace_back(kSamplesKey, std::to_string(recipe.samples));
     // The same settings as one line, as the window copies and pastes them.
-    if (!recipe.pattern.empty())
-        chunks.emplace_back("glimra-place", formatPlace(Place{recipe.pattern, recipe.texts}));
+    // A formula longer than a place carries has no place line.
+    if (!recipe.pattern.empty() && recipe.formula.size() <= kMaxPlaceFormula)
+        chunks.emplace_back("glimra-place", formatPlace(Place{recipe.pattern, recipe.texts, recipe.formula}));
     return chunks;
 }
 
@@ -270,6 +277,16 @@ std::optional<QString> checkChunks(FILE* file, std::uint64_t fileSize, const QSt
     }
 }
 
+// What a file that is not a regular one is, for a refusal.
+const char* fileKind(mode_t mode)
+{
+    return S_ISDIR(mode)                    ? "a folder"
+           : S_ISFIFO(mode)                 ? "a pipe"
+           : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+           : S_ISSOCK(mode)                 ? "a socket"
+                                            : "not a regular file";
+}
+
 // Opens a file for reading without waiting: a pipe or a device is refused as
 // it is, not stat-ed first and opened after (when it may be something else).
 FILE* openRegularFile(const QString& path, std::uint64_t* size, QString* why)
@@ -281,12 +298,7 @@ FILE* openRegularFile(const QString& path, std::uint64_t* size, QString* why)
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const char* what = S_ISDIR(st.st_mode)                        ? "a folder"
-                           : S_ISFIFO(st.st_mode)                     ? "a pipe"
-                           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
-                           : S_ISSOCK(st.st_mode)                     ? "a socket"
-                                                                      : "not a regular file";
-        *why = QStringLiteral("%1 is %2, not a picture file").arg(path, QLatin1String(what));
+        *why = QStringLiteral("%1 is %2, not a picture file").arg(path, QLatin1String(fileKind(st.st_mode)));
         ::close(fd);
         return nullptr;
     }
@@ -371,7 +383,89 @@ std::optional<PictureRecipe> readRecipe(const QString& path, QString* error)
             return fail(QStringLiteral("%1 has a broken samples setting").arg(path));
         recipe.samples = *v;
     }
+    if (auto f = value(kFormulaKey)) {
+        if (recipe.pattern != kFormulaName)
+            return fail(QStringLiteral("%1 names the pattern %2 and carries a formula as well")
+                            .arg(path, QString::fromStdString(recipe.pattern.substr(0, 40))));
+        if (const std::string problem = formulaTextProblem(*f); !problem.empty())
+            return fail(QStringLiteral("%1: its formula %2").arg(path, QString::fromStdString(problem)));
+        recipe.formula = std::move(*f);
+    } else if (recipe.pattern == kFormulaName) {
+        return fail(QStringLiteral("%1 names a formula and carries none%2").arg(path, skipped));
+    }
     return recipe;
+}
+
+std::string formulaTextProblem(std::string_view text)
+{
+    if (text.size() > formula::kMaxBytes)
+        return "is longer than a formula may be (" + std::to_string(formula::kMaxBytes) + " bytes)";
+    if (text.empty())
+        return "is empty";
+    const QByteArray bytes(text.data(), qsizetype(text.size()));
+    const QString decoded = QString::fromUtf8(bytes);
+    if (decoded.toUtf8() != bytes)
+        return "is not UTF-8 text";
+    for (const unsigned char c : text)
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7f)
+            return "holds a control character";
+    return {};
+}
+
+std::optional<std::string> readFormulaFile(const QString& path, QString* error)
+{
+    auto fail = [&](const QString& why) -> std::optional<std::string> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    const bool standardInput = path == QStringLiteral("-");
+    const QString shown = standardInput ? QStringLiteral("standard input") : path;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat before {};
+    if (!standardInput) {
+        if (::stat(name.constData(), &before) != 0)
+            return fail(QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        if (!S_ISREG(before.st_mode))
+            return fail(
+                QStringLiteral("%1 is %2, not a formula file").arg(path, QLatin1String(fileKind(before.st_mode))));
+    }
+    // Opened without waiting, and checked again: it may have been swapped
+    // for something else since it was looked at.
+    const int fd =
+        standardInput ? STDIN_FILENO : ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat st {};
+    if (!standardInput && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != before.st_dev ||
+                           st.st_ino != before.st_ino)) {
+        ::close(fd);
+        return fail(QStringLiteral("%1 changed while it was opened; not read").arg(path));
+    }
+    if (!standardInput)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::string text;
+    char buffer[16384];
+    // One byte past the longest formula is enough to refuse it.
+    while (text.size() <= formula::kMaxBytes) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int e = errno;
+            if (!standardInput)
+                ::close(fd);
+            return fail(QStringLiteral("cannot read %1: %2").arg(shown, QString::fromLocal8Bit(std::strerror(e))));
+        }
+        if (got == 0)
+            break;
+        text.append(buffer, std::size_t(got));
+    }
+    if (!standardInput)
+        ::close(fd);
+    if (const std::string problem = formulaTextProblem(text); !problem.empty())
+        return fail(QStringLiteral("%1 %2").arg(shown, QString::fromStdString(problem)));
+    return text;
 }
 
 }  // namespace glimra

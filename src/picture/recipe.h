@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct PictureRecipe {
     PatternTexts texts;   // the five box texts exactly as typed
     int density = 1;
     int samples = 1;
+    // A pattern written as text carries its text here (and the name
+    // "formula"); the nineteen leave it empty.
+    std::string formula{};
 };
 
 using TextChunks = std::vector<std::pair<std::string, std::string>>;
@@ -37,6 +41,18 @@ TextChunks recipeChunks(const PictureRecipe& recipe);
 // on), is no PNG, holds no recipe (or a broken one), or holds more than the
 // reader takes: a setting of more than 1 MiB, more than 2 MiB of text, more
 // than 32 text chunks. Whatever the file, reading it holds a few MiB at most.
+// A formula's text also holds no more than formula::kMaxBytes and is taken
+// only as UTF-8 text without control characters other than tab and line
+// ends, so that a place, a PNG text chunk and a terminal all carry it as it is.
 std::optional<PictureRecipe> readRecipe(const QString& path, QString* error);
+
+// What makes a formula's text one this program does not take (see above);
+// empty when it is taken.
+std::string formulaTextProblem(std::string_view text);
+
+// A formula's text from a file, or from standard input for "-". A file that
+// is not a regular one is refused before it is opened (a pipe is never
+// waited on), and no more than the longest formula and one byte is read.
+std::optional<std::string> readFormulaFile(const QString& path, QString* error);
 
 }  // namespace glimra

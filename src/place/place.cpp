@@ -68,7 +68,7 @@ bool validUtf8(std::string_view s)
 }
 
 // Decodes one key or value; nothing, with the reason, when it is broken.
-std::optional<std::string> decode(std::string_view part, std::string* why)
+std::optional<std::string> decode(std::string_view part, std::string* why, bool lines = false)
 {
     std::string out;
     for (std::size_t k = 0; k < part.size(); ++k) {
@@ -94,7 +94,7 @@ std::optional<std::string> decode(std::string_view part, std::string* why)
         return std::nullopt;
     }
     for (const unsigned char c : out)
-        if (c < 0x20 || c == 0x7F) {
+        if ((c < 0x20 && !(lines && (c == '\t' || c == '\n' || c == '\r'))) || c == 0x7F) {
             *why = "a text holds a control character";
             return std::nullopt;
         }
@@ -127,11 +127,16 @@ std::string formatPlace(const Place& place)
         out += encode(place.texts.*p.text);
         separator = '&';
     }
+    if (!place.formula.empty()) {
+        out += "&formula=";
+        out += encode(place.formula);
+    }
     return out;
 }
 
-std::optional<Place> parsePlace(std::string_view text, std::string* why)
+std::optional<Place> parsePlace(std::string_view text, std::string* why, PlaceKinds kinds)
 {
+    const bool formulas = kinds == PlaceKinds::PatternsAndFormulas;
     std::string ignored;
     std::string& reason = why ? *why : ignored;
     auto fail = [&](std::string r) -> std::optional<Place> {
@@ -143,8 +148,10 @@ std::optional<Place> parsePlace(std::string_view text, std::string* why)
         text.remove_prefix(1);
     while (!text.empty() && blank(text.back()))
         text.remove_suffix(1);
-    if (text.size() > kMaxPlaceLength)
-        return fail("the text is too long to be a place");
+    if (text.size() > (formulas ? kMaxFormulaPlaceLength : kMaxPlaceLength))
+        return fail(formulas ? "the text is too long to be a place (a place carries a formula of at most " +
+                                   std::to_string(kMaxPlaceFormula) + " bytes)"
+                             : std::string("the text is too long to be a place"));
     if (text.size() < kPlaceScheme.size() || !sameLetters(text.substr(0, kPlaceScheme.size()), kPlaceScheme))
         return fail("a place starts with \"glimra:\"");
     text.remove_prefix(kPlaceScheme.size());
@@ -165,12 +172,14 @@ std::optional<Place> parsePlace(std::string_view text, std::string* why)
     for (const Pattern* candidate : patternTable())
         if (sameLetters(candidate->name, *name))
             pattern = candidate;
-    if (!pattern)
+    const bool isFormula = formulas && sameLetters(*name, kFormulaName);
+    if (!pattern && !isFormula)
         return fail("there is no pattern \"" + name->substr(0, 40) + "\"");
 
     Place place;
-    place.pattern = pattern->name;
+    place.pattern = isFormula ? std::string(kFormulaName) : std::string(pattern->name);
     std::array<bool, std::size(kParameterNames)> seen{};
+    bool formulaSeen = false;
     std::string_view query = mark == std::string_view::npos ? std::string_view() : text.substr(mark + 1);
     while (!query.empty()) {
         const std::size_t amp = query.find('&');
@@ -184,6 +193,25 @@ std::optional<Place> parsePlace(std::string_view text, std::string* why)
         const std::optional<std::string> key = decode(pair.substr(0, eq), &why2);
         if (!key)
             continue;
+        if (isFormula && *key == "formula") {
+            if (eq == std::string_view::npos)
+                return fail("formula has no \"=\" and value");
+            if (formulaSeen)
+                return fail("formula is given twice");
+            formulaSeen = true;
+            // Bounded before it is decoded: each byte is at most three here.
+            if (pair.size() - eq - 1 > 3 * kMaxPlaceFormula)
+                return fail("the formula is longer than a place carries (" + std::to_string(kMaxPlaceFormula) +
+                            " bytes)");
+            std::optional<std::string> value = decode(pair.substr(eq + 1), &why2, true);
+            if (!value)
+                return fail("the formula is broken: " + why2);
+            if (value->size() > kMaxPlaceFormula)
+                return fail("the formula is longer than a place carries (" + std::to_string(kMaxPlaceFormula) +
+                            " bytes)");
+            place.formula = std::move(*value);
+            continue;
+        }
         for (std::size_t k = 0; k < std::size(kParameterNames); ++k) {
             if (*key != kParameterNames[k].name)
                 continue;
@@ -200,6 +228,8 @@ std::optional<Place> parsePlace(std::string_view text, std::string* why)
             place.texts.*kParameterNames[k].text = *value;
         }
     }
+    if (isFormula && place.formula.empty())
+        return fail("a formula's place carries its text (formula=...)");
     return place;
 }
 
