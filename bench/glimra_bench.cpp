@@ -8,6 +8,8 @@
 //   exact1  the render core on one thread with the correctly rounded
 //           functions, several rows at a time, columns copied into a buffer;
 //   exactN  the same on every core;
+//   text1   the pattern written as a formula (glimra-render --print-formula),
+//           compiled once before the runs, on one thread like exact1;
 //   window  the window's render, from the pattern click to its return.
 // Prints one table, writes it as CSV with the core count and CPU model, and
 // measures how long the window takes to return after a halt click. cpuN/cpu1
@@ -20,6 +22,7 @@
 //   (defaults: 5, bench/results/bench.csv, 0 = the widest this processor has;
 //   2 shows the render without AVX2)
 // Run with QT_QPA_PLATFORM=offscreen; see bench/run_bench.sh.
+#include "formula/formula.h"
 #include "patterns/patterns.h"
 #include "render/frame.h"
 #include "render/numtext.h"
@@ -123,10 +126,10 @@ std::string cpuModel()
 
 struct Row {
     std::string name;
-    double plain1 = 0, exact1 = 0, exactN = 0, window = 0, serialMicros = 0;
+    double plain1 = 0, exact1 = 0, exactN = 0, text1 = 0, window = 0, serialMicros = 0;
     double cpuRatio = 0;  // processor time of exactN (all threads) over that of exact1
     double cpuGain = 0;   // processor time of plain1 over that of exact1
-    bool identical = true;  // exact1 and exactN paint the same picture
+    bool identical = true;  // exact1, exactN and text1 paint the same picture
     long libcPixels = 0;    // pixels where plain1's picture differs
 };
 
@@ -152,14 +155,21 @@ int main(int argc, char** argv)
     w.TextFour->setText(QStringLiteral("0.15"));
     w.Textfive->setText(QStringLiteral("150"));
 
-    std::vector<Colour> plainPicture(1024 * 768), corePicture(1024 * 768), widePicture(1024 * 768);
+    std::vector<Colour> plainPicture(1024 * 768), corePicture(1024 * 768), widePicture(1024 * 768),
+        textPicture(1024 * 768);
     std::vector<Row> rows;
     std::uint32_t sink = 0;
     for (int index = 0; index < kPatternCount; ++index) {
         const Pattern& p = *patternTable()[std::size_t(index)];
         Row row;
         row.name = p.name;
-        std::vector<double> plain1, exact1, exactN, window, serial, cpuRatio, cpuGain;
+        formula::Error error;
+        const auto text = formula::Formula::compile(formula::builtinText(p.name), error);
+        if (!text) {
+            std::fprintf(stderr, "%s as a formula: %s\n", p.name, error.text().c_str());
+            return 1;
+        }
+        std::vector<double> plain1, exact1, exactN, text1, window, serial, cpuRatio, cpuGain;
         for (int run = 0; run <= runs; ++run) {  // run 0 warms up
             double cpuPlain = 0;
             const double tPlain = millisecondsOf([&] { sink += plainRender(p, plainPicture); }, &cpuPlain);
@@ -172,7 +182,9 @@ int main(int argc, char** argv)
             RenderOptions all{cores, &stats};
             all.lanes = lanes;
             const double tExactN = millisecondsOf([&] { render(p, kLarge, wide, all); }, &cpuN);
-            row.identical = row.identical && corePicture == widePicture;
+            BufferHost written(textPicture);
+            const double tText1 = millisecondsOf([&] { render(text->pattern(), kLarge, written, one); });
+            row.identical = row.identical && corePicture == widePicture && corePicture == textPicture;
             row.libcPixels = 0;
             for (std::size_t k = 0; k < corePicture.size(); ++k)
                 row.libcPixels += corePicture[k] != plainPicture[k];
@@ -183,6 +195,7 @@ int main(int argc, char** argv)
             plain1.push_back(tPlain);
             exact1.push_back(tExact1);
             exactN.push_back(tExactN);
+            text1.push_back(tText1);
             window.push_back(tWindow);
             serial.push_back(stats.serialSeconds * 1e6 / double(std::max(1L, stats.columns)));
             cpuRatio.push_back(cpuN / cpu1);
@@ -191,6 +204,7 @@ int main(int argc, char** argv)
         row.plain1 = median(plain1);
         row.exact1 = median(exact1);
         row.exactN = median(exactN);
+        row.text1 = median(text1);
         row.window = median(window);
         row.serialMicros = median(serial);
         row.cpuRatio = median(cpuRatio);
@@ -229,30 +243,35 @@ int main(int argc, char** argv)
     const std::string cpu = cpuModel();
     std::printf("%d cores, %s, 1024 x 768, median of %d, %d lanes (0: widest = %d)\n", cores, cpu.c_str(), runs, lanes,
                 widestLanes());
-    std::printf("%-7s %9s %9s %9s %9s %13s %21s %13s %10s %10s %18s %8s\n", "pattern", "plain1", "exact1", "exactN",
-                "window", "plain1/exact1", "exactN/(exact1/cores)", "window/exactN", "serial/col", "cpuN/cpu1",
+    std::printf("%-7s %9s %9s %9s %9s %9s %12s %13s %21s %13s %10s %10s %18s %8s\n", "pattern", "plain1", "exact1",
+                "exactN", "text1", "window", "text1/exact1", "plain1/exact1", "exactN/(exact1/cores)", "window/exactN", "serial/col", "cpuN/cpu1",
                 "cpu plain1/exact1", "libc px");
     std::ofstream csv(csvPath);
     csv << "# cores," << cores << "\n# cpu," << cpu << "\n# runs," << runs << "\n# halt latency ms," << haltMs
         << "\n# lanes," << lanes << "\npattern,plain1_ms,exact1_ms,exactN_ms,window_ms,plain1_over_exact1,"
            "exactN_over_exact1_per_core,window_over_exactN,serial_us_per_column,cpuN_over_cpu1,cpu_plain1_over_exact1,"
-           "identical,libc_pixels\n";
-    double logGain = 0, logCpuGain = 0;
+           "identical,libc_pixels,text1_ms,text1_over_exact1\n";
+    double logGain = 0, logCpuGain = 0, logText = 0, worstText = 0;
     for (const Row& r : rows) {
         const double gain = r.plain1 / r.exact1;
         const double scaling = r.exactN / (r.exact1 / cores);
         const double windowRatio = r.window / r.exactN;
+        const double textRatio = r.text1 / r.exact1;
+        logText += std::log(textRatio);
+        worstText = std::max(worstText, textRatio);
         logGain += std::log(gain);
         logCpuGain += std::log(r.cpuGain);
-        std::printf("%-7s %9.1f %9.1f %9.1f %9.1f %13.3f %21.3f %13.3f %8.2fus %10.3f %18.3f %8ld%s\n", r.name.c_str(),
-                    r.plain1, r.exact1, r.exactN, r.window, gain, scaling, windowRatio, r.serialMicros, r.cpuRatio,
-                    r.cpuGain, r.libcPixels, r.identical ? "" : "  PICTURES DIFFER");
+        std::printf("%-7s %9.1f %9.1f %9.1f %9.1f %9.1f %12.3f %13.3f %21.3f %13.3f %8.2fus %10.3f %18.3f %8ld%s\n",
+                    r.name.c_str(), r.plain1, r.exact1, r.exactN, r.text1, r.window, textRatio, gain, scaling,
+                    windowRatio, r.serialMicros, r.cpuRatio, r.cpuGain, r.libcPixels,
+                    r.identical ? "" : "  PICTURES DIFFER");
         csv << r.name << ',' << r.plain1 << ',' << r.exact1 << ',' << r.exactN << ',' << r.window << ',' << gain << ','
             << scaling << ',' << windowRatio << ',' << r.serialMicros << ',' << r.cpuRatio << ',' << r.cpuGain << ','
-            << (r.identical ? "yes" : "no") << ',' << r.libcPixels << '\n';
+            << (r.identical ? "yes" : "no") << ',' << r.libcPixels << ',' << r.text1 << ',' << textRatio << '\n';
     }
     std::printf("geometric mean plain1/exact1: %.3f (processor time: %.3f)\n", std::exp(logGain / double(rows.size())),
                 std::exp(logCpuGain / double(rows.size())));
+    std::printf("geometric mean text1/exact1: %.3f, worst %.3f\n", std::exp(logText / double(rows.size())), worstText);
     std::printf("CSV written to %s (checksum %u)\n", csvPath.c_str(), sink);
     return 0;
 }
