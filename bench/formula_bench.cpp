@@ -3,6 +3,9 @@
 // offsets 1 and 1), the widest lanes unless told, median of RUNS after a
 // warm-up. Prints the time of each, their ratio, the geometric mean and the
 // worst ratio, the time to compile each text, and whether the pictures agree.
+// Then what a formula at the bounds costs: the most terms a formula may have,
+// each a step of every pixel (a chain of sines that nothing can merge or
+// fold), compiled, and one column of 1024 rows of it painted at each width.
 //
 // usage: glimra-formula-bench [RUNS] [LANES]   (defaults: 5, 0 = the widest)
 #include "formula/formula.h"
@@ -14,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 using namespace glimra;
@@ -35,6 +39,68 @@ double median(std::vector<double> v)
 double seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Paints the first column and halts.
+class FirstColumn : public RenderHost {
+public:
+    void plotColumn(const ColumnView&) override {}
+    bool haltRequested() override { return true; }
+};
+
+// v1 = sin(i * j + 1), v2 = sin(v1 * j + 2), ...: `links` steps of every
+// pixel, the last one red.
+std::string chain(int links)
+{
+    std::string text = "x0 = x\ny0 = y\ngreen = 0\nblue = 0\nv0 = i\n";
+    for (int k = 1; k <= links; ++k) {
+        const std::string n = std::to_string(k), before = std::to_string(k - 1);
+        text.append("v").append(n).append(" = sin(v").append(before).append(" * j + ").append(n).append(")\n");
+    }
+    return text.append("red = v").append(std::to_string(links)).append("\n");
+}
+
+void bounds(int runs)
+{
+    // The longest chain the term bound lets through.
+    int lo = 1, hi = formula::kMaxTerms;
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        formula::Error error;
+        if (formula::Formula::compile(chain(mid), error))
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    const std::string text = chain(lo);
+    std::vector<double> compileMs;
+    std::unique_ptr<formula::Formula> f;
+    for (int k = 0; k <= runs; ++k) {
+        formula::Error error;
+        const auto start = std::chrono::steady_clock::now();
+        f = formula::Formula::compile(text, error);
+        if (k > 0)
+            compileMs.push_back(seconds(start) * 1e3);
+    }
+    const formula::ProgramSize size = f->size();
+    std::printf("\nat the term bound: %d sines a pixel, %zu bytes, %d steps a pixel; compiled in %.2f ms\n", lo,
+                text.size(), size.perPixel, median(compileMs));
+    for (const int lanes : {1, 2, 4}) {
+        if (lanes > widestLanes())
+            break;
+        RenderOptions options;
+        options.threads = 1;
+        options.lanes = lanes;
+        std::vector<double> ms;
+        for (int k = 0; k <= runs; ++k) {
+            FirstColumn host;
+            const auto start = std::chrono::steady_clock::now();
+            render(f->pattern(), PatternParameters{1, 1, 1024, 0.15, 150}, host, options);
+            if (k > 0)
+                ms.push_back(seconds(start) * 1e3);
+        }
+        std::printf("one column of 1024 rows at %d lanes: %.1f ms\n", lanes, median(ms));
+    }
 }
 
 // Median milliseconds of `runs` renders after one to warm up; the picture of
@@ -85,5 +151,6 @@ int main(int argc, char** argv)
                     a == b ? "yes" : "NO");
     }
     std::printf("geometric mean of text1 / exact1: %.3f, worst %.3f\n", std::exp(logSum / kPatternCount), worst);
+    bounds(runs);
     return 0;
 }
