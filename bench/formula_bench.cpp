@@ -41,6 +41,29 @@ double seconds(std::chrono::steady_clock::time_point since)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+// Median milliseconds of `runs` calls of `work` after one to warm up.
+template <class Work>
+double medianMs(int runs, Work work)
+{
+    std::vector<double> ms;
+    for (int k = 0; k <= runs; ++k) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        if (k > 0)
+            ms.push_back(seconds(start) * 1e3);
+    }
+    return median(ms);
+}
+
+// One thread, `lanes` wide (0: the widest).
+RenderResult renderOn(const Pattern& p, const PatternParameters& parameters, RenderHost& host, int lanes)
+{
+    RenderOptions options;
+    options.threads = 1;
+    options.lanes = lanes;
+    return render(p, parameters, host, options);
+}
+
 // Paints the first column and halts.
 class FirstColumn : public RenderHost {
 public:
@@ -73,33 +96,19 @@ void bounds(int runs)
             hi = mid - 1;
     }
     const std::string text = chain(lo);
-    std::vector<double> compileMs;
     std::unique_ptr<formula::Formula> f;
-    for (int k = 0; k <= runs; ++k) {
+    const double compileMs = medianMs(runs, [&] {
         formula::Error error;
-        const auto start = std::chrono::steady_clock::now();
         f = formula::Formula::compile(text, error);
-        if (k > 0)
-            compileMs.push_back(seconds(start) * 1e3);
-    }
-    const formula::ProgramSize size = f->size();
+    });
     std::printf("\nat the term bound: %d sines a pixel, %zu bytes, %d steps a pixel; compiled in %.2f ms\n", lo,
-                text.size(), size.perPixel, median(compileMs));
+                text.size(), f->size().perPixel, compileMs);
     for (const int lanes : {1, 2, 4}) {
         if (lanes > widestLanes())
             break;
-        RenderOptions options;
-        options.threads = 1;
-        options.lanes = lanes;
-        std::vector<double> ms;
-        for (int k = 0; k <= runs; ++k) {
-            FirstColumn host;
-            const auto start = std::chrono::steady_clock::now();
-            render(f->pattern(), PatternParameters{1, 1, 1024, 0.15, 150}, host, options);
-            if (k > 0)
-                ms.push_back(seconds(start) * 1e3);
-        }
-        std::printf("one column of 1024 rows at %d lanes: %.1f ms\n", lanes, median(ms));
+        FirstColumn host;
+        const double ms = medianMs(runs, [&] { renderOn(f->pattern(), {1, 1, 1024, 0.15, 150}, host, lanes); });
+        std::printf("one column of 1024 rows at %d lanes: %.1f ms\n", lanes, ms);
     }
 }
 
@@ -107,20 +116,12 @@ void bounds(int runs)
 // the last in `out`.
 double timeRender(const Pattern& p, int runs, int lanes, std::vector<Colour>& out)
 {
-    RenderOptions options;
-    options.threads = 1;
-    options.lanes = lanes;
-    std::vector<double> ms;
-    for (int k = 0; k <= runs; ++k) {
+    return medianMs(runs, [&] {
         Keep host;
         host.picture.reserve(1024 * 768);
-        const auto start = std::chrono::steady_clock::now();
-        render(p, PatternParameters{1, 1, 768, 0.15, 150}, host, options);
-        if (k > 0)
-            ms.push_back(seconds(start) * 1e3);
+        renderOn(p, {1, 1, 768, 0.15, 150}, host, lanes);
         out = std::move(host.picture);
-    }
-    return median(ms);
+    });
 }
 
 }  // namespace
