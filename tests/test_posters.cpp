@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -51,6 +52,48 @@ void flipByte(const QString& path, qint64 at)
     QVERIFY(f.getChar(&c));
     QVERIFY(f.seek(at));
     QVERIFY(f.putChar(char(c ^ 0x20)));
+}
+
+// A band file's fields are little-endian 64-bit numbers; its last four bytes
+// are a CRC-32 of the rest, which anyone can compute again.
+quint64 numberAt(const QByteArray& file, qint64 at)
+{
+    quint64 v = 0;
+    for (int k = 7; k >= 0; --k)
+        v = v << 8 | quint8(file[at + k]);
+    return v;
+}
+
+void setNumberAt(QByteArray& file, qint64 at, quint64 v)
+{
+    for (int k = 0; k < 8; ++k)
+        file[at + k] = char(v >> (8 * k));
+}
+
+void reseal(QByteArray& file)
+{
+    quint32 crc = 0xffffffffu;
+    for (qint64 k = 0; k + 4 < file.size(); ++k) {
+        crc ^= quint8(file[k]);
+        for (int b = 0; b < 8; ++b)
+            crc = crc >> 1 ^ (0xedb88320u & (0u - (crc & 1)));
+    }
+    crc ^= 0xffffffffu;
+    for (int k = 0; k < 4; ++k)
+        file[file.size() - 4 + k] = char(crc >> (24 - 8 * k));
+}
+
+// Where the header's seven numbers (width, height, band rows, first, end,
+// part, parts) begin, past the magic line, the key and the text chunks.
+qint64 headerNumbers(const QByteArray& file)
+{
+    qint64 at = 15;
+    at += 8 + qint64(numberAt(file, at));
+    const quint64 chunks = numberAt(file, at);
+    at += 8;
+    for (quint64 c = 0; c < 2 * chunks; ++c)
+        at += 8 + qint64(numberAt(file, at));
+    return at;
 }
 
 }  // namespace
@@ -141,6 +184,13 @@ private slots:
                                                 QString::number(k % 2 + 1), "-o", joined})
                          .exitCode,
                      0);
+        // Bands chosen by memory are cut so that every part has its share
+        // (by memory alone this picture is one band, all in the last part).
+        if (!args.contains("--band-rows"))
+            for (int k = 1; k <= parts; ++k)
+                QVERIFY2(QFileInfo(joined + QStringLiteral(".part-%1-of-%2").arg(k).arg(parts)).size() >
+                             QFileInfo(whole).size() / (3 * parts),
+                         qPrintable(QStringLiteral("part %1 of %2 has too small a share").arg(k).arg(parts)));
         const Run r = runTool({"--join", joined});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY(contents(joined) == contents(whole));
@@ -157,6 +207,11 @@ private slots:
         QTest::newRow("damaged part") << "flip" << "%1.part-2-of-3 is damaged";
         QTest::newRow("part cut short") << "cut" << "%1.part-2-of-3 is damaged";
         QTest::newRow("part that met a fault") << "fault" << "%1.part-1-of-3 met an arithmetic fault at column 16";
+        // Altered and sealed again: the checksum is no proof.
+        QTest::newRow("resealed: band height 2^63 - 1") << "bandrows" << "%1.part-2-of-3 is damaged";
+        QTest::newRow("resealed: a band of 10^9 rows") << "rows" << "%1.part-2-of-3 is damaged";
+        QTest::newRow("resealed: compressed bytes altered") << "piece" << "%1.part-2-of-3 is damaged";
+        QTest::newRow("a pipe at a part's name") << "pipe" << "%1.part-2-of-3 is not a regular file";
     }
 
     void joinRefuses()
@@ -178,12 +233,97 @@ private slots:
             flipByte(second, QFileInfo(second).size() - 200);
         if (damage == "cut")
             QVERIFY(QFile::resize(second, QFileInfo(second).size() - 9));
+        if (damage == "bandrows" || damage == "rows" || damage == "piece") {
+            QByteArray part = contents(second);
+            const qint64 numbers = headerNumbers(part), band = numbers + 7 * 8;
+            const qint64 width = qint64(numberAt(part, numbers));
+            QCOMPARE(width, 60);
+            if (damage == "bandrows")
+                setNumberAt(part, numbers + 2 * 8, 0x7fffffffffffffffull);
+            if (damage == "rows")
+                setNumberAt(part, band + 2 * 8, 1000000000ull);
+            if (damage == "piece") {  // a byte inside the first band's first piece
+                const qint64 piece = band + 5 * 8 + 8 + 3 * width + 8 + 8;
+                part[piece + 20] = char(part[piece + 20] ^ 0x5a);
+            }
+            reseal(part);
+            QFile f(second);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(part) == part.size());
+        }
+        if (damage == "pipe") {
+            QVERIFY(QFile::remove(second));
+            QCOMPARE(::mkfifo(QFile::encodeName(second).constData(), 0600), 0);
+        }
         const Run r = runTool({"--join", out});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(message.arg(out)), qPrintable(r.err));
         QVERIFY(!QFile::exists(out));
         for (int k = 1; k <= 3; ++k)
             QFile::remove(out + QStringLiteral(".part-%1-of-3").arg(k));
+    }
+
+    // Whoever can plant a link, a pipe or a file at a name this program makes
+    // cannot aim its writes, stall it, or have it delete what is not its own.
+    void plantedAtDerivedNames_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("link at a part's name") << "part-link" << "planted.png.part-2-of-2 is a link";
+        QTest::newRow("pipe at a part's name") << "part-pipe" << "planted.png.part-2-of-2 is not a regular file";
+        QTest::newRow("kept bands' folder is a link") << "folder-link" << "planted.png.parts is a link";
+        QTest::newRow("kept bands' folder writable by all") << "folder-open" << "can be written by others";
+        QTest::newRow("a file of the user's among the bands") << "folder-file" << "holds notes.txt, which is no band";
+        QTest::newRow("link at a band's name") << "band-link" << "holds band-0, which is no band";
+        QTest::newRow("pipe at a band's name") << "band-pipe" << "holds band-0, which is no band";
+    }
+
+    void plantedAtDerivedNames()
+    {
+        QFETCH(QString, planted);
+        QFETCH(QString, message);
+        QTemporaryDir here;
+        const QString out = here.filePath("planted.png"), folder = out + ".parts";
+        const QString victim = here.filePath("victim.txt"), elsewhere = here.filePath("elsewhere");
+        const QByteArray precious = "the user's own words\n";
+        {
+            QFile v(victim);
+            QVERIFY(v.open(QIODevice::WriteOnly) && v.write(precious) == precious.size());
+        }
+        QVERIFY(QDir().mkpath(elsewhere));
+        QVERIFY(QFile::copy(victim, elsewhere + "/notes.txt"));
+        auto fifo = [](const QString& at) { return ::mkfifo(QFile::encodeName(at).constData(), 0600) == 0; };
+        QStringList args = {"dune", "--size", "40", "--band-rows", "8"};
+        if (planted.startsWith("part-")) {
+            const QString part = out + ".part-2-of-2";
+            QVERIFY(planted == "part-link" ? QFile::link(victim, part) : fifo(part));
+            args << "--part" << "2/2";
+        } else {
+            args << "--resume";
+            if (planted == "folder-link") {
+                QVERIFY(QFile::link(elsewhere, folder));
+            } else {
+                QVERIFY(QDir().mkdir(folder));
+                QVERIFY(QFile::setPermissions(folder, planted == "folder-open" ? QFileDevice::Permissions(0x7777)
+                                                                                 : QFileDevice::Permissions(0x7700)));
+                if (planted == "folder-file")
+                    QVERIFY(QFile::copy(victim, folder + "/notes.txt"));
+                if (planted == "band-link")
+                    QVERIFY(QFile::link(victim, folder + "/band-0"));
+                if (planted == "band-pipe")
+                    QVERIFY(fifo(folder + "/band-0"));
+            }
+        }
+        const Run r = runTool(args + QStringList{"-o", out});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(!QFile::exists(out));
+        // Nothing the program did not write was written or removed.
+        QCOMPARE(contents(victim), precious);
+        QCOMPARE(contents(elsewhere + "/notes.txt"), precious);
+        if (planted == "folder-file")
+            QCOMPARE(contents(folder + "/notes.txt"), precious);
+        if (planted.startsWith("band-"))
+            QVERIFY(QFileInfo(folder + "/band-0").isSymLink() || QFileInfo(folder + "/band-0").exists());
     }
 
     // The parts run as GNU parallel's jobs, as on a cluster of hosts.

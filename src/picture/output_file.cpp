@@ -106,13 +106,22 @@ mode_t pictureMode(const std::string& target, int fd)
 
 }  // namespace
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)) {}
+OutputFile::OutputFile(std::string path, Name name) : path_(std::move(path)), name_(name) {}
 
 OutputFile::~OutputFile() { discard(); }
 
 bool OutputFile::open(std::string* error)
 {
     struct stat target {};
+    if (name_ == Name::Derived) {
+        if (::lstat(path_.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+            *error = path_ + (S_ISLNK(target.st_mode) ? " is a link" : " is not a regular file") +
+                     "; this program writes there only a file of its own: remove it first";
+            return false;
+        }
+        const QFileInfo info(QString::fromStdString(path_));
+        return openTemporary(info.absolutePath().toStdString(), info.fileName().toStdString(), path_, error);
+    }
     if (::stat(path_.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
         if (S_ISDIR(target.st_mode)) {
             *error = path_ + " is a folder";
@@ -138,8 +147,12 @@ bool OutputFile::open(std::string* error)
     const QFileInfo info(QString::fromStdString(path_));
     const std::string real = info.isSymLink() && info.exists() ? info.canonicalFilePath().toStdString() : path_;
     const QFileInfo realInfo(QString::fromStdString(real));
-    const std::string folder = realInfo.absolutePath().toStdString();
-    const std::string name = realInfo.fileName().toStdString();
+    return openTemporary(realInfo.absolutePath().toStdString(), realInfo.fileName().toStdString(), real, error);
+}
+
+bool OutputFile::openTemporary(const std::string& folder, const std::string& name, const std::string& real,
+                               std::string* error)
+{
     removeLeftovers(folder, name);
     std::string pattern = folder + "/" + temporaryPrefix(name) + std::to_string(::getpid()) + "-XXXXXX";
     const int fd = ::mkstemp(pattern.data());

@@ -13,9 +13,16 @@ namespace glimra {
 // whose it is: opening a target removes those that processes no longer
 // running left beside it. A pipe or a device (standard output, say) cannot be
 // replaced that way and is written directly.
+//
+// A name the program makes itself (a part beside a poster, say) is another
+// matter: whoever can plant something there must not be able to aim the write
+// elsewhere. Opened as `Derived`, a link, a pipe or any other non-file at the
+// name is refused rather than followed or written, and a file there is
+// replaced by the rename, never written into.
 class OutputFile {
 public:
-    explicit OutputFile(std::string path);
+    enum class Name { Given, Derived };
+    explicit OutputFile(std::string path, Name name = Name::Given);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -37,11 +44,14 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    bool openTemporary(const std::string& folder, const std::string& name, const std::string& real,
+                       std::string* error);
     std::string path_;
     std::string real_;  // what is replaced: the file a link points at
     std::string temporary_;
     FILE* stream_ = nullptr;
     bool direct_ = false;
+    Name name_;
 };
 
 // What a failed write's errno means for a picture file: the system's words,

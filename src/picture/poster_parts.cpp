@@ -1,5 +1,7 @@
 #include "picture/poster_parts.h"
 
+#include "picture/renderer.h"
+
 #include <QCryptographicHash>
 
 #include <zlib.h>
@@ -10,6 +12,8 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +25,75 @@ constexpr std::size_t kMagicSize = sizeof kMagic - 1;
 constexpr unsigned long long kBandTag = 1;
 constexpr unsigned long long kEndTag = 2;
 
-std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+}  // namespace
+
+// Inflating every piece is what shows that a band holds the picture's rows:
+// its counts were checked when it was read, but its compressed bytes could
+// still be anything that passes a checksum anyone can compute again.
+bool bandDecodes(const CompressedBand& band, long width, std::vector<unsigned char>* above)
+{
+    const std::size_t rowBytes = 1 + 3 * std::size_t(width);
+    std::vector<unsigned char> row(rowBytes), previous;
+    if (above)
+        previous = *above;
+    std::size_t inRow = 0;
+    unsigned long long total = 0;
+    uLong adler = adler32(0, nullptr, 0);
+    // A whole row: its filter must be ours ("up"), and undone it becomes the
+    // row the next one is filtered against.
+    auto takeRow = [&] {
+        if (row[0] != 2)
+            return false;
+        if (above)
+            for (std::size_t k = 1; k < rowBytes; ++k)
+                previous[k - 1] = (unsigned char)(previous[k - 1] + row[k]);
+        inRow = 0;
+        return true;
+    };
+    for (const auto& piece : band.pieces) {
+        z_stream z{};
+        if (inflateInit2(&z, -15) != Z_OK)
+            return false;
+        z.next_in = const_cast<Bytef*>(piece.data());
+        z.avail_in = uInt(piece.size());
+        bool good = true;
+        for (;;) {
+            if (inRow == rowBytes && !(good = takeRow()))
+                break;
+            z.next_out = row.data() + inRow;
+            z.avail_out = uInt(rowBytes - inRow);
+            const int status = inflate(&z, Z_NO_FLUSH);
+            const std::size_t got = rowBytes - inRow - z.avail_out;
+            adler = adler32(adler, row.data() + inRow, uInt(got));
+            inRow += got;
+            total += got;
+            // No final block inside a band: the picture's stream ends after
+            // its last band, and nothing may inflate to more than it says.
+            if (total > band.length || (status != Z_OK && status != Z_BUF_ERROR)) {
+                good = false;
+                break;
+            }
+            if (z.avail_out != 0)  // all input taken and nothing held back
+                break;
+        }
+        if (good && inRow == rowBytes)
+            good = takeRow();
+        good = good && z.avail_in == 0 && inRow == 0;
+        inflateEnd(&z);
+        if (!good)
+            return false;
+    }
+    if (total != band.length || adler != band.adler)
+        return false;
+    if (above) {
+        if (previous != band.lastRow)
+            return false;
+        *above = std::move(previous);
+    }
+    return true;
+}
+
+namespace {
 
 }  // namespace
 
@@ -157,15 +229,27 @@ bool BandFileReader::getBytes(std::string* out, unsigned long long most)
 
 bool BandFileReader::open(const std::string& path, std::string* why)
 {
-    const std::string name = fileName(path);
-    in_ = std::fopen(path.c_str(), "rb");
+    // A name this program makes is read only as a file of its own: a link is
+    // not followed, and a pipe is refused before anything waits on it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat st {};
-    if (!in_ || ::fstat(::fileno(in_), &st) != 0) {
-        *why = "cannot open " + path + ": " + std::strerror(errno);
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        *why = error == ELOOP ? path + " is a link; a part or band is read only from a file"
+                              : "cannot open " + path + ": " + std::strerror(error);
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
         *why = path + " is not a regular file";
+        return false;
+    }
+    in_ = ::fdopen(fd, "rb");
+    if (!in_) {
+        ::close(fd);
+        *why = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
     size_ = (unsigned long long)st.st_size;
@@ -213,8 +297,12 @@ bool BandFileReader::open(const std::string& path, std::string* why)
     unsigned long long v[7] = {};
     for (auto& n : v)
         ok = ok && getNumber(&n);
-    if (!ok || v[0] < 1 || v[0] > 65536 || v[1] < 1 || v[1] > 65536 || v[2] < 1 || v[3] > v[4] || v[6] > 1u << 20 ||
-        v[5] > v[6]) {
+    // Every number is held to what a picture of this program can be before
+    // any of it sizes anything: the key and the checksum are no proof, as
+    // anyone can compute them.
+    const unsigned long long bands = ok && v[2] >= 1 && v[2] <= v[1] ? (v[1] + v[2] - 1) / v[2] : 0;
+    if (!ok || v[0] < 1 || v[0] > kMaxSide || v[1] < 1 || v[1] > kMaxSide || bands == 0 || v[3] > v[4] ||
+        v[4] > bands || v[6] > 1u << 20 || v[5] > v[6]) {
         *why = path + " is damaged (its header cannot be read)";
         return false;
     }
@@ -248,9 +336,18 @@ bool BandFileReader::next(long* index, CompressedBand& band, bool* end, std::str
     unsigned long long i = 0, rows = 0, adler = 0, length = 0, pieces = 0;
     if (tag != kBandTag || !getNumber(&i) || !getNumber(&rows) || !getNumber(&adler) || !getNumber(&length))
         return broken();
+    // A band holds exactly the rows its place in the picture gives it, each
+    // as a filter byte and three bytes a pixel, in a piece per 64 rows or
+    // part of them.
+    const auto& h = header_;
+    const unsigned long long width = (unsigned long long)h.width, bandRows = (unsigned long long)h.bandRows;
+    if (i < (unsigned long long)h.first || i >= (unsigned long long)h.end ||
+        rows != std::min(bandRows, (unsigned long long)h.height - i * bandRows) || length != rows * (1 + 3 * width) ||
+        adler > 0xffffffffu)
+        return broken();
     std::string last;
-    if (!getBytes(&last, 3ull * (unsigned long long)header_.width) || last.size() != 3 * std::size_t(header_.width) ||
-        !getNumber(&pieces) || pieces > (1u << 20))
+    if (!getBytes(&last, 3ull * width) || last.size() != 3 * std::size_t(width) || !getNumber(&pieces) ||
+        pieces > rows / 64 + 2)
         return broken();
     band = CompressedBand{};
     band.rows = long(rows);
@@ -275,25 +372,145 @@ BandStore::BandStore(std::string folder, BandHeader header) : folder_(std::move(
 
 std::string BandStore::bandPath(long index) const { return folder_ + "/band-" + std::to_string(index); }
 
+namespace {
+
+// band-N, N a band's number as written: no sign, no leading zero.
+bool isBandName(std::string_view name)
+{
+    if (name.size() <= 5 || name.compare(0, 5, "band-") != 0 || name.size() > 5 + 19)
+        return false;
+    const std::string_view digits = name.substr(5);
+    return (digits == "0" || digits[0] != '0') &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// .band-N-PID-XXXXXX: a band being written, by this or a killed run.
+bool isPendingName(std::string_view name) { return name.rfind(".band-", 0) == 0; }
+
+bool isOurBandFile(int dir, const char* name);
+
+// A band being written may be cut anywhere, even before its first byte.
+bool isOurPendingFile(int dir, const char* name)
+{
+    struct stat st {};
+    return ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+}
+
+bool isOurs(int dir, const char* name)
+{
+    return isBandName(name) ? isOurBandFile(dir, name) : isPendingName(name) && isOurPendingFile(dir, name);
+}
+
+// A regular file of the user's at `name` in the open folder `dir` that starts
+// as band files of this program do.
+bool isOurBandFile(int dir, const char* name)
+{
+    const int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    char magic[kMagicSize];
+    const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                      ::read(fd, magic, kMagicSize) == ssize_t(kMagicSize) &&
+                      std::memcmp(magic, kMagic, kMagicSize) == 0;
+    ::close(fd);
+    return ours;
+}
+
+// Why the folder cannot hold kept bands, or empty when it can.
+std::string unfitFolder(const std::string& folder, const struct stat& st)
+{
+    if (S_ISLNK(st.st_mode))
+        return folder + " is a link; the kept bands live only in a folder of their own";
+    if (!S_ISDIR(st.st_mode))
+        return folder + " is not a folder";
+    if (st.st_uid != ::geteuid())
+        return folder + " belongs to another user";
+    if (st.st_mode & 022)
+        return folder + " can be written by others, who could plant bands in it; make it private (chmod go-w)";
+    return {};
+}
+
+// Removes the band files of ours in `folder`, and the folder once empty;
+// nothing else, and nothing through a link.
+void removeBands(const std::string& folder)
+{
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !unfitFolder(folder, st).empty())
+        return;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    std::vector<std::string> ours;
+    while (const dirent* entry = ::readdir(dir))
+        if (isOurs(::dirfd(dir), entry->d_name))
+            ours.emplace_back(entry->d_name);
+    for (const auto& name : ours)
+        ::unlinkat(::dirfd(dir), name.c_str(), 0);
+    ::closedir(dir);
+    ::rmdir(folder.c_str());
+}
+
+}  // namespace
+
 bool BandStore::prepare(std::string* why)
 {
-    std::error_code error;
-    std::filesystem::create_directories(folder_, error);
-    if (error) {
-        *why = "cannot make " + folder_ + ": " + error.message();
+    struct stat st {};
+    if (::lstat(folder_.c_str(), &st) != 0) {
+        if (errno != ENOENT || ::mkdir(folder_.c_str(), 0700) != 0 || ::lstat(folder_.c_str(), &st) != 0) {
+            *why = "cannot make " + folder_ + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    if (std::string unfit = unfitFolder(folder_, st); !unfit.empty()) {
+        *why = unfit;
         return false;
     }
+    const int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        *why = "cannot read " + folder_ + ": " + std::strerror(errno);
+        return false;
+    }
+    // Everything in it must be a band file of ours: anything else is the
+    // user's, or planted, and is neither read, replaced nor removed.
+    std::vector<std::string> pending;
+    std::string foreign;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        if (!isOurs(::dirfd(dir), entry->d_name)) {
+            foreign = std::string(name);
+            break;
+        }
+        if (isPendingName(name))
+            pending.emplace_back(name);
+    }
     // What a kill in the middle of keeping a band left.
-    for (const auto& entry : std::filesystem::directory_iterator(folder_, error))
-        if (entry.path().filename().string().rfind(".band-", 0) == 0)
-            std::filesystem::remove(entry.path(), error);
+    for (const auto& name : pending)
+        ::unlinkat(::dirfd(dir), name.c_str(), 0);
+    ::closedir(dir);
+    if (!foreign.empty()) {
+        *why = folder_ + " holds " + foreign +
+               ", which is no band of this program; the kept bands need a folder of their own";
+        return false;
+    }
     return true;
 }
 
 std::optional<CompressedBand> BandStore::load(long index)
 {
     const std::string path = bandPath(index);
-    if (::access(path.c_str(), F_OK) != 0)
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
         return std::nullopt;
     BandFileReader reader;
     std::string why;
@@ -301,26 +518,29 @@ std::optional<CompressedBand> BandStore::load(long index)
     long at = -1;
     bool end = false;
     const BandHeader& h = reader.header();
-    if (reader.open(path, &why) && h.key == header_.key && h.first == index && h.end == index + 1 &&
-        reader.next(&at, band, &end, &why) && at == index &&
-        band.rows == std::min(header_.bandRows, header_.height - index * header_.bandRows)) {
+    if (reader.open(path, &why) && h.key == header_.key && h.width == header_.width && h.height == header_.height &&
+        h.bandRows == header_.bandRows && h.first == index && h.end == index + 1 &&
+        reader.next(&at, band, &end, &why) && at == index && bandDecodes(band, h.width, nullptr)) {
         CompressedBand none;
         long after = 0;
         if (!reader.next(&after, none, &end, &why) && end && !reader.fault().found())
             return band;
     }
-    std::error_code error;
-    std::filesystem::remove(path, error);
+    // prepare() saw that every file here is ours: one that does not fit
+    // this picture is rendered again and replaced when kept.
     return std::nullopt;
 }
 
 bool BandStore::keep(long index, const CompressedBand& band, std::string* why)
 {
     const std::string path = bandPath(index);
-    const std::string temporary = folder_ + "/.band-" + std::to_string(index) + "-" + std::to_string(::getpid());
-    FILE* out = std::fopen(temporary.c_str(), "wb");
+    std::string temporary = folder_ + "/.band-" + std::to_string(index) + "-" + std::to_string(::getpid()) + "-XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    FILE* out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (!out) {
-        *why = "cannot write " + temporary + ": " + std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        *why = "cannot write in " + folder_ + ": " + std::strerror(errno);
         return false;
     }
     BandHeader h = header_;
@@ -333,6 +553,8 @@ bool BandStore::keep(long index, const CompressedBand& band, std::string* why)
         ok = false, error = errno;
     if (std::fclose(out) != 0 && ok)
         ok = false, error = errno;
+    // The rename replaces whatever name is there, a link included, and
+    // never writes through it.
     if (ok && std::rename(temporary.c_str(), path.c_str()) != 0)
         ok = false, error = errno;
     if (!ok) {
@@ -342,11 +564,9 @@ bool BandStore::keep(long index, const CompressedBand& band, std::string* why)
     return ok;
 }
 
-void BandStore::removeAll()
-{
-    std::error_code error;
-    std::filesystem::remove_all(folder_, error);
-}
+void BandStore::removeAll() { removeBands(folder_); }
+
+void BandStore::removeBandsOf(const std::string& output) { removeBands(resumeFolder(output)); }
 
 // ---------------------------------------------------------------------------
 
@@ -385,8 +605,11 @@ bool joinParts(const std::string& output, const std::function<bool()>& stop, std
     *parts = n;
 
     // Every part is checked whole before the picture is begun.
+    // The whole picture is decoded on the way, each band against the row
+    // above it, so what is joined is a PNG of the parts' size and nothing else.
     BandHeader first;
     long bands = 0;
+    std::vector<unsigned char> above;
     for (int k = 1; k <= n; ++k) {
         const std::string path = partPath(output, PartOf{k, n});
         if (::access(path.c_str(), F_OK) != 0) {
@@ -403,6 +626,7 @@ bool joinParts(const std::string& output, const std::function<bool()>& stop, std
         if (k == 1) {
             first = h;
             bands = (h.height + h.bandRows - 1) / h.bandRows;
+            above.assign(3 * std::size_t(h.width), 0);
         }
         const auto [from, to] = partBands(bands, PartOf{k, n});
         if (h.key != first.key || h.key != bandKey(h.chunks, h.width, h.height, h.bandRows)) {
@@ -428,6 +652,14 @@ bool joinParts(const std::string& output, const std::function<bool()>& stop, std
             }
             if (index != expect++) {
                 *why = path + " is damaged: its bands are out of order";
+                return false;
+            }
+            if (stop && stop()) {
+                *why = "stopped";
+                return false;
+            }
+            if (!bandDecodes(band, h.width, &above)) {
+                *why = path + " is damaged: band " + std::to_string(index) + " does not hold the rows it says";
                 return false;
             }
         }

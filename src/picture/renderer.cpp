@@ -165,6 +165,7 @@ struct Plan {
     long height = 0;
     int threads = 1;
     bool bands = false;  // in bands whatever its size (a band height was asked for)
+    long bandRows = 0;   // rows per band, when not plain
     bool derives = true;  // false: deriving the values faults, before any pixel
 
     bool plain() const
@@ -401,6 +402,32 @@ Pass renderPlain(const Plan& plan, QImage& picture)
 }
 
 
+// Bands chosen by memory hold whole pieces of the PNG (64 rows). A picture
+// split into parts is cut so that every part gets its share of the rows: by
+// memory alone a picture that fits one band would leave all parts but the last
+// with nothing to do. Every part computes the same height from the same
+// request, which is what lets their bands be joined.
+long bandRowsOf(const PictureRequest& request, long width, long height, int samples)
+{
+    if (request.bandRows > 0)
+        return std::min(request.bandRows, height);
+    const std::size_t bytesPerRow =
+        std::size_t(width) * (samples > 1 ? sizeof(QRgb) + LinearSums::kBytesPerPixel : sizeof(QRgb));
+    const long byMemory = std::max<long>(1, long(kBandBytes / std::max<std::size_t>(1, bytesPerRow)));
+    long rows = byMemory < 64 ? byMemory : byMemory / 64 * 64;
+    // Parts get the tallest bands of whole pieces that leave each of them
+    // one: a band that ends between pieces would make the joined file differ
+    // byte for byte from the one rendered whole. Below 64 rows a part, the
+    // picture has fewer parts than asked, and the plan refuses it.
+    const long parts = request.part.n;
+    if (request.part.any() && rows >= 64) {
+        rows = std::min(rows, ((height + parts - 1) / parts + 63) / 64 * 64);
+        while (rows > 64 && (height + rows - 1) / rows < parts)
+            rows -= 64;
+    }
+    return std::min(rows, height);
+}
+
 // Everything about a request that is fixed before its scan; `out` says whether
 // there is anything to render.
 Plan makePlan(const PictureRequest& request, PicturePlan& out)
@@ -450,6 +477,17 @@ Plan makePlan(const PictureRequest& request, PicturePlan& out)
         out.why = "a picture of " + std::to_string(plan.width) + " x " + std::to_string(plan.height) +
                   " is larger than " + std::to_string(kMaxPlainSide) + " on a side: write it as .png; refused";
         return plan;
+    }
+    if (!plan.plain()) {
+        plan.bandRows = bandRowsOf(request, plan.width, plan.height, plan.samples);
+        const PartOf part = request.part;
+        const long bands = (plan.height + plan.bandRows - 1) / plan.bandRows;
+        // Bands asked for by number may leave parts empty; that was asked.
+        if (part.any() && bands < part.n && request.bandRows == 0) {
+            out.verdict = PicturePlan::Verdict::Refused;
+            out.why = "a picture of " + std::to_string(plan.height) + " rows can be split into at most " +
+                      std::to_string(bands) + " parts, not " + std::to_string(part.n) + "; refused";
+        }
     }
     return plan;
 }
@@ -505,7 +543,8 @@ PictureResult renderPicture(const PictureRequest& request)
 
     // Fail before a long render, not after it.
     const bool inMemory = request.into != nullptr;
-    OutputFile file(inMemory ? std::string() : request.part.any() ? partPath(request.output, request.part) : request.output);
+    OutputFile file(inMemory ? std::string() : request.part.any() ? partPath(request.output, request.part) : request.output,
+                    request.part.any() ? OutputFile::Name::Derived : OutputFile::Name::Given);
     if (!inMemory && !file.open(&result.why)) {
         result.status = PictureResult::Status::CannotWrite;
         return result;
@@ -528,12 +567,7 @@ PictureResult renderPicture(const PictureRequest& request)
         picture = backgroundImage(plan.width, plan.height);
         out = renderPlain(plan, picture);
     } else {
-        const std::size_t bytesPerRow =
-            std::size_t(plan.width) * (plan.samples > 1 ? sizeof(QRgb) + LinearSums::kBytesPerPixel : sizeof(QRgb));
-        // Bands chosen by memory hold whole pieces of the PNG (64 rows).
-        const long byMemory = std::max<long>(1, long(kBandBytes / std::max<std::size_t>(1, bytesPerRow)));
-        const long bandRows = request.bandRows > 0 ? request.bandRows : byMemory < 64 ? byMemory : byMemory / 64 * 64;
-        const long rows = std::min(bandRows, plan.height);
+        const long rows = plan.bandRows;
         BandHeader header{bandKey(recipeChunks(request.recipe), plan.width, plan.height, rows),
                           recipeChunks(request.recipe), plan.width, plan.height, rows, 0, 0, request.part};
         if (request.part.any())
@@ -582,7 +616,7 @@ PictureResult renderPicture(const PictureRequest& request)
         return result;
     }
     if (request.resume)
-        BandStore(resumeFolder(request.output), BandHeader{}).removeAll();
+        BandStore::removeBandsOf(request.output);
     result.status = PictureResult::Status::Written;
     return result;
 }
