@@ -129,7 +129,7 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 # kept in build-fuzz/.
 step "fuzzing"
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ "${checking[@]}" -DGLIMRA_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"$jobs" --target fuzz_numtext fuzz_recipe fuzz_formula
+cmake --build build-fuzz -j"$jobs" --target fuzz_numtext fuzz_recipe fuzz_formula fuzz_band
 fuzz() { # target what runs limit_mb dict seeds...
   local target="$1" what="$2" runs="$3" limit="$4" dict="$5"
   shift 5
@@ -147,4 +147,5 @@ fuzz fuzz_numtext "the number reader" 2000000 64 tests/fuzz/numtext.dict tests/f
 fuzz fuzz_recipe "the settings reader" 200000 64 tests/fuzz/recipe.dict tests/fuzz/recipe_corpus/*
 fuzz fuzz_formula "the formula reader" 300000 256 tests/fuzz/formula.dict tests/fuzz/formula_corpus/* \
   src/formula/builtins/*.glimra
+fuzz fuzz_band "the band-file reader" 200000 256 tests/fuzz/band.dict tests/fuzz/band_corpus/*
 step "all passed"

@@ -259,7 +259,7 @@ bool BandFileReader::open(const std::string& path, std::string* why)
     }
     // The checksum first: nothing in a damaged file is believed.
     unsigned long crc = crc32(0, nullptr, 0);
-    std::vector<unsigned char> buffer(1 << 20);
+    std::vector<unsigned char> buffer(std::size_t(std::min<unsigned long long>(size_, 1 << 20)));
     unsigned long long left = size_ - 4;
     while (left > 0) {
         const std::size_t n = std::size_t(std::min<unsigned long long>(left, buffer.size()));
