@@ -4,7 +4,7 @@
 #include "formula/formula.h"
 #include "patterns/patterns.h"
 #include "picture/picture_file.h"
-#include "picture/poster_parts.h"
+#include "picture/band_file.h"
 
 #include <memory>
 #include <string>

@@ -2,6 +2,7 @@
 
 #include "picture/film.h"
 #include "picture/gallery.h"
+#include "picture/join.h"
 #include "picture/renderer.h"
 
 #include <QGuiApplication>

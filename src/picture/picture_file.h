@@ -73,6 +73,11 @@ private:
     bool failed_ = false;
 };
 
+// The largest picture on a side; larger than kMaxPlainSide, pictures are
+// rendered in bands and must be PNG.
+inline constexpr long kMaxPlainSide = 8192;
+inline constexpr long kMaxSide = 65536;
+
 // How glimra compresses PNG: every row with the "up" filter, at zlib's fastest
 // level, in pieces compressed side by side on every core. Encoding then costs
 // about what rendering the cheapest pattern does, where libpng's defaults

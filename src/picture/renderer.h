@@ -6,7 +6,7 @@
 
 #include "patterns/patterns.h"
 #include "picture/picture_file.h"
-#include "picture/poster_parts.h"
+#include "picture/band_file.h"
 
 #include <QImage>
 
@@ -22,10 +22,6 @@ namespace glimra {
 // sample (0 .. samples - 1) evenly spaced inside its pixel around that. Every
 // dense picture, in a file or in the window, is counted this way.
 double denseCounter(double origin, long m, int density, int samples, int sample);
-
-// Larger pictures are rendered in bands and must be PNG.
-inline constexpr long kMaxPlainSide = 8192;
-inline constexpr long kMaxSide = 65536;
 
 // What to render and where to.
 struct PictureRequest {

@@ -8,7 +8,8 @@
 // - a refused join says why and leaves no picture;
 // - a joined picture is a PNG that decodes whole, at the size the join
 //   reported, whatever the part said about itself.
-#include "picture/poster_parts.h"
+#include "picture/band_file.h"
+#include "picture/join.h"
 
 #include <zlib.h>
 

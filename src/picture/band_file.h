@@ -1,7 +1,8 @@
 // Band files: compressed bands of a large PNG kept outside it, so that a
 // render can resume after an interruption (a folder of bands beside the
-// target) or be spread over many machines (one part file per machine, joined
-// into the PNG without decoding anything).
+// target, band_store.h) or be spread over many machines (one part file per
+// machine, joined into the PNG by join.h). This is their format, written and
+// read back, and what a band must be to be taken.
 #pragma once
 
 #include "picture/picture_file.h"
@@ -12,6 +13,9 @@
 #include <string>
 
 namespace glimra {
+
+// What every band file begins with.
+inline constexpr char kBandFileMagic[] = "GLIMRA-BANDS 1\n";
 
 // Part K of N of a picture's bands, or none (n == 0).
 struct PartOf {
@@ -97,39 +101,5 @@ private:
 // `above` (the RGB row over the band: zeros over the first), also whether its
 // last row is what it says, and `above` becomes that row.
 bool bandDecodes(const CompressedBand& band, long width, std::vector<unsigned char>* above);
-
-// The finished bands of a render that may be interrupted, one file each in a
-// folder beside the target; a band file that does not belong to this picture
-// or fails its checksum is rendered again, never trusted.
-//
-// The folder is the user's to share or not, so it is taken only as this
-// program made it: a folder, no link, the user's own, writable by nobody
-// else, holding nothing but band files. A file written there is created
-// new and renamed into place; what is removed is only band files (by name
-// and content), and the folder itself only once empty.
-class BandStore {
-public:
-    BandStore(std::string folder, BandHeader header);
-    bool prepare(std::string* why);
-    std::optional<CompressedBand> load(long index);
-    bool keep(long index, const CompressedBand& band, std::string* why);
-    // After the picture is written, or when its bands cannot be used.
-    void removeAll();
-    // The same for the store beside `output` of whatever picture, when no
-    // store was prepared.
-    static void removeBandsOf(const std::string& output);
-
-private:
-    std::string bandPath(long index) const;
-    std::string folder_;
-    BandHeader header_;
-};
-
-// Assembles FILE.png from its parts FILE.png.part-K-of-N without decoding
-// them; false, with a message naming the part, when a part is missing,
-// damaged, of another picture, or met an arithmetic fault (whose effect
-// reaches into other parts' bands: such a picture is rendered in one piece).
-bool joinParts(const std::string& output, const std::function<bool()>& stop, std::string* why, long* width,
-               long* height, int* parts);
 
 }  // namespace glimra
