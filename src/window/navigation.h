@@ -7,8 +7,8 @@
 //
 // A navigation writes new texts into the boxes and then starts a render as a
 // click on the pattern button of the most recent render would, but never
-// inside a running render: it asks the running renders to halt, and starts
-// the new one once all of them have returned.
+// inside a running render: the render session's waiting start halts the
+// running renders and starts the new one once all of them have returned.
 #pragma once
 
 #include "render/frame.h"
