@@ -5,6 +5,7 @@
 #include "render/numtext.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
+#include "window/render_session.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -121,7 +122,8 @@ bool Navigation::Entry::operator==(const Entry& other) const
     return true;
 }
 
-Navigation::Navigation(qTac& window) : QObject(&window), window_(window)
+Navigation::Navigation(qTac& window, RenderSession& session)
+    : QObject(&window), window_(window), session_(session)
 {
     setObjectName(QStringLiteral("navigation"));
     auto action = [&](const char* name, const QString& text, QList<QKeySequence> keys, auto slot) {
@@ -224,7 +226,7 @@ bool Navigation::apply(const glimra::NavigationStep& step)
         return false;
     }
     window_.setTexts(*result.texts);
-    request(glimra::patternIndex(*pattern), false);
+    request(*pattern, false);
     return true;
 }
 
@@ -283,7 +285,7 @@ bool Navigation::goTo(int index)
         return false;
     current_ = index;
     window_.setTexts(history_[std::size_t(index)].texts);
-    request(glimra::patternIndex(*pattern), true);
+    request(*pattern, true);
     updateActions();
     return true;
 }
@@ -319,7 +321,7 @@ bool Navigation::openPlace(const QString& text)
         return false;
     }
     window_.setTexts(place->texts);
-    request(glimra::patternIndex(*glimra::findPattern(place->pattern)), false);
+    request(*glimra::findPattern(place->pattern), false);
     return true;
 }
 
@@ -340,55 +342,25 @@ void Navigation::openArgument(const QString& argument)
 
 // --- starting the render ---------------------------------------------------------
 
-void Navigation::request(int patternIndex, bool fromHistory)
+void Navigation::request(const glimra::Pattern& pattern, bool fromHistory)
 {
-    pendingIndex_ = patternIndex;
-    pendingFromHistory_ = fromHistory;
-    pending_ = true;
-    // The renders running now show the old view: they end after their current
-    // column, and the new render starts once the last of them has returned.
-    if (window_.renderDepth() > 0)
-        window_.HaltFlag = QStringLiteral("p");
-    else
-        schedule();
+    // Started as a click on the pattern's button would be, from the boxes as
+    // they are then: notches that arrive meanwhile make one step.
+    waiting_ = session_.startWhenIdle(pattern, [this] { return window_.texts(); });
+    waitingFromHistory_ = fromHistory;
 }
 
-void Navigation::schedule()
-{
-    if (scheduled_)
-        return;
-    scheduled_ = true;
-    QMetaObject::invokeMethod(this, &Navigation::startNow, Qt::QueuedConnection);
-}
-
-void Navigation::startNow()
-{
-    scheduled_ = false;
-    if (!pending_)
-        return;
-    if (window_.renderDepth() > 0) {
-        // Something started a render meanwhile; when it has returned, the
-        // start comes again.
-        window_.HaltFlag = QStringLiteral("p");
-        return;
-    }
-    pending_ = false;
-    starting_ = true;
-    window_.CMD_Click(qint16(pendingIndex_));
-    starting_ = false;
-}
+bool Navigation::startPending() const { return session_.startPending(); }
 
 // --- the window's renders -----------------------------------------------------------
 
-void Navigation::renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts)
+void Navigation::renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts, int, quint64 ticket)
 {
-    const bool ours = starting_;
-    starting_ = false;
     // A click on a pattern button reads the boxes a waiting navigation wrote:
     // it is that navigation's render.
-    const bool fromHistory = ours && pendingFromHistory_;
-    pending_ = false;
-    pendingFromHistory_ = false;
+    const bool fromHistory = ticket != 0 && ticket == waiting_ && waitingFromHistory_;
+    waiting_ = 0;
+    waitingFromHistory_ = false;
 
     const Entry entry{pattern.name, texts};
     last_ = entry;
@@ -416,7 +388,7 @@ void Navigation::renderStarts(const glimra::Pattern& pattern, const glimra::Patt
     showTitle(QStringLiteral("%1 0 %").arg(run.name));
 }
 
-void Navigation::columnDone(long index)
+void Navigation::columnDone(int, long index)
 {
     if (running_.empty())
         return;
@@ -447,9 +419,6 @@ void Navigation::renderEnded(const glimra::RenderResult& result)
         if (!running_.empty())
             running_.back().percent = -1;
     }
-    // The last running render is returning: now the waiting start may come.
-    if (pending_ && window_.renderDepth() <= 1)
-        schedule();
 }
 
 void Navigation::showTitle(const QString& text) { window_.setWindowTitle(QStringLiteral("Color Glimra - ") + text); }

@@ -7,8 +7,8 @@
 //
 // A navigation writes new texts into the boxes and then starts a render as a
 // click on the pattern button of the most recent render would, but never
-// inside a running render: it asks the running renders to halt, and starts
-// the new one once all of them have returned.
+// inside a running render: the render session's waiting start halts the
+// running renders and starts the new one once all of them have returned.
 #pragma once
 
 #include "render/frame.h"
@@ -27,6 +27,7 @@ class QAction;
 class QMenu;
 class QRubberBand;
 class QWidget;
+class RenderSession;
 class qTac;
 
 namespace glimra {
@@ -50,7 +51,7 @@ QString sizeRefusal(const QString& what, const std::string& size, const QString&
 class Navigation : public QObject {
     Q_OBJECT
 public:
-    explicit Navigation(qTac& window);
+    Navigation(qTac& window, RenderSession& session);
     ~Navigation() override;
 
     static constexpr int kHistoryLimit = 1000;
@@ -87,13 +88,8 @@ public:
     // point of the window.
     void addToMenu(QMenu& menu, const QPoint& local);
 
-    // Hooks of the window's renders.
-    void renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts);
-    void columnDone(long index);
-    void renderEnded(const glimra::RenderResult& result);
-
     // Whether a start is waiting for the running renders to return.
-    bool startPending() const { return pending_; }
+    bool startPending() const;
 
 public slots:
     // Each returns whether it changed the boxes and asked for a render. The
@@ -113,6 +109,11 @@ public slots:
     // or a file: address).
     void openArgument(const QString& argument);
 
+    // What the window's renders tell.
+    void renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts, int level, quint64 ticket);
+    void columnDone(int level, long index);
+    void renderEnded(const glimra::RenderResult& result);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -129,22 +130,18 @@ private:
     bool onPictureArea(const QPoint& local) const;
     bool apply(const glimra::NavigationStep& step);
     bool goTo(int index);
-    void request(int patternIndex, bool fromHistory);
-    void schedule();
-    void startNow();
+    void request(const glimra::Pattern& pattern, bool fromHistory);
     void updateActions();
     void showTitle(const QString& text);
 
     qTac& window_;
+    RenderSession& session_;
     std::vector<Entry> history_;
     int current_ = -1;
     std::optional<Entry> last_;  // the most recent render's start
 
-    bool pending_ = false;     // a start waits
-    bool scheduled_ = false;   // a queued startNow is on its way
-    bool starting_ = false;    // startNow is clicking the button
-    bool pendingFromHistory_ = false;
-    int pendingIndex_ = 0;
+    quint64 waiting_ = 0;  // the session's ticket for the start asked for last
+    bool waitingFromHistory_ = false;
 
     int wheelRemainder_ = 0;  // eighths of a degree short of a notch
     QRubberBand* band_ = nullptr;

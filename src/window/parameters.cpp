@@ -78,7 +78,7 @@ void qTac::Command4_Click()
 
 void qTac::Command3_Click()
 {
-    HaltFlag = QStringLiteral("p");
+    session_->halt();
     TextOne->setText(QStringLiteral("1"));
     TextTwo->setText(QStringLiteral("1"));
     TextThree->setText(QStringLiteral("100"));

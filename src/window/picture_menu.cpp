@@ -6,6 +6,7 @@
 #include "window/large_picture.h"
 #include "window/navigation.h"
 #include "window/qtac.h"
+#include "window/render_session.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -60,7 +61,8 @@ QString saveFilters()
 
 }  // namespace
 
-PictureMenu::PictureMenu(qTac& window) : QObject(&window), window_(window)
+PictureMenu::PictureMenu(qTac& window, RenderSession& session)
+    : QObject(&window), window_(window), session_(session)
 {
     setObjectName(QStringLiteral("pictureMenu"));
     auto action = [&](const char* name, const QString& text, const QKeySequence& keys, void (PictureMenu::*slot)()) {
@@ -336,5 +338,5 @@ void PictureMenu::openFile(const QString& path)
             return;
         }
     }
-    window_.CMD_Click(qint16(glimra::patternIndex(*pattern)));
+    session_.start(*pattern, held);
 }

@@ -17,6 +17,7 @@ class QImage;
 class QMimeData;
 class QPoint;
 class QSize;
+class RenderSession;
 class qTac;
 
 namespace glimra {
@@ -26,7 +27,7 @@ struct Pattern;
 class PictureMenu : public QObject {
     Q_OBJECT
 public:
-    explicit PictureMenu(qTac& window);
+    PictureMenu(qTac& window, RenderSession& session);
 
     QAction* saveAction = nullptr;  // "Save picture…", Ctrl+S
     QAction* copyAction = nullptr;  // "Copy picture", Ctrl+Shift+C
@@ -83,12 +84,13 @@ public slots:
     void save();
     void copy();
     void open();
-    // Reads the settings a picture carries into the boxes and clicks its
-    // pattern's button; a file without them changes nothing and says why.
+    // Reads the settings a picture carries into the boxes and renders its
+    // pattern from them, as a click on its button would; a file without them changes nothing and says why.
     void openFile(const QString& path);
 
 private:
     qTac& window_;
+    RenderSession& session_;
     std::optional<glimra::PictureRecipe> recipe_;
     SaveChooser chooseSave_;
     OpenChooser chooseOpen_;

@@ -21,7 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -31,31 +31,6 @@ const QColor kWindowColour(glimra::redOf(glimra::kBackground), glimra::greenOf(g
 const QColor kPatternGrey(128, 128, 128);
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// The render host: how a pattern reaches the window.
-
-class qTac::CanvasHost final : public glimra::RenderHost {
-public:
-    CanvasHost(qTac& window, int level) : window_(window), level_(level) {}
-
-    void plotColumn(const glimra::ColumnView& column) override
-    {
-        window_.canvas_->plot(column);
-        window_.navigation_->columnDone(column.index);
-        // A copy: the observer may replace itself.
-        if (const auto observer = window_.columnPainted)
-            observer(level_, column.index);
-    }
-
-    void yield() override { window_.yieldToEvents(); }
-
-    bool haltRequested() override { return window_.HaltFlag == QLatin1String("p"); }
-
-private:
-    qTac& window_;
-    int level_;
-};
 
 // ---------------------------------------------------------------------------
 // The window
@@ -78,11 +53,13 @@ qTac::qTac(QWidget* parent)
     setFont(glimra::windowFont());
     canvas_ = new Canvas(this, QSize(kClientWidth, kClientHeight), kWindowColour);
 
+    session_ = new RenderSession(*canvas_, this);
     buildControls();
     connectHandlers();
-    pictures_ = new PictureMenu(*this);
+    pictures_ = new PictureMenu(*this, *session_);
     largePicture_ = new LargePicture(*this);
-    navigation_ = new Navigation(*this);
+    navigation_ = new Navigation(*this, *session_);
+    connectFeatures();
     setAcceptDrops(true);
 
     Timer1 = new QTimer(this);
@@ -147,6 +124,23 @@ void qTac::connectHandlers()
     connectParameterHandlers();
 }
 
+void qTac::connectFeatures()
+{
+    // Who hears of the renders, in the order they hear: the pattern buttons
+    // first (they show the new pattern before anything paints), then what is
+    // remembered of the picture, then the history and the title.
+    connect(session_, &RenderSession::started, this, &qTac::highlight);
+    connect(session_, &RenderSession::started, pictures_, &PictureMenu::renderStarts);
+    connect(session_, &RenderSession::started, navigation_, &Navigation::renderStarts);
+    connect(session_, &RenderSession::columnPainted, navigation_, &Navigation::columnDone);
+    connect(session_, &RenderSession::columnPainted, this, [this](int level, long column) {
+        // A copy: the observer may replace itself.
+        if (const auto observer = columnPainted)
+            observer(level, column);
+    });
+    connect(session_, &RenderSession::ended, navigation_, &Navigation::renderEnded);
+}
+
 // --- colours ---------------------------------------------------------------
 
 QColor qTac::backColour(const QWidget* control) { return control->palette().color(glimra::backRole(control)); }
@@ -204,21 +198,26 @@ void qTac::Command1_Click()
 
 void qTac::CMD_Click(qint16 Index)
 {
-    // Every click during a render nests one more render on the stack; past
-    // this depth a click is ignored rather than risk running out of stack.
-    if (depth_ >= kMaxNesting || Index < 0 || Index >= qint16(CMD.size()))
+    if (Index < 0 || Index >= qint16(CMD.size()))
         return;
-    HaltFlag.clear();
+    session_->start(*glimra::patternTable()[std::size_t(Index)], texts());
+}
+
+void qTac::highlight(const glimra::Pattern& pattern)
+{
     for (QPushButton* b : CMD)
         setBackColour(b, kPatternGrey);
-    setBackColour(CMD[std::size_t(Index)], textColour(Label17));
+    // A pattern that is none of the buttons leaves them all grey.
+    const auto table = glimra::patternTable();
+    for (std::size_t k = 0; k < table.size() && k < CMD.size(); ++k)
+        if (std::strcmp(table[k]->name, pattern.name) == 0)
+            setBackColour(CMD[k], textColour(Label17));
     // The render's first chance to repaint comes only after its first column.
     for (QPushButton* b : CMD)
         b->repaint();
-    runPattern(*glimra::patternTable()[std::size_t(Index)]);
 }
 
-void qTac::cmdstop_Click() { HaltFlag = QStringLiteral("p"); }
+void qTac::cmdstop_Click() { session_->halt(); }
 
 glimra::PatternTexts qTac::texts() const
 {
@@ -234,46 +233,6 @@ void qTac::setTexts(const glimra::PatternTexts& texts)
     const auto box = boxes();
     for (std::size_t k = 0; k < box.size(); ++k)
         box[k]->setText(QString::fromStdString(texts.*glimra::kParameterNames[k].text));
-}
-
-void qTac::runPattern(const glimra::Pattern& pattern)
-{
-    const glimra::PatternTexts texts = this->texts();
-    const glimra::PatternParameters params = glimra::readParameters(texts);
-    // At the screen's own resolution; a render nested in another paints at
-    // the density that one paints at.
-    if (depth_ == 0)
-        canvas_->setDensity(glimra::densityForRatio(devicePixelRatioF()));
-    const int density = canvas_->density();
-    pictures_->renderStarts(pattern, texts);
-    navigation_->renderStarts(pattern, texts);
-    canvas_->refreshSoon();
-
-    CanvasHost host(*this, depth_ + 1);
-    struct Level {
-        int& depth;
-        explicit Level(int& d) : depth(d) { ++depth; }
-        ~Level() { --depth; }
-    } level(depth_);
-    glimra::RenderResult result;
-    try {
-        // A fault or a refused scan simply ends the picture where it stands.
-        result = density == 1 ? glimra::render(pattern, params, host)
-                              : glimra::renderDense(pattern, params, density, kClientWidth - glimra::kCanvasLeft,
-                                                    kClientHeight - glimra::kCanvasTop, host);
-    } catch (const std::bad_alloc&) {
-        // Not enough memory for the scan: nothing more to paint.
-        result.outcome = glimra::Outcome::Refused;
-    }
-    lastOutcome_ = result.outcome;
-    canvas_->refreshNow();
-    navigation_->renderEnded(result);
-}
-
-void qTac::yieldToEvents()
-{
-    canvas_->refreshIfDue();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void qTac::clearCanvas() { canvas_->clear(); }
@@ -295,7 +254,7 @@ void qTac::closeEvent(QCloseEvent* event)
 {
     // Closed by the system in the middle of a render: end as the exit labels
     // do, instead of finishing the picture in a window nobody can see.
-    if (depth_ > 0)
+    if (session_->depth() > 0)
         endProgram_();
     event->accept();
 }

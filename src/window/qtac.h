@@ -10,6 +10,7 @@
 #include "patterns/patterns.h"
 #include "window/canvas.h"
 #include "window/controls.h"
+#include "window/render_session.h"
 
 #include <QColor>
 #include <QImage>
@@ -34,7 +35,7 @@ public:
 
     static constexpr int kClientWidth = 1272;
     static constexpr int kClientHeight = 1016;
-    static constexpr int kMaxNesting = 16;
+    static constexpr int kMaxNesting = RenderSession::kMaxNesting;
     static inline const QString kWebAddress = QStringLiteral("https://glimra.example.org/");
 
     // Labels
@@ -79,8 +80,17 @@ public:
     glimra::PatternTexts texts() const;
     void setTexts(const glimra::PatternTexts& texts);
 
-    // "p" asks the running render (and every render it interrupted) to stop.
-    QString HaltFlag;
+    // The renders on the Canvas: starting, nesting, halting, and what they
+    // tell while they run.
+    RenderSession& session() const { return *session_; }
+
+private:
+    RenderSession* session_ = nullptr;  // before HaltFlag, which reads it
+
+public:
+    // "p" asks the running render (and every render it interrupted) to stop:
+    // the session's halt request under its design name.
+    HaltText HaltFlag{session_};
 
     // The picture, the size of the client area. It survives covering and
     // minimizing; renders paint into it and the window shows it.
@@ -88,10 +98,10 @@ public:
     Canvas* canvasWidget() const { return canvas_; }
 
     // How many renders are running, nested inside one another.
-    int renderDepth() const { return depth_; }
+    int renderDepth() const { return session_->depth(); }
 
     // How the most recent render to end ended; nothing before the first.
-    std::optional<glimra::Outcome> lastOutcome() const { return lastOutcome_; }
+    std::optional<glimra::Outcome> lastOutcome() const { return session_->lastOutcome(); }
 
     // Starts the web browser on an address; false when it cannot be started.
     using BrowserStarter = std::function<bool(const QString& address)>;
@@ -102,6 +112,8 @@ public:
 
     // Called after every column a render paints, before it yields: the nesting
     // level of that render (1 for the outermost) and the 0-based column number.
+    // A plain function beside the session's signal, replaceable in one line by
+    // whoever watches a render.
     std::function<void(int level, long column)> columnPainted;
 
     // Saving, copying and opening pictures: the picture area's context menu,
@@ -163,12 +175,10 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    class CanvasHost;
-
     void buildControls();
     void connectHandlers();
-    void runPattern(const glimra::Pattern& pattern);
-    void yieldToEvents();
+    void connectFeatures();
+    void highlight(const glimra::Pattern& pattern);
     void clearCanvas();
     void connectParameterHandlers();
     // The box of each parameter, in the core's order.
@@ -178,8 +188,6 @@ private:
     PictureMenu* pictures_ = nullptr;
     LargePicture* largePicture_ = nullptr;
     Navigation* navigation_ = nullptr;
-    int depth_ = 0;
-    std::optional<glimra::Outcome> lastOutcome_;
     QColor savedExitColour_{0, 0, 0};
     BrowserStarter startBrowser_;
     std::function<void()> endProgram_;
