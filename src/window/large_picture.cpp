@@ -1,5 +1,7 @@
 #include "window/large_picture.h"
 
+#include "window/window_formulas.h"
+
 #include "picture/picture_file.h"
 #include "render/parallel.h"
 #include "window/picture_menu.h"
@@ -26,6 +28,7 @@
 // What the window and the thread rendering a save share.
 struct LargePicture::Save {
     glimra::PictureRequest request;
+    glimra::HeldFormula formula;  // the request's pattern, when a formula, held while it renders
     std::atomic<double> done{0};
     std::atomic<bool> stop{false};
     std::atomic<bool> finished{false};
@@ -55,10 +58,12 @@ QString bytes(double b)
     return QStringLiteral("%1 GiB").arg(b / double(1u << 30), 0, 'f', 1);
 }
 
-glimra::PictureRequest requestFor(const glimra::PictureRecipe& place, int density, int samples, const QString& path)
+glimra::PictureRequest requestFor(const glimra::PictureRecipe& place, int density, int samples, const QString& path,
+                                  glimra::HeldFormula* formula)
 {
     glimra::PictureRequest request;
-    request.pattern = glimra::findPattern(place.pattern);
+    QString why;
+    request.pattern = glimra::recipePattern(place, formula, &why);
     request.recipe = place;
     request.recipe.density = density;
     request.recipe.samples = samples;
@@ -108,7 +113,9 @@ std::optional<LargePicture::Choice> askPerson(QWidget* parent, const glimra::Pic
     settle.setSingleShot(true);
     settle.setInterval(150);
     auto update = [&] {
-        const glimra::PictureRequest request = requestFor(place, density->value(), samples->value(), "x.png");
+        glimra::HeldFormula formula;
+        const glimra::PictureRequest request =
+            requestFor(place, density->value(), samples->value(), "x.png", &formula);
         const glimra::PicturePlan plan = glimra::planPicture(request);
         const bool ok = plan.verdict == glimra::PicturePlan::Verdict::Render;
         buttons->button(QDialogButtonBox::Ok)->setEnabled(ok);
@@ -126,7 +133,9 @@ std::optional<LargePicture::Choice> askPerson(QWidget* parent, const glimra::Pic
         settle.start();
     };
     QObject::connect(&settle, &QTimer::timeout, &dialog, [&] {
-        const auto e = glimra::estimatePicture(requestFor(place, density->value(), samples->value(), "x.png"));
+        glimra::HeldFormula formula;
+        const auto e =
+            glimra::estimatePicture(requestFor(place, density->value(), samples->value(), "x.png", &formula));
         estimate->setText(e ? QStringLiteral("%1, a file of about %2")
                                   .arg(e->seconds < 1 ? duration(e->seconds) : QStringLiteral("about ") + duration(e->seconds),
                                        bytes(e->bytes))
@@ -199,7 +208,7 @@ bool LargePicture::start(const Choice& choice)
     if (!place || running())
         return false;
     auto job = std::make_shared<Save>();
-    job->request = requestFor(*place, choice.density, choice.samples, choice.path);
+    job->request = requestFor(*place, choice.density, choice.samples, choice.path, &job->formula);
     if (!job->request.pattern)
         return false;
     job->request.progress = [raw = job.get()](double done) { raw->done.store(done, std::memory_order_relaxed); };

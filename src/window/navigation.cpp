@@ -114,7 +114,7 @@ QString sizeRefusal(const QString& what, const std::string& size, const QString&
 
 bool Navigation::Entry::operator==(const Entry& other) const
 {
-    if (pattern != other.pattern)
+    if (pattern != other.pattern || formula != other.formula)
         return false;
     for (const glimra::ParameterName& p : glimra::kParameterNames)
         if (texts.*p.text != other.texts.*p.text)
@@ -173,6 +173,8 @@ Navigation::~Navigation() = default;
 
 const glimra::Pattern* Navigation::lastPattern() const
 {
+    if (last_ && lastFormula_)
+        return &lastFormula_->pattern();
     return last_ ? glimra::findPattern(last_->pattern) : nullptr;
 }
 
@@ -180,7 +182,7 @@ QString Navigation::currentPlace() const
 {
     if (!last_)
         return {};
-    return QString::fromStdString(glimra::formatPlace(glimra::Place{last_->pattern, last_->texts}));
+    return QString::fromStdString(glimra::formatPlace(glimra::Place{last_->pattern, last_->texts, last_->formula}));
 }
 
 bool Navigation::onPictureArea(const QPoint& local) const
@@ -276,7 +278,11 @@ bool Navigation::goTo(int index)
 {
     if (index < 0 || index >= int(history_.size()))
         return false;
-    const glimra::Pattern* pattern = glimra::findPattern(history_[std::size_t(index)].pattern);
+    const Entry& entry = history_[std::size_t(index)];
+    QString why;
+    glimra::HeldFormula formula;
+    const glimra::Pattern* pattern =
+        glimra::recipePattern(glimra::PictureRecipe{entry.pattern, entry.texts, 1, 1, entry.formula}, &formula, &why);
     if (!pattern)
         return false;
     // Only what the window painted is kept, but a history is no place to
@@ -295,8 +301,17 @@ bool Navigation::forward() { return goTo(current_ + 1); }
 
 void Navigation::copyPlace()
 {
-    if (last_)
-        QGuiApplication::clipboard()->setText(currentPlace());
+    if (!last_)
+        return;
+    if (last_->formula.size() > glimra::kMaxPlaceFormula) {
+        complain_(QStringLiteral("Cannot copy place"),
+                  QStringLiteral("This formula has %1 bytes; a place carries at most %2. Save the picture "
+                                 "or the formula as a file to share it.")
+                      .arg(last_->formula.size())
+                      .arg(glimra::kMaxPlaceFormula));
+        return;
+    }
+    QGuiApplication::clipboard()->setText(currentPlace());
 }
 
 void Navigation::pastePlace() { openPlace(QGuiApplication::clipboard()->text()); }
@@ -304,7 +319,8 @@ void Navigation::pastePlace() { openPlace(QGuiApplication::clipboard()->text());
 bool Navigation::openPlace(const QString& text)
 {
     std::string why;
-    const std::optional<glimra::Place> place = glimra::parsePlace(text.toStdString(), &why);
+    const std::optional<glimra::Place> place =
+        glimra::parsePlace(text.toStdString(), &why, glimra::PlaceKinds::PatternsAndFormulas);
     if (!place) {
         complain_(QStringLiteral("Not a place"),
                   QStringLiteral("%1 is not a place: %2.")
@@ -320,8 +336,20 @@ bool Navigation::openPlace(const QString& text)
         complain_(QStringLiteral("Cannot open place"), why);
         return false;
     }
+    QString problem;
+    glimra::HeldFormula formula;
+    const glimra::Pattern* pattern =
+        glimra::recipePattern(glimra::PictureRecipe{place->pattern, place->texts, 1, 1, place->formula}, &formula,
+                              &problem);
+    if (!pattern) {
+        complain_(QStringLiteral("Cannot open place"),
+                  QStringLiteral("%1: %2").arg(shown, glimra::shownText(problem, 500)));
+        return false;
+    }
     window_.setTexts(place->texts);
-    request(*glimra::findPattern(place->pattern), false);
+    request(*pattern, false);
+    if (formula)
+        emit formulaOpened(QString::fromStdString(place->formula));
     return true;
 }
 
@@ -348,6 +376,8 @@ void Navigation::request(const glimra::Pattern& pattern, bool fromHistory)
     // they are then: notches that arrive meanwhile make one step.
     waiting_ = session_.startWhenIdle(pattern, [this] { return window_.texts(); });
     waitingFromHistory_ = fromHistory;
+    // The session waits with the pattern; a formula's must live till then.
+    waitingFormula_ = glimra::heldFormula(pattern);
 }
 
 bool Navigation::startPending() const { return session_.startPending(); }
@@ -362,8 +392,11 @@ void Navigation::renderStarts(const glimra::Pattern& pattern, const glimra::Patt
     waiting_ = 0;
     waitingFromHistory_ = false;
 
-    const Entry entry{pattern.name, texts};
+    const glimra::HeldFormula formula = glimra::heldFormula(pattern);
+    waitingFormula_.reset();  // the waiting start is this one, or was replaced by it
+    const Entry entry{pattern.name, texts, glimra::formulaText(pattern)};
     last_ = entry;
+    lastFormula_ = formula;
     if (!fromHistory) {
         // A new road from here: what lay ahead goes, as in a browser.
         if (current_ + 1 < int(history_.size()))
@@ -378,6 +411,7 @@ void Navigation::renderStarts(const glimra::Pattern& pattern, const glimra::Patt
     updateActions();
 
     Running run;
+    run.formula = formula;
     run.name = QString::fromLatin1(pattern.name);
     if (const auto extent = glimra::pictureExtent(pattern, texts)) {
         run.columns = extent->columns;

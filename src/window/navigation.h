@@ -13,6 +13,7 @@
 
 #include "render/frame.h"
 #include "place/navigate.h"
+#include "window/window_formulas.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -67,10 +68,11 @@ public:
     QAction* copyPlaceAction = nullptr;   // "Copy place", Ctrl+L
     QAction* pastePlaceAction = nullptr;  // "Paste place", Ctrl+V
 
-    // What a render started with.
+    // What a render started with; a formula's text with the name "formula".
     struct Entry {
         std::string pattern;
         glimra::PatternTexts texts;
+        std::string formula{};
         bool operator==(const Entry& other) const;
     };
     const std::vector<Entry>& history() const { return history_; }
@@ -114,11 +116,17 @@ public slots:
     void columnDone(int level, long index);
     void renderEnded(const glimra::RenderResult& result);
 
+signals:
+    // A place brought a formula, which is painting now: for the pattern
+    // editor to show.
+    void formulaOpened(const QString& text);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Running {
+        glimra::HeldFormula formula;  // holds the pattern of a formula while it paints
         QString name;
         long columns = 0, rows = 0;
         int percent = -1;
@@ -139,6 +147,8 @@ private:
     std::vector<Entry> history_;
     int current_ = -1;
     std::optional<Entry> last_;  // the most recent render's start
+    glimra::HeldFormula lastFormula_;     // last_'s pattern, when a formula
+    glimra::HeldFormula waitingFormula_;  // the waiting start's, when a formula
 
     quint64 waiting_ = 0;  // the session's ticket for the start asked for last
     bool waitingFromHistory_ = false;

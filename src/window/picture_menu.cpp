@@ -2,6 +2,7 @@
 
 #include "patterns/patterns.h"
 #include "picture/renderer.h"
+#include "window/window_formulas.h"
 #include "render/numtext.h"
 #include "window/large_picture.h"
 #include "window/navigation.h"
@@ -115,7 +116,8 @@ PictureMenu::PictureMenu(qTac& window, RenderSession& session)
 
 void PictureMenu::renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts)
 {
-    recipe_ = glimra::PictureRecipe{pattern.name, texts, window_.canvasWidget()->density(), 1};
+    recipe_ = glimra::PictureRecipe{pattern.name, texts, window_.canvasWidget()->density(), 1,
+                                    glimra::formulaText(pattern)};
     saveAction->setEnabled(true);
     copyAction->setEnabled(true);
 }
@@ -148,7 +150,9 @@ QImage PictureMenu::wholePicture(const QImage& image, const glimra::PictureRecip
     if (painted.isEmpty() || painted.bottom() + 1 < canvas->image().height())
         return image;
     glimra::PictureRequest request;
-    request.pattern = glimra::findPattern(recipe.pattern);
+    glimra::HeldFormula formula;
+    QString why;
+    request.pattern = glimra::recipePattern(recipe, &formula, &why);
     request.recipe = recipe;
     request.threads = 0;
     if (!request.pattern)
@@ -310,11 +314,14 @@ void PictureMenu::openFile(const QString& path)
 {
     QString why;
     const std::optional<glimra::PictureRecipe> recipe = glimra::readRecipe(path, &why);
-    const glimra::Pattern* pattern = recipe ? glimra::findPattern(recipe->pattern) : nullptr;
+    // Held while it paints, when the file carries a formula.
+    glimra::HeldFormula formula;
+    QString problem;
+    const glimra::Pattern* pattern = recipe ? glimra::recipePattern(*recipe, &formula, &problem) : nullptr;
     // The name as the messages show it: a file's name is anybody's text.
     const QString shown = glimra::shownText(path, 300);
     if (recipe && !pattern)
-        why = QStringLiteral("%1 names a pattern this program does not have").arg(shown);
+        why = QStringLiteral("%1: %2").arg(shown, problem);
     if (pattern)
         why = refusal(*recipe, window_, shown);
     if (!why.isEmpty()) {
@@ -338,5 +345,7 @@ void PictureMenu::openFile(const QString& path)
             return;
         }
     }
+    if (formula)
+        emit formulaOpened(QString::fromStdString(recipe->formula));
     session_.start(*pattern, held);
 }

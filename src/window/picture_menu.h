@@ -88,6 +88,11 @@ public slots:
     // pattern from them, as a click on its button would; a file without them changes nothing and says why.
     void openFile(const QString& path);
 
+signals:
+    // A picture file brought a formula, which is painting now: for the
+    // pattern editor to show.
+    void formulaOpened(const QString& text);
+
 private:
     qTac& window_;
     RenderSession& session_;
