@@ -50,6 +50,7 @@ private slots:
     void savedFileOpensAsWritten();
     void unsavedFormulaIsNeverDroppedSilently_data();
     void unsavedFormulaIsNeverDroppedSilently();
+    void everyControlIsNamedAndReachedByTab();
 };
 
 void TestPatternEditor::wrongFormulaShowsItsPlaceAndPaintsNothing_data()
@@ -309,6 +310,31 @@ void TestPatternEditor::unsavedFormulaIsNeverDroppedSilently()
     }
     if (!writable)
         QVERIFY2(editor.status().startsWith("Not saved"), qPrintable(editor.status()));
+}
+
+void TestPatternEditor::everyControlIsNamedAndReachedByTab()
+{
+    PatternEditor editor;
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    QTest::keyClicks(editor.textArea(), "red = 1");
+    // Tab leaves the text rather than typing into it, and comes round to it
+    // again through every control.
+    QSet<QWidget*> reached;
+    for (int k = 0; k < 20 && !reached.contains(QApplication::focusWidget()); ++k) {
+        reached.insert(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(editor.text(), QStringLiteral("red = 1"));
+    QCOMPARE(QApplication::focusWidget(), editor.textArea());
+    const QList<QPushButton*> buttons = editor.findChildren<QPushButton*>();
+    QCOMPARE(buttons.size(), 7);
+    for (QPushButton* b : buttons) {
+        QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
+        // Undo and Redo wait for something to undo or redo.
+        QVERIFY2(reached.contains(b) || !b->isEnabled(), qPrintable(b->objectName()));
+    }
+    QVERIFY(!editor.textArea()->accessibleName().isEmpty());
 }
 
 QTEST_MAIN(TestPatternEditor)

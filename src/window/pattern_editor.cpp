@@ -366,7 +366,7 @@ PatternEditor::PatternEditor(QWidget* parent) : QWidget(parent)
     message_->setObjectName(QStringLiteral("formulaMessage"));
     message_->setTextFormat(Qt::PlainText);
     message_->setWordWrap(true);
-    message_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QPalette warning = message_->palette();
     warning.setColor(QPalette::WindowText, darkPalette(palette()) ? QColor(255, 140, 130) : QColor(170, 0, 0));
     message_->setPalette(warning);
