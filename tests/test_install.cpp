@@ -130,6 +130,7 @@ private slots:
             "/usr/share/man/man1/glimra-render.1.gz",
             "/usr/share/man/man1/glimra.1.gz",
             "/usr/share/metainfo/" + kAppId + ".metainfo.xml",
+            "/usr/share/mime/packages/" + kAppId + ".xml",
         };
         QCOMPARE(installed_, expected);
     }
@@ -241,6 +242,29 @@ private slots:
         opener.waitForFinished(60000);
         server.terminate();
         server.waitForFinished();
+    }
+
+    // A formula file is a type of its own that the desktop entry and the
+    // AppStream data claim: the type database built from the installed
+    // package file alone knows it by its suffix.
+    void formulaFilesHaveTheirType()
+    {
+        const QString type = QStringLiteral("text/x-glimra-formula");
+        QVERIFY(desktopEntryKey("MimeType").split(';').contains(type));
+        QFile metainfo(installed("/usr/share/metainfo/" + kAppId + ".metainfo.xml"));
+        QVERIFY(metainfo.open(QIODevice::ReadOnly));
+        QVERIFY(metainfo.readAll().contains("<mediatype>" + type.toUtf8() + "</mediatype>"));
+
+        const QString updater = tool("update-mime-database");
+        QVERIFY(!updater.isEmpty());
+        const QString mime = tmp_.filePath("mime");
+        QVERIFY(QDir().mkpath(mime + "/packages"));
+        QVERIFY(QFile::copy(installed("/usr/share/mime/packages/" + kAppId + ".xml"), mime + "/packages/" + kAppId + ".xml"));
+        const Run r = run(updater, {"-V", mime});
+        QVERIFY2(r.exitCode == 0 && !r.err.contains("rror"), qPrintable(describe("update-mime-database", r)));
+        QFile globs(mime + "/globs2");
+        QVERIFY(globs.open(QIODevice::ReadOnly));
+        QVERIFY2(globs.readAll().contains(type.toUtf8() + ":*.glimra"), "no glob *.glimra in the built database");
     }
 
     void validatorsAccept_data()
