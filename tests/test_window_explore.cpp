@@ -8,6 +8,7 @@
 #include "place/place.h"
 #include "window/application.h"
 #include "window/navigation.h"
+#include "window/pattern_editor.h"
 #include "window/picture_menu.h"
 
 #include <QAction>
@@ -210,6 +211,78 @@ private slots:
         f.w.navigation()->openArgument(QUrl::fromLocalFile(png).toString());
         f.settle();
         QCOMPARE(texts(f.w), (QStringList{odd.x, odd.y, odd.size, odd.zoom, odd.bright}));
+        QVERIFY2(f.complaints.isEmpty(), qPrintable(f.complaints.join('\n')));
+    }
+
+    // A formula painted from the editor is the picture glimra-render paints
+    // of it, and goes where a pattern goes: back, a place, a picture file.
+    void formulaTravels()
+    {
+        Fixture f;
+        const QString file = QStringLiteral(GLIMRA_EXAMPLES "/tide.glimra");
+        QFile source(file);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QString tide = QString::fromUtf8(source.readAll());
+        const QSize size(40, 40);
+        setTexts(f.w, {"1", "1", "40", "0.5", "150"});
+        QTemporaryDir dir;
+        const QString png = dir.filePath("tide.png");
+        QProcess render;
+        render.start(GLIMRA_RENDER_PATH,
+                     {"--formula", file, "--size", "40", "--zoom", "0.5", "--bright", "150", "-o", png});
+        QVERIFY(render.waitForFinished(60000) && render.exitCode() == 0);
+        const QImage expected = QImage(png).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(expected.size(), size);
+
+        PatternEditor* editor = f.w.patternEditor();
+        editor->setText(tide, false);
+        editor->paintAction()->trigger();
+        f.settle();
+        QCOMPARE(difference(pictureOf(f.w, size), expected), QString());
+        QCOMPARE(QString::fromStdString(f.w.navigation()->history().back().formula), tide);
+        const QImage painted = pictureOf(f.w, size);
+
+        // A wrong formula paints nothing and changes nothing.
+        editor->setText(tide + QStringLiteral("\nred = x +\n"), false);
+        editor->paintAction()->trigger();
+        f.settle();
+        QVERIFY2(editor->message().contains(QStringLiteral("line %1, column").arg(tide.count('\n') + 2)),
+                 qPrintable(editor->message()));
+        QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+        QCOMPARE(texts(f.w), (QStringList{"1", "1", "40", "0.5", "150"}));
+        QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
+
+        // Back over a pattern's picture to the formula's.
+        f.w.CMD_Click(3);
+        QVERIFY(difference(pictureOf(f.w, size), painted) != QString());
+        QVERIFY(f.w.navigation()->back());
+        f.settle();
+        QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
+
+        // Its place, pasted over another pattern's picture, paints it again
+        // and shows it in the editor.
+        f.w.navigation()->copyPlace();
+        const QString place = QGuiApplication::clipboard()->text();
+        QVERIFY2(place.startsWith(QStringLiteral("glimra:formula?")), qPrintable(place));
+        editor->setText(QString(), true);
+        f.w.CMD_Click(5);
+        f.w.TextThree->clearFocus();
+        f.w.navigation()->pastePlace();
+        f.settle();
+        QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
+        QCOMPARE(editor->text(), tide);
+
+        // And the PNG glimra-render wrote, opened in the window, and the
+        // formula file given as the program's argument.
+        f.w.CMD_Click(5);
+        f.w.pictures()->openFile(png);
+        f.settle();
+        QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
+        f.w.CMD_Click(5);
+        f.w.navigation()->openArgument(QUrl::fromLocalFile(file).toString());
+        f.settle();
+        QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
+        QCOMPARE(editor->fileName(), file);
         QVERIFY2(f.complaints.isEmpty(), qPrintable(f.complaints.join('\n')));
     }
 

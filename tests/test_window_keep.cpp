@@ -403,8 +403,9 @@ void TestWindowKeep::contextMenuOnlyOverPictureArea()
     QCoreApplication::processEvents();
 
     // Before any render: nothing to save, copy or navigate, but a picture to
-    // open and a place to paste.
-    const QStringList expected{"-Save picture\u2026", "-Save large picture\u2026", "-Copy picture", "Open picture\u2026", "-Centre here",
+    // open, a formula to write and a place to paste.
+    const QStringList expected{"-Save picture\u2026", "-Save large picture\u2026", "-Copy picture", "Open picture\u2026",
+                               "Pattern editor\u2026", "-Centre here",
                                "-Zoom in", "-Zoom out", "-Move left", "-Move right", "-Move up", "-Move down",
                                "-Back", "-Forward", "-Copy place", "Paste place"};
     QCOMPARE(items, shown ? expected : QStringList());

@@ -361,11 +361,12 @@ void Navigation::openArgument(const QString& argument)
     }
     // A file manager hands over a file: address for %u.
     const QUrl url(argument);
-    if (url.isLocalFile()) {
-        window_.pictures()->openFile(url.toLocalFile());
+    const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
+    if (path.endsWith(QStringLiteral(".glimra"), Qt::CaseInsensitive)) {
+        emit formulaFileGiven(path);
         return;
     }
-    window_.pictures()->openFile(argument);
+    window_.pictures()->openFile(path);
 }
 
 // --- starting the render ---------------------------------------------------------

@@ -120,6 +120,8 @@ signals:
     // A place brought a formula, which is painting now: for the pattern
     // editor to show.
     void formulaOpened(const QString& text);
+    // The program was given a formula file (NAME.glimra) to open.
+    void formulaFileGiven(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

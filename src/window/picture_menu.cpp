@@ -210,6 +210,7 @@ bool PictureMenu::showMenu(const QPoint& local, const QPoint& global)
     menu.addAction(copyAction);
     menu.addSeparator();
     menu.addAction(openAction);
+    menu.addAction(window_.editorAction);
     window_.navigation()->addToMenu(menu, local);
     menu.exec(global);
     return true;

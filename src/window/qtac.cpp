@@ -5,8 +5,11 @@
 #include "window/dense_scan.h"
 #include "window/large_picture.h"
 #include "window/navigation.h"
+#include "window/pattern_editor.h"
+#include "window/window_formulas.h"
 #include "window/picture_menu.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -59,6 +62,14 @@ qTac::qTac(QWidget* parent)
     pictures_ = new PictureMenu(*this, *session_);
     largePicture_ = new LargePicture(*this);
     navigation_ = new Navigation(*this, *session_);
+    // A window of its own, not one of the window's children: the design's
+    // controls are all the window holds.
+    editor_ = new PatternEditor(nullptr);
+    editorAction = new QAction(QStringLiteral("Pattern editor\u2026"), this);
+    editorAction->setObjectName(QStringLiteral("editorAction"));
+    editorAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    editorAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(editorAction);
     connectFeatures();
     setAcceptDrops(true);
 
@@ -74,6 +85,7 @@ qTac::qTac(QWidget* parent)
 
 qTac::~qTac()
 {
+    delete editor_;
     // The controls, taken down after this, move the focus as they go.
     disconnect(focusWatch_);
 }
@@ -139,6 +151,64 @@ void qTac::connectFeatures()
             observer(level, column);
     });
     connect(session_, &RenderSession::ended, navigation_, &Navigation::renderEnded);
+
+    // The pattern editor paints through the session like a button, shows
+    // while its own formula paints, and opens what places, picture files
+    // and the program's argument bring.
+    connect(editorAction, &QAction::triggered, this, [this] {
+        editor_->show();
+        editor_->raise();
+        editor_->activateWindow();
+    });
+    connect(editor_, &PatternEditor::paintRequested, this, &qTac::paintFormula);
+    connect(session_, &RenderSession::started, editor_, [this](const glimra::Pattern& pattern) {
+        const std::string text = glimra::formulaText(pattern);
+        editor_->setPainting(!text.empty() && QString::fromStdString(text) == editor_->text());
+    });
+    connect(session_, &RenderSession::ended, editor_, [this] {
+        if (session_->depth() == 0)
+            editor_->setPainting(false);
+    });
+    auto showFormula = [this](const QString& text) {
+        if (editor_->text() != text)
+            editor_->setText(text, true);
+        editor_->show();
+        editor_->raise();
+    };
+    connect(navigation_, &Navigation::formulaOpened, editor_, showFormula);
+    connect(pictures_, &PictureMenu::formulaOpened, editor_, showFormula);
+    connect(navigation_, &Navigation::formulaFileGiven, this, &qTac::openFormulaFile);
+}
+
+bool qTac::paintFormula(const QString& text)
+{
+    QString why;
+    // Held until the render returns: nested renders and the history point
+    // at its pattern meanwhile.
+    const glimra::HeldFormula formula = glimra::windowFormula(text.toStdString(), &why);
+    if (!formula)
+        return false;
+    session_->start(formula->pattern(), texts());
+    return true;
+}
+
+bool qTac::openFormulaFile(const QString& path)
+{
+    // Shown first, so that a file it cannot open says why there.
+    editor_->show();
+    editor_->raise();
+    if (!editor_->openFile(path))
+        return false;
+    // A wrong formula paints nothing; the editor shows where it is wrong.
+    editor_->paint();
+    return true;
+}
+
+void qTac::endAfterAsking()
+{
+    if (editor_->isModified() && !editor_->maybeSave())
+        return;
+    endProgram_();
 }
 
 // --- colours ---------------------------------------------------------------
@@ -177,9 +247,9 @@ void qTac::Timer1_Timer()
 void qTac::Label1_MouseMove() { setTextColour(Label1, QColor(0, 128, 255)); }
 void qTac::Label4_MouseMove() { setTextColour(Label4, QColor(255, 255, 255)); }
 
-void qTac::Label1_Click() { endProgram_(); }
-void qTac::Label2_Click() { endProgram_(); }
-void qTac::Label4_Click() { endProgram_(); }
+void qTac::Label1_Click() { endAfterAsking(); }
+void qTac::Label2_Click() { endAfterAsking(); }
+void qTac::Label4_Click() { endAfterAsking(); }
 
 void qTac::Label7_Click() { window()->setWindowState(window()->windowState() | Qt::WindowMinimized); }
 

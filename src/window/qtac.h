@@ -22,6 +22,8 @@
 #include <optional>
 
 class Navigation;
+class PatternEditor;
+class QAction;
 class LargePicture;
 class PictureMenu;
 class QPushButton;
@@ -126,6 +128,19 @@ public:
     // progress in the title.
     Navigation* navigation() const { return navigation_; }
 
+    // The pattern editor, a window of its own: its formula paints here as a
+    // pattern button's pattern does. Opened by editorAction ("Pattern
+    // editor…", Ctrl+E, in the picture area's menu), by a place or a picture
+    // that carries a formula, and by a formula file given to the program.
+    PatternEditor* patternEditor() const { return editor_; }
+    QAction* editorAction = nullptr;
+    // Paints a formula's text with the boxes' values, as a click on a pattern
+    // button paints its pattern; false (and nothing painted) when the text is
+    // refused.
+    bool paintFormula(const QString& text);
+    // Opens a formula file in the editor and paints it.
+    bool openFormulaFile(const QString& path);
+
     // Colours of a control as the design speaks of them: the back colour and
     // the text colour, whatever kind of control it is.
     static QColor backColour(const QWidget* control);
@@ -178,6 +193,8 @@ private:
     void buildControls();
     void connectHandlers();
     void connectFeatures();
+    // Ends the program, once an edited formula is saved or given up.
+    void endAfterAsking();
     void highlight(const glimra::Pattern& pattern);
     void clearCanvas();
     void connectParameterHandlers();
@@ -188,6 +205,7 @@ private:
     PictureMenu* pictures_ = nullptr;
     LargePicture* largePicture_ = nullptr;
     Navigation* navigation_ = nullptr;
+    PatternEditor* editor_ = nullptr;
     QColor savedExitColour_{0, 0, 0};
     BrowserStarter startBrowser_;
     std::function<void()> endProgram_;
