@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -155,11 +156,7 @@ void qTac::connectFeatures()
     // The pattern editor paints through the session like a button, shows
     // while its own formula paints, and opens what places, picture files
     // and the program's argument bring.
-    connect(editorAction, &QAction::triggered, this, [this] {
-        editor_->show();
-        editor_->raise();
-        editor_->activateWindow();
-    });
+    connect(editorAction, &QAction::triggered, this, &qTac::showEditor);
     connect(editor_, &PatternEditor::paintRequested, this, &qTac::paintFormula);
     connect(session_, &RenderSession::started, editor_, [this](const glimra::Pattern& pattern) {
         const std::string text = glimra::formulaText(pattern);
@@ -172,8 +169,7 @@ void qTac::connectFeatures()
     auto showFormula = [this](const QString& text) {
         if (editor_->text() != text)
             editor_->setText(text, true);
-        editor_->show();
-        editor_->raise();
+        showEditor();
     };
     connect(navigation_, &Navigation::formulaOpened, editor_, showFormula);
     connect(pictures_, &PictureMenu::formulaOpened, editor_, showFormula);
@@ -195,13 +191,41 @@ bool qTac::paintFormula(const QString& text)
 bool qTac::openFormulaFile(const QString& path)
 {
     // Shown first, so that a file it cannot open says why there.
-    editor_->show();
-    editor_->raise();
+    showEditor();
     if (!editor_->openFile(path))
         return false;
     // A wrong formula paints nothing; the editor shows where it is wrong.
     editor_->paint();
     return true;
+}
+
+void qTac::showEditor()
+{
+    // The first time, beside the window where the screen has room, so that
+    // the formula and its picture are seen together.
+    if (!editorPlaced_ && !editor_->isVisible()) {
+        editorPlaced_ = true;
+        const QRect main = window()->frameGeometry();
+        const QScreen* shown = window()->screen();
+        const QRect area = shown ? shown->availableGeometry() : QRect();
+        const QSize size = editor_->size();
+        if (main.right() + 1 + size.width() <= area.right())
+            editor_->move(main.right() + 1, main.top());
+        else if (main.left() - size.width() >= area.left())
+            editor_->move(main.left() - size.width(), main.top());
+        else  // over the picture area's far side rather than the controls
+            editor_->move(area.right() + 1 - size.width(), main.top());
+    }
+    editor_->show();
+    editor_->raise();
+    editor_->activateWindow();
+    // Opened with the program (a formula file or place as its argument), the
+    // window may be mapped after the editor: the editor comes up again then.
+    if (window()->windowHandle() && !window()->windowHandle()->isExposed())
+        QTimer::singleShot(500, editor_, [e = editor_] {
+            e->raise();
+            e->activateWindow();
+        });
 }
 
 void qTac::endAfterAsking()

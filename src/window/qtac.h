@@ -140,6 +140,8 @@ public:
     bool paintFormula(const QString& text);
     // Opens a formula file in the editor and paints it.
     bool openFormulaFile(const QString& path);
+    // Shows the editor, beside the window the first time where there is room.
+    void showEditor();
 
     // Colours of a control as the design speaks of them: the back colour and
     // the text colour, whatever kind of control it is.
@@ -206,6 +208,7 @@ private:
     LargePicture* largePicture_ = nullptr;
     Navigation* navigation_ = nullptr;
     PatternEditor* editor_ = nullptr;
+    bool editorPlaced_ = false;
     QColor savedExitColour_{0, 0, 0};
     BrowserStarter startBrowser_;
     std::function<void()> endProgram_;
