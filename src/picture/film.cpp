@@ -24,13 +24,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool sameRecipe(const PictureRecipe& a, const PictureRecipe& b)
-{
-    return a.pattern == b.pattern && a.texts.x == b.texts.x && a.texts.y == b.texts.y &&
-           a.texts.size == b.texts.size && a.texts.zoom == b.texts.zoom && a.texts.bright == b.texts.bright &&
-           a.density == b.density && a.samples == b.samples && a.formula == b.formula;
-}
-
 }  // namespace
 
 std::optional<std::vector<PatternTexts>> filmPath(const Pattern& pattern, const PatternTexts& a,
@@ -232,7 +225,7 @@ std::string checkFrameFolder(const FilmRequest& request, const std::vector<Patte
         recipe.texts = path[std::size_t(k - 1)];
         QString why;
         const auto there = readRecipe(QFile::decodeName(file.c_str()), &why);
-        if (!there || !sameRecipe(*there, recipe)) {
+        if (!there || !(*there == recipe)) {
             problem = request.output + " holds frames of another film (" + entry->d_name + ")";
             break;
         }

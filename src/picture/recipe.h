@@ -29,6 +29,7 @@ struct PictureRecipe {
     // A pattern written as text carries its text here (and the name
     // "formula"); the nineteen leave it empty.
     std::string formula{};
+    bool operator==(const PictureRecipe&) const = default;
 };
 
 using TextChunks = std::vector<std::pair<std::string, std::string>>;

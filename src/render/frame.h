@@ -41,6 +41,7 @@ struct PatternTexts {
     std::string size = "150";
     std::string zoom = "1";
     std::string bright = "150";
+    bool operator==(const PatternTexts&) const = default;
 };
 
 // Each parameter's name (as a file's key, a command-line option or a place

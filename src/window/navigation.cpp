@@ -112,16 +112,6 @@ QString sizeRefusal(const QString& what, const std::string& size, const QString&
 
 }  // namespace glimra
 
-bool Navigation::Entry::operator==(const Entry& other) const
-{
-    if (pattern != other.pattern || formula != other.formula)
-        return false;
-    for (const glimra::ParameterName& p : glimra::kParameterNames)
-        if (texts.*p.text != other.texts.*p.text)
-            return false;
-    return true;
-}
-
 Navigation::Navigation(qTac& window, RenderSession& session)
     : QObject(&window), window_(window), session_(session)
 {
@@ -276,9 +266,10 @@ bool Navigation::move(int dx, int dy)
 
 bool Navigation::goTo(int index)
 {
-    if (index < 0 || index >= int(history_.size()))
+    const Entry* at = history_.at(index);
+    if (!at)
         return false;
-    const Entry& entry = history_[std::size_t(index)];
+    const Entry& entry = *at;
     QString why;
     glimra::HeldFormula formula;
     const glimra::Pattern* pattern =
@@ -287,17 +278,17 @@ bool Navigation::goTo(int index)
         return false;
     // Only what the window painted is kept, but a history is no place to
     // start an endless render from either.
-    if (!glimra::sizeRefusal({}, history_[std::size_t(index)].texts.size, {}).isEmpty())
+    if (!glimra::sizeRefusal({}, entry.texts.size, {}).isEmpty())
         return false;
-    current_ = index;
-    window_.setTexts(history_[std::size_t(index)].texts);
+    history_.moveTo(index);
+    window_.setTexts(entry.texts);
     request(*pattern, true);
     updateActions();
     return true;
 }
 
-bool Navigation::back() { return goTo(current_ - 1); }
-bool Navigation::forward() { return goTo(current_ + 1); }
+bool Navigation::back() { return goTo(history_.current() - 1); }
+bool Navigation::forward() { return goTo(history_.current() + 1); }
 
 void Navigation::copyPlace()
 {
@@ -398,17 +389,8 @@ void Navigation::renderStarts(const glimra::Pattern& pattern, const glimra::Patt
     const Entry entry{pattern.name, texts, glimra::formulaText(pattern)};
     last_ = entry;
     lastFormula_ = formula;
-    if (!fromHistory) {
-        // A new road from here: what lay ahead goes, as in a browser.
-        if (current_ + 1 < int(history_.size()))
-            history_.erase(history_.begin() + (current_ + 1), history_.end());
-        if (history_.empty() || !(history_.back() == entry)) {
-            history_.push_back(entry);
-            if (int(history_.size()) > kHistoryLimit)
-                history_.erase(history_.begin());
-        }
-        current_ = int(history_.size()) - 1;
-    }
+    if (!fromHistory)
+        history_.add(entry);
     updateActions();
 
     Running run;
@@ -460,8 +442,8 @@ void Navigation::showTitle(const QString& text) { window_.setWindowTitle(QString
 
 void Navigation::updateActions()
 {
-    backAction->setEnabled(current_ > 0);
-    forwardAction->setEnabled(current_ >= 0 && current_ + 1 < int(history_.size()));
+    backAction->setEnabled(history_.canGoBack());
+    forwardAction->setEnabled(history_.canGoForward());
     const bool shown = last_.has_value();
     for (QAction* a : {zoomInAction, zoomOutAction, moveLeftAction, moveRightAction, moveUpAction, moveDownAction,
                        copyPlaceAction})

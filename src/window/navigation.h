@@ -13,6 +13,7 @@
 
 #include "render/frame.h"
 #include "place/navigate.h"
+#include "window/history.h"
 #include "window/window_formulas.h"
 
 #include <QElapsedTimer>
@@ -68,15 +69,9 @@ public:
     QAction* copyPlaceAction = nullptr;   // "Copy place", Ctrl+L
     QAction* pastePlaceAction = nullptr;  // "Paste place", Ctrl+V
 
-    // What a render started with; a formula's text with the name "formula".
-    struct Entry {
-        std::string pattern;
-        glimra::PatternTexts texts;
-        std::string formula{};
-        bool operator==(const Entry& other) const;
-    };
-    const std::vector<Entry>& history() const { return history_; }
-    int historyIndex() const { return current_; }
+    using Entry = glimra::HistoryEntry;
+    const std::vector<Entry>& history() const { return history_.entries(); }
+    int historyIndex() const { return history_.current(); }
 
     // The place of the most recent render; empty before the first.
     QString currentPlace() const;
@@ -146,8 +141,7 @@ private:
 
     qTac& window_;
     RenderSession& session_;
-    std::vector<Entry> history_;
-    int current_ = -1;
+    glimra::History history_{kHistoryLimit};
     std::optional<Entry> last_;  // the most recent render's start
     glimra::HeldFormula lastFormula_;     // last_'s pattern, when a formula
     glimra::HeldFormula waitingFormula_;  // the waiting start's, when a formula
