@@ -3,6 +3,7 @@
 #include "render/frame.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
+#include "window/window_action.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -282,12 +283,7 @@ void makeAccessible(qTac& window)
 
     // What only the exit and minimize labels did, for the keyboard.
     auto shortcut = [&](const char* name, const QString& text, const QKeySequence& keys, auto slot) {
-        auto* a = new QAction(text, &window);
-        a->setObjectName(QString::fromLatin1(name));
-        a->setShortcut(keys);
-        a->setShortcutContext(Qt::WindowShortcut);
-        QObject::connect(a, &QAction::triggered, &window, slot);
-        window.addAction(a);
+        windowAction(window, &window, name, text, {keys}, slot);
     };
     shortcut("exitAction", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), &qTac::Label1_Click);
     shortcut("minimizeAction", QStringLiteral("Minimize"), QKeySequence(Qt::CTRL | Qt::Key_M), &qTac::Label7_Click);

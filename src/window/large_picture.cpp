@@ -6,6 +6,7 @@
 #include "render/parallel.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
+#include "window/window_action.h"
 
 #include <QAction>
 #include <QDialog>
@@ -170,12 +171,8 @@ std::optional<LargePicture::Choice> askPerson(QWidget* parent, const glimra::Pic
 LargePicture::LargePicture(qTac& window) : QObject(&window), window_(window)
 {
     setObjectName(QStringLiteral("largePicture"));
-    saveAction = new QAction(QStringLiteral("Save large picture\u2026"), this);
-    saveAction->setObjectName(QStringLiteral("saveLargePicture"));
-    saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    saveAction->setShortcutContext(Qt::WindowShortcut);
-    connect(saveAction, &QAction::triggered, this, &LargePicture::save);
-    window.addAction(saveAction);
+    saveAction = windowAction(window, this, "saveLargePicture", QStringLiteral("Save large picture\u2026"),
+                              {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, &LargePicture::save);
     choose_ = [this](const glimra::PictureRecipe& place) { return askPerson(&window_, place); };
     poll_ = new QTimer(this);
     poll_->setInterval(100);

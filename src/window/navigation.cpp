@@ -6,6 +6,7 @@
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 #include "window/render_session.h"
+#include "window/window_action.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -116,16 +117,8 @@ Navigation::Navigation(qTac& window, RenderSession& session)
     : QObject(&window), window_(window), session_(session)
 {
     setObjectName(QStringLiteral("navigation"));
-    auto action = [&](const char* name, const QString& text, QList<QKeySequence> keys, auto slot) {
-        auto* a = new QAction(text, this);
-        a->setObjectName(QString::fromLatin1(name));
-        a->setShortcuts(keys);
-        // Where a box has the focus, its own editing keys (Ctrl+arrows by
-        // words, Ctrl+V pastes) win: the box claims them before any shortcut.
-        a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, slot);
-        window.addAction(a);
-        return a;
+    auto action = [&](const char* name, const QString& text, const QList<QKeySequence>& keys, auto slot) {
+        return windowAction(window, this, name, text, keys, slot);
     };
     zoomInAction = action("zoomIn", QStringLiteral("Zoom in"), {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)},
                           [this] { zoomCentre(+1); });

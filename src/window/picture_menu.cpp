@@ -8,6 +8,7 @@
 #include "window/navigation.h"
 #include "window/qtac.h"
 #include "window/render_session.h"
+#include "window/window_action.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -67,13 +68,7 @@ PictureMenu::PictureMenu(qTac& window, RenderSession& session)
 {
     setObjectName(QStringLiteral("pictureMenu"));
     auto action = [&](const char* name, const QString& text, const QKeySequence& keys, void (PictureMenu::*slot)()) {
-        auto* a = new QAction(text, this);
-        a->setObjectName(QString::fromLatin1(name));
-        a->setShortcut(keys);
-        a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, slot);
-        window.addAction(a);
-        return a;
+        return windowAction(window, this, name, text, {keys}, slot);
     };
     saveAction = action("savePicture", QStringLiteral("Save picture\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S),
                         &PictureMenu::save);

@@ -8,6 +8,7 @@
 #include "window/pattern_editor.h"
 #include "window/window_formulas.h"
 #include "window/picture_menu.h"
+#include "window/window_action.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -66,11 +67,8 @@ qTac::qTac(QWidget* parent)
     // A window of its own, not one of the window's children: the design's
     // controls are all the window holds.
     editor_ = new PatternEditor(nullptr);
-    editorAction = new QAction(QStringLiteral("Pattern editor\u2026"), this);
-    editorAction->setObjectName(QStringLiteral("editorAction"));
-    editorAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    editorAction->setShortcutContext(Qt::WindowShortcut);
-    addAction(editorAction);
+    editorAction = windowAction(*this, this, "editorAction", QStringLiteral("Pattern editor\u2026"),
+                                {QKeySequence(Qt::CTRL | Qt::Key_E)}, &qTac::showEditor);
     connectFeatures();
     setAcceptDrops(true);
 
@@ -156,7 +154,6 @@ void qTac::connectFeatures()
     // The pattern editor paints through the session like a button, shows
     // while its own formula paints, and opens what places, picture files
     // and the program's argument bring.
-    connect(editorAction, &QAction::triggered, this, &qTac::showEditor);
     connect(editor_, &PatternEditor::paintRequested, this, &qTac::paintFormula);
     connect(session_, &RenderSession::started, editor_, [this](const glimra::Pattern& pattern) {
         const std::string text = glimra::formulaText(pattern);
