@@ -13,6 +13,7 @@
 //   glimra-golden-changes
 #include "golden_table.h"
 #include "math/lanes.h"
+#include "mpfr_oracle.h"
 #include "patterns/patterns.h"
 #include "render/frame.h"
 
@@ -35,44 +36,10 @@ namespace {
 // argument of these functions comes.
 constexpr mpfr_prec_t kBits = 200;
 
-using Unary = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
-
-double unary(Unary f, double x)
-{
-    if (!std::isfinite(x) || x == 0)
-        return f == mpfr_cos ? (std::isfinite(x) ? 1.0 : std::nan("")) : (std::isfinite(x) ? x : std::nan(""));
-    mpfr_t a, r;
-    mpfr_init2(a, 53);
-    mpfr_init2(r, kBits);
-    mpfr_set_d(a, x, MPFR_RNDN);
-    f(r, a, MPFR_RNDN);
-    const double d = mpfr_get_d(r, MPFR_RNDN);
-    mpfr_clears(a, r, nullptr);
-    return d;
-}
-
-double refSin(double x) { return unary(mpfr_sin, x); }
-double refCos(double x) { return unary(mpfr_cos, x); }
-double refTan(double x) { return unary(mpfr_tan, x); }
-
-// Powers of positive finite bases by finite exponents; the special cases
-// (zero, negative or infinite bases, NaNs) are exact by definition and taken
-// from the C library, which the patterns reach only through Abs anyway.
-double refPow(double x, double y)
-{
-    if (!(x > 0) || !std::isfinite(x) || !std::isfinite(y))
-        return std::pow(x, y);
-    mpfr_t a, b, r;
-    mpfr_init2(a, 53);
-    mpfr_init2(b, 53);
-    mpfr_init2(r, kBits);
-    mpfr_set_d(a, x, MPFR_RNDN);
-    mpfr_set_d(b, y, MPFR_RNDN);
-    mpfr_pow(r, a, b, MPFR_RNDN);
-    const double d = mpfr_get_d(r, MPFR_RNDN);
-    mpfr_clears(a, b, r, nullptr);
-    return d;
-}
+double refSin(double x) { return oracle::Oracle(kBits).rounded(oracle::Fn::Sin, x); }
+double refCos(double x) { return oracle::Oracle(kBits).rounded(oracle::Fn::Cos, x); }
+double refTan(double x) { return oracle::Oracle(kBits).rounded(oracle::Fn::Tan, x); }
+double refPow(double x, double y) { return oracle::Oracle(kBits).rounded(oracle::Fn::Pow, x, y); }
 
 const lanes::Functions kReference{refSin, refCos, refTan, refPow};
 
