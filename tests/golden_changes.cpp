@@ -13,6 +13,7 @@
 //   glimra-golden-changes
 #include "golden_table.h"
 #include "math/lanes.h"
+#include "mpfr_oracle.h"
 #include "patterns/patterns.h"
 #include "render/frame.h"
 
@@ -35,56 +36,22 @@ namespace {
 // argument of these functions comes.
 constexpr mpfr_prec_t kBits = 200;
 
-using Unary = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
-
-double unary(Unary f, double x)
-{
-    if (!std::isfinite(x) || x == 0)
-        return f == mpfr_cos ? (std::isfinite(x) ? 1.0 : std::nan("")) : (std::isfinite(x) ? x : std::nan(""));
-    mpfr_t a, r;
-    mpfr_init2(a, 53);
-    mpfr_init2(r, kBits);
-    mpfr_set_d(a, x, MPFR_RNDN);
-    f(r, a, MPFR_RNDN);
-    const double d = mpfr_get_d(r, MPFR_RNDN);
-    mpfr_clears(a, r, nullptr);
-    return d;
-}
-
-double refSin(double x) { return unary(mpfr_sin, x); }
-double refCos(double x) { return unary(mpfr_cos, x); }
-double refTan(double x) { return unary(mpfr_tan, x); }
-
-// Powers of positive finite bases by finite exponents; the special cases
-// (zero, negative or infinite bases, NaNs) are exact by definition and taken
-// from the C library, which the patterns reach only through Abs anyway.
-double refPow(double x, double y)
-{
-    if (!(x > 0) || !std::isfinite(x) || !std::isfinite(y))
-        return std::pow(x, y);
-    mpfr_t a, b, r;
-    mpfr_init2(a, 53);
-    mpfr_init2(b, 53);
-    mpfr_init2(r, kBits);
-    mpfr_set_d(a, x, MPFR_RNDN);
-    mpfr_set_d(b, y, MPFR_RNDN);
-    mpfr_pow(r, a, b, MPFR_RNDN);
-    const double d = mpfr_get_d(r, MPFR_RNDN);
-    mpfr_clears(a, b, r, nullptr);
-    return d;
-}
+double refSin(double x) { return oracle::Oracle(kBits).rounded(oracle::Fn::Sin, x); }
+double refCos(double x) { return oracle::Oracle(kBits).rounded(oracle::Fn::Cos, x); }
+double refTan(double x) { return oracle::Oracle(kBits).rounded(oracle::Fn::Tan, x); }
+double refPow(double x, double y) { return oracle::Oracle(kBits).rounded(oracle::Fn::Pow, x, y); }
 
 const lanes::Functions kReference{refSin, refCos, refTan, refPow};
 
 // Every pixel of a render, and the digest of what the Canvas received.
-class Picture : public DigestHost {
+class Picture : public digest::Host {
 public:
     std::vector<std::vector<Colour>> columns;
     std::vector<double> rows;
 
     void plotColumn(const ColumnView& c) override
     {
-        DigestHost::plotColumn(c);
+        digest::Host::plotColumn(c);
         columns.emplace_back(c.colours.begin(), c.colours.end());
     }
 };
@@ -115,8 +82,7 @@ int main()
         }
         // The formula with the C library's functions, pixel by pixel.
         const Pattern old{p.name, p.derive, p.libcPixel};
-        Set fault{"fault", kReset.p};
-        fault.p.bright = g.faultBrightness;
+        const Set fault = *digest::faultSet(g.pattern);
         const Set* sets[] = {&kReset, &kLarge, &kOffset, &fault, &kMedium};
         std::string digests;
         RenderResult faulted;
@@ -124,7 +90,7 @@ int main()
             Picture before, after;
             const RenderResult rb = render(old, s->p, before, RenderOptions{1});
             const RenderResult ra = render(p, s->p, after);
-            const QByteArray digest = after.finish(ra);
+            const std::string digest = after.finish(ra);
             const Derived d = *deriveChecked(p, s->p);
             const std::vector<double> is = scanCounters(d.x0, d.N, 1 << 24);
             const std::vector<double> js = scanCounters(d.y0, d.S, 1 << 20);
@@ -158,18 +124,13 @@ int main()
                     failures += ref == b ? 0 : 1;
                 }
             }
-            digests += ", \"" + digest.toStdString() + "\"";
+            digests += ", \"" + digest + "\"";
             if (s == &fault)
                 faulted = ra;
         }
         char head[160];
-        char bright[32];
-        std::snprintf(bright, sizeof bright, "%g", g.faultBrightness);
-        std::string brightness = bright;
-        std::erase(brightness, '+'); // 1e305, as C++ writes it
-        std::snprintf(head, sizeof head, "    {\"%s\", %s, %ld, %ld", g.pattern, brightness.c_str(), faulted.faultColumn,
-                      faulted.faultRow);
-        table.push_back(head + digests + ", \"" + formulaDigest(p).toStdString() + "\"},");
+        std::snprintf(head, sizeof head, "    {\"%s\", %ld, %ld", g.pattern, faulted.faultColumn, faulted.faultRow);
+        table.push_back(head + digests + ", \"" + digest::formulaDigest(p) + "\"},");
     }
     std::printf("%d changes, %d not confirmed\n\nThe new golden table:\n", changed, failures);
     for (const std::string& l : table)

@@ -35,9 +35,7 @@ private slots:
             row(kLarge, g.large, -1, -1);
             row(kOffset, g.offset, -1, -1);
             row(kMedium, g.medium, -1, -1);
-            Set fault{"fault", kReset.p};
-            fault.p.bright = g.faultBrightness;
-            row(fault, g.fault, g.faultColumn, g.faultRow);
+            row(*digest::faultSet(g.pattern), g.fault, g.faultColumn, g.faultRow);
         }
     }
 

@@ -1,6 +1,6 @@
-// The core's own SHA-256 (what glimra-digest prints): the published test
-// vectors, and any message fed in any pieces equals Qt's SHA-256 of it, across
-// the lengths where padding needs one block or two.
+// The core's own SHA-256 (the golden digests, in the tests and glimra-digest):
+// the published test vectors, and any message fed in any pieces equals Qt's
+// SHA-256 of it, across the lengths where padding needs one block or two.
 #include "render/sha256.h"
 
 #include <QCryptographicHash>

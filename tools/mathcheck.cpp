@@ -24,6 +24,7 @@
 #include "math/core.h"
 #include "math/math.h"
 #include "math/reduce_large.h"
+#include "mpfr_oracle.h"
 
 #include <mpfr.h>
 
@@ -48,96 +49,12 @@ namespace {
 
 namespace gm = glimra::math;
 namespace gd = glimra::math::detail;
+using glimra::oracle::Fn;
+using glimra::oracle::Oracle;
+using glimra::oracle::Reference;
+using glimra::oracle::sameBits;
 
 constexpr int kFaults = FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID;
-
-struct Ref {
-    double value;
-    int flags;
-};
-
-// The correctly rounded value and the flags it implies, from MPFR alone.
-// MPFR's exponent range is set to the double's once per thread (mathcheck
-// owns it; the library never changes it).
-void setDoubleRange()
-{
-    mpfr_set_emin(-1073);
-    mpfr_set_emax(1024);
-}
-
-bool isSignaling(double x)
-{
-    return std::isnan(x) && (std::bit_cast<std::uint64_t>(x) & 0x0008000000000000ull) == 0;
-}
-
-// A quiet NaN passes through without a flag; a signaling NaN that reaches
-// the result signals invalid, as every IEEE operation on one does.
-int mpfrFlags(bool anyNanInput, bool signalingInput, double result)
-{
-    int f = 0;
-    if (mpfr_overflow_p()) f |= FE_OVERFLOW;
-    if (mpfr_divby0_p()) f |= FE_DIVBYZERO;
-    if (mpfr_nanflag_p() && !anyNanInput) f |= FE_INVALID;
-    if (signalingInput && std::isnan(result)) f |= FE_INVALID;
-    return f;
-}
-
-// One thread's MPFR numbers, made once: a check spends most of its time in
-// MPFR, and allocating two or three numbers per argument showed in it.
-struct Mpfr {
-    mpfr_t a, b, r, c;
-    Mpfr() { mpfr_inits2(53, a, b, r, c, (mpfr_ptr)nullptr); }
-    ~Mpfr() { mpfr_clears(a, b, r, c, (mpfr_ptr)nullptr); }
-    Mpfr(const Mpfr&) = delete;
-    Mpfr& operator=(const Mpfr&) = delete;
-};
-
-Ref reference1(Mpfr& m, int (*f)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t), double x)
-{
-    mpfr_set_d(m.a, x, MPFR_RNDN);
-    mpfr_clear_flags();
-    int t = f(m.r, m.a, MPFR_RNDN);
-    t = mpfr_subnormalize(m.r, t, MPFR_RNDN);
-    const double d = mpfr_get_d(m.r, MPFR_RNDN);
-    return {d, mpfrFlags(std::isnan(x), isSignaling(x), d)};
-}
-
-// sin and cos in one MPFR call (the cost of about one of them). Their
-// results are normal for |x| >= 2^-1000 (no double comes nearer a nonzero
-// multiple of pi/2 than 2^-61), so nothing needs subnormalizing there; below,
-// sin alone is called with its own ternary value.
-void referenceSinCos(Mpfr& m, double x, Ref& s, Ref& c)
-{
-    if (std::fabs(x) < 0x1p-1000) {
-        s = reference1(m, mpfr_sin, x);
-        c = reference1(m, mpfr_cos, x);
-        return;
-    }
-    mpfr_set_d(m.a, x, MPFR_RNDN);
-    mpfr_clear_flags();
-    mpfr_sin_cos(m.r, m.c, m.a, MPFR_RNDN);
-    const double ds = mpfr_get_d(m.r, MPFR_RNDN), dc = mpfr_get_d(m.c, MPFR_RNDN);
-    const int flags = mpfrFlags(std::isnan(x), isSignaling(x), ds);
-    s = {ds, flags};
-    c = {dc, flags};
-}
-
-Ref referencePow(Mpfr& m, double x, double y)
-{
-    mpfr_set_d(m.a, x, MPFR_RNDN);
-    mpfr_set_d(m.b, y, MPFR_RNDN);
-    mpfr_clear_flags();
-    int t = mpfr_pow(m.r, m.a, m.b, MPFR_RNDN);
-    t = mpfr_subnormalize(m.r, t, MPFR_RNDN);
-    const double d = mpfr_get_d(m.r, MPFR_RNDN);
-    return {d, mpfrFlags(std::isnan(x) || std::isnan(y), isSignaling(x) || isSignaling(y), d)};
-}
-
-bool sameBits(double a, double b)
-{
-    if (std::isnan(a) && std::isnan(b)) return true;
-    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
 
 // --- argument kinds ---------------------------------------------------------
 
@@ -312,7 +229,7 @@ void report(const char* fn, double x, double y, bool two, double got, double wan
 // Tallies one argument: the public function's value and flags, and every
 // fast form that decided, against the reference.
 void judge(Tally& t, int fn, double x, double y, double got, int gotFlags, bool usedFast,
-           const double* forms, const bool* decided, int formCount, double libc, const Ref& want)
+           const double* forms, const bool* decided, int formCount, double libc, const Reference& want)
 {
     ++t.checked;
     if (!usedFast) ++t.exact;
@@ -328,7 +245,7 @@ void judge(Tally& t, int fn, double x, double y, double got, int gotFlags, bool 
     }
 }
 
-void checkTrig(Tallies& out, Mpfr& m, const Options& o, std::uint64_t n)
+void checkTrig(Tallies& out, Oracle& m, const Options& o, std::uint64_t n)
 {
     Rng g = argumentRng(o.seed, 0, n);
     const std::size_t kind = n % kTrigKindCount;
@@ -338,11 +255,11 @@ void checkTrig(Tallies& out, Mpfr& m, const Options& o, std::uint64_t n)
     bool (*const base[3])(double, double&) = {gd::trigFast<0, false>, gd::trigFast<1, false>, gd::trigFast<2, false>};
     bool (*const large[3])(double, double&) = {gd::largeSin, gd::largeCos, gd::largeTan};
     double (*const libc[3])(double) = {std::sin, std::cos, std::tan};
-    Ref want[3];
-    if (o.want[0] && o.want[1]) referenceSinCos(m, x, want[0], want[1]);
-    else if (o.want[0]) want[0] = reference1(m, mpfr_sin, x);
-    else if (o.want[1]) want[1] = reference1(m, mpfr_cos, x);
-    if (o.want[2]) want[2] = reference1(m, mpfr_tan, x);
+    Reference want[3];
+    if (o.want[0] && o.want[1]) m.sinCos(x, want[0], want[1]);
+    else if (o.want[0]) want[0] = m(Fn::Sin, x);
+    else if (o.want[1]) want[1] = m(Fn::Cos, x);
+    if (o.want[2]) want[2] = m(Fn::Tan, x);
     for (int f = 0; f < 3; ++f) {
         if (!o.want[f]) continue;
         std::feclearexcept(FE_ALL_EXCEPT);
@@ -357,7 +274,7 @@ void checkTrig(Tallies& out, Mpfr& m, const Options& o, std::uint64_t n)
     }
 }
 
-void checkPow(Tallies& out, Mpfr& m, const Options& o, std::uint64_t n)
+void checkPow(Tallies& out, Oracle& m, const Options& o, std::uint64_t n)
 {
     Rng g = argumentRng(o.seed, 1, n);
     const std::size_t kind = n % kPowKindCount;
@@ -385,13 +302,13 @@ void checkPow(Tallies& out, Mpfr& m, const Options& o, std::uint64_t n)
         forms[0] = -forms[0];
         forms[1] = -forms[1];
     }
-    judge(out.t[3][kind], 3, x, y, got, gotFlags, decided[0], forms, decided, 2, std::pow(x, y), referencePow(m, x, y));
+    judge(out.t[3][kind], 3, x, y, got, gotFlags, decided[0], forms, decided, 2, std::pow(x, y), m(Fn::Pow, x, y));
 }
 
 void runJob(const Job& job, const Options& o, Tallies& out)
 {
-    setDoubleRange();
-    Mpfr m;
+    glimra::oracle::useDoubleRange();
+    Oracle m;
     for (std::uint64_t n = job.begin; n < job.end; ++n) {
         if (job.stream == 0) checkTrig(out, m, o, n);
         else checkPow(out, m, o, n);
@@ -526,7 +443,7 @@ void findHard(std::uint64_t count, unsigned threads, const Options& o)
         const std::size_t pieces = static_cast<std::size_t>((count + piece - 1) / piece);
         std::vector<std::vector<Found>> best(pieces);
         onThreads(threads, pieces, [&](std::size_t p) {
-            setDoubleRange();
+            glimra::oracle::useDoubleRange();
             mpfr_t a, b, v, t;
             mpfr_inits2(200, v, t, (mpfr_ptr)nullptr);
             mpfr_inits2(53, a, b, (mpfr_ptr)nullptr);

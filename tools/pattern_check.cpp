@@ -12,12 +12,12 @@
 #include "math/lanes.h"
 #include "math/math.h"
 #include "patterns/patterns.h"
+#include "mpfr_oracle.h"
 #include "render/frame.h"
 
 #include <mpfr.h>
 
 #include <atomic>
-#include <bit>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -37,40 +37,22 @@ struct Tally {
     std::uint64_t declined[4] = {};  // calls the one-lane fast path left to the exact one
 };
 
-// Per thread: MPFR's numbers, made once, and the thread's counts.
+// Per thread: the reference's MPFR numbers, made once, and the thread's counts.
 struct Checker {
-    mpfr_t a, b, r;
+    oracle::Oracle reference;
     Tally tally;
 
-    Checker()
-    {
-        mpfr_set_emin(-1073);
-        mpfr_set_emax(1024);
-        mpfr_inits2(53, a, b, r, nullptr);
-    }
-    ~Checker() { mpfr_clears(a, b, r, nullptr); }
-
-    double finish(int inexact)
-    {
-        inexact = mpfr_check_range(r, inexact, MPFR_RNDN);
-        mpfr_subnormalize(r, inexact, MPFR_RNDN);
-        return mpfr_get_d(r, MPFR_RNDN);
-    }
+    Checker() { oracle::useDoubleRange(); }
 };
 
 thread_local Checker* checker = nullptr;
-
-bool same(double x, double y)
-{
-    return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y) || (std::isnan(x) && std::isnan(y));
-}
 
 void report(const char* fn, double x, double y, double ours, double ref)
 {
     std::fprintf(stderr, "%s(%a, %a): ours %a, MPFR %a\n", fn, x, y, ours, ref);
 }
 
-template <int k, double (*ours)(double), bool (*fast)(double, double&), int (*f)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t)>
+template <int k, double (*ours)(double), bool (*fast)(double, double&), oracle::Fn f>
 double checked(double x)
 {
     const double mine = ours(x);
@@ -79,9 +61,8 @@ double checked(double x)
     double r;
     c.tally.declined[k] += !fast(x, r);
     if (std::isfinite(x)) {
-        mpfr_set_d(c.a, x, MPFR_RNDN);
-        const double ref = c.finish(f(c.r, c.a, MPFR_RNDN));
-        if (!same(mine, ref) && c.tally.mismatches[k]++ < 10)
+        const double ref = c.reference(f, x).value;
+        if (!oracle::sameBits(mine, ref) && c.tally.mismatches[k]++ < 10)
             report(k == 0 ? "sin" : k == 1 ? "cos" : "tan", x, 0, mine, ref);
     }
     return mine;
@@ -95,18 +76,17 @@ double checkedPow(double x, double y)
     double r, e;
     c.tally.declined[3] += x > 0 && std::isfinite(x) && x != 1 && y != 0 && std::isfinite(y) && !math::detail::fastPow(x, y, r, e);
     if (std::isfinite(x) && std::isfinite(y) && x > 0) {
-        mpfr_set_d(c.a, x, MPFR_RNDN);
-        mpfr_set_d(c.b, y, MPFR_RNDN);
-        const double ref = c.finish(mpfr_pow(c.r, c.a, c.b, MPFR_RNDN));
-        if (!same(mine, ref) && c.tally.mismatches[3]++ < 10)
+        const double ref = c.reference(oracle::Fn::Pow, x, y).value;
+        if (!oracle::sameBits(mine, ref) && c.tally.mismatches[3]++ < 10)
             report("pow", x, y, mine, ref);
     }
     return mine;
 }
 
 namespace md = math::detail;
-const lanes::Functions kChecked{checked<0, math::sin, md::fastSin, mpfr_sin>, checked<1, math::cos, md::fastCos, mpfr_cos>,
-                                checked<2, math::tan, md::fastTan, mpfr_tan>, checkedPow};
+const lanes::Functions kChecked{checked<0, math::sin, md::fastSin, oracle::Fn::Sin>,
+                                checked<1, math::cos, md::fastCos, oracle::Fn::Cos>,
+                                checked<2, math::tan, md::fastTan, oracle::Fn::Tan>, checkedPow};
 
 struct Picture {
     const Pattern* pattern;
