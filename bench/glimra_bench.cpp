@@ -127,8 +127,8 @@ std::string cpuModel()
 struct Row {
     std::string name;
     double plain1 = 0, exact1 = 0, exactN = 0, text1 = 0, window = 0, serialMicros = 0;
-    double cpuRatio = 0;  // processor time of exactN (all threads) over that of exact1
-    double cpuGain = 0;   // processor time of plain1 over that of exact1
+    double cpuRatio = 0;    // processor time of exactN (all threads) over that of exact1
+    double cpuGain = 0;     // processor time of plain1 over that of exact1
     bool identical = true;  // exact1, exactN and text1 paint the same picture
     long libcPixels = 0;    // pixels where plain1's picture differs
 };
@@ -244,11 +244,12 @@ int main(int argc, char** argv)
     std::printf("%d cores, %s, 1024 x 768, median of %d, %d lanes (0: widest = %d)\n", cores, cpu.c_str(), runs, lanes,
                 widestLanes());
     std::printf("%-7s %9s %9s %9s %9s %9s %12s %13s %21s %13s %10s %10s %18s %8s\n", "pattern", "plain1", "exact1",
-                "exactN", "text1", "window", "text1/exact1", "plain1/exact1", "exactN/(exact1/cores)", "window/exactN", "serial/col", "cpuN/cpu1",
-                "cpu plain1/exact1", "libc px");
+                "exactN", "text1", "window", "text1/exact1", "plain1/exact1", "exactN/(exact1/cores)", "window/exactN",
+                "serial/col", "cpuN/cpu1", "cpu plain1/exact1", "libc px");
     std::ofstream csv(csvPath);
     csv << "# cores," << cores << "\n# cpu," << cpu << "\n# runs," << runs << "\n# halt latency ms," << haltMs
-        << "\n# lanes," << lanes << "\npattern,plain1_ms,exact1_ms,exactN_ms,window_ms,plain1_over_exact1,"
+        << "\n# lanes," << lanes
+        << "\npattern,plain1_ms,exact1_ms,exactN_ms,window_ms,plain1_over_exact1,"
            "exactN_over_exact1_per_core,window_over_exactN,serial_us_per_column,cpuN_over_cpu1,cpu_plain1_over_exact1,"
            "identical,libc_pixels,text1_ms,text1_over_exact1\n";
     double logGain = 0, logCpuGain = 0, logText = 0, worstText = 0;

@@ -57,7 +57,7 @@ struct Row {
     const char* fn;
     const char* args;
     double libc, ours, fast, exact, declined;
-    double two = 0, four = 0; // ours on two and four lanes, per argument
+    double two = 0, four = 0;  // ours on two and four lanes, per argument
 };
 
 void print(const Row& r)
@@ -71,23 +71,43 @@ Row trigRow(const char* fn, const char* name, double (*libc)(double), double (*o
 {
     const std::size_t n = xs.size();
     Row row{fn, name, 0, 0, 0, 0, 0};
-    row.libc = timeIt(rounds, n, [&] { double s = 0; for (double x : xs) s += libc(x); return s; });
-    row.ours = timeIt(rounds, n, [&] { double s = 0; for (double x : xs) s += ours(x); return s; });
+    row.libc = timeIt(rounds, n, [&] {
+        double s = 0;
+        for (double x : xs)
+            s += libc(x);
+        return s;
+    });
+    row.ours = timeIt(rounds, n, [&] {
+        double s = 0;
+        for (double x : xs)
+            s += ours(x);
+        return s;
+    });
     std::size_t declined = 0;
     std::vector<double> fastArgs;
     for (double x : xs) {
         double r = 0;
-        if (fast(x, r)) fastArgs.push_back(x);
-        else ++declined;
+        if (fast(x, r))
+            fastArgs.push_back(x);
+        else
+            ++declined;
     }
     row.declined = static_cast<double>(declined) / static_cast<double>(n);
     row.fast = timeIt(rounds, fastArgs.size(), [&] {
         double s = 0, r = 0;
-        for (double x : fastArgs) { fast(x, r); s += r; }
+        for (double x : fastArgs) {
+            fast(x, r);
+            s += r;
+        }
         return s;
     });
     const std::size_t m = std::min<std::size_t>(n, 20000);
-    row.exact = timeIt(1, m, [&] { double s = 0; for (std::size_t i = 0; i < m; ++i) s += exact(xs[i]); return s; });
+    row.exact = timeIt(1, m, [&] {
+        double s = 0;
+        for (std::size_t i = 0; i < m; ++i)
+            s += exact(xs[i]);
+        return s;
+    });
     return row;
 }
 
@@ -95,23 +115,44 @@ Row powRow(const char* name, const std::vector<double>& xs, const std::vector<do
 {
     const std::size_t n = xs.size();
     Row row{"pow", name, 0, 0, 0, 0, 0};
-    row.libc = timeIt(rounds, n, [&] { double s = 0; for (std::size_t i = 0; i < n; ++i) s += std::pow(xs[i], ys[i]); return s; });
-    row.ours = timeIt(rounds, n, [&] { double s = 0; for (std::size_t i = 0; i < n; ++i) s += gm::pow(xs[i], ys[i]); return s; });
+    row.libc = timeIt(rounds, n, [&] {
+        double s = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            s += std::pow(xs[i], ys[i]);
+        return s;
+    });
+    row.ours = timeIt(rounds, n, [&] {
+        double s = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            s += gm::pow(xs[i], ys[i]);
+        return s;
+    });
     std::size_t declined = 0;
     std::vector<double> fx, fy;
     for (std::size_t i = 0; i < n; ++i) {
         double r, e;
-        if (gd::fastPow(xs[i], ys[i], r, e)) { fx.push_back(xs[i]); fy.push_back(ys[i]); }
-        else ++declined;
+        if (gd::fastPow(xs[i], ys[i], r, e)) {
+            fx.push_back(xs[i]);
+            fy.push_back(ys[i]);
+        } else
+            ++declined;
     }
     row.declined = static_cast<double>(declined) / static_cast<double>(n);
     row.fast = timeIt(rounds, fx.size(), [&] {
         double s = 0, r, e;
-        for (std::size_t i = 0; i < fx.size(); ++i) { gd::fastPow(fx[i], fy[i], r, e); s += r; }
+        for (std::size_t i = 0; i < fx.size(); ++i) {
+            gd::fastPow(fx[i], fy[i], r, e);
+            s += r;
+        }
         return s;
     });
     const std::size_t m = std::min<std::size_t>(n, 20000);
-    row.exact = timeIt(1, m, [&] { double s = 0; for (std::size_t i = 0; i < m; ++i) s += gd::powExact(xs[i], ys[i]); return s; });
+    row.exact = timeIt(1, m, [&] {
+        double s = 0;
+        for (std::size_t i = 0; i < m; ++i)
+            s += gd::powExact(xs[i], ys[i]);
+        return s;
+    });
     return row;
 }
 
@@ -134,15 +175,17 @@ double libcSin(double x) { return std::sin(x); }
 double libcCos(double x) { return std::cos(x); }
 double libcTan(double x) { return std::tan(x); }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
     std::size_t n = 1 << 20;
     int rounds = 5;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--n") && i + 1 < argc) n = std::strtoull(argv[++i], nullptr, 10);
-        else if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) rounds = std::atoi(argv[++i]);
+        if (!std::strcmp(argv[i], "--n") && i + 1 < argc)
+            n = std::strtoull(argv[++i], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc)
+            rounds = std::atoi(argv[++i]);
         else {
             std::fprintf(stderr, "usage: glimra-math-bench [--n N] [--rounds R]\n");
             return 2;
@@ -157,7 +200,7 @@ int main(int argc, char** argv)
         base[i] = std::exp2(uni(-10, std::log2(1e6)));
         expo[i] = uni(0, 1);
         tanBase[i] = std::fabs(std::tan(uni(-1e4, 1e4)));
-        const std::uint64_t field = 1053 + g() % (2046 - 1053 + 1); // 2^30 .. the largest binade
+        const std::uint64_t field = 1053 + g() % (2046 - 1053 + 1);  // 2^30 .. the largest binade
         huge[i] = std::bit_cast<double>((g() & 0x800fffffffffffffull) | (field << 52));
     }
 

@@ -119,11 +119,12 @@ int main(int argc, char** argv)
         fromSend.push_back(double(watch.shown - sent) / 1e6);
         fromArrival.push_back(double(watch.shown - watch.arrived) / 1e6);
     }
-    std::printf("Paint to first column on screen (qwin as a formula, compiled each time), median of %d: %.1f ms "
-                "from starting xdotool (%.1f .. %.1f), %.1f ms from the key's arrival (%.1f .. %.1f)\n",
-                runs, median(fromSend), *std::min_element(fromSend.begin(), fromSend.end()),
-                *std::max_element(fromSend.begin(), fromSend.end()), median(fromArrival),
-                *std::min_element(fromArrival.begin(), fromArrival.end()),
-                *std::max_element(fromArrival.begin(), fromArrival.end()));
+    std::printf(
+        "Paint to first column on screen (qwin as a formula, compiled each time), median of %d: %.1f ms "
+        "from starting xdotool (%.1f .. %.1f), %.1f ms from the key's arrival (%.1f .. %.1f)\n",
+        runs, median(fromSend), *std::min_element(fromSend.begin(), fromSend.end()),
+        *std::max_element(fromSend.begin(), fromSend.end()), median(fromArrival),
+        *std::min_element(fromArrival.begin(), fromArrival.end()),
+        *std::max_element(fromArrival.begin(), fromArrival.end()));
     return 0;
 }

@@ -110,8 +110,8 @@ int main(int argc, char** argv)
                              {"libpng level 1, up filter, 1 thread", libpng(1, PNG_FILTER_UP)}};
     for (int level = 1; level <= 6; level += (level < 3 ? 1 : 3)) {
         ways.push_back({"glimra level " + std::to_string(level) + ", 1 thread", ours(level, 1)});
-        ways.push_back({"glimra level " + std::to_string(level) + ", " + std::to_string(cores) + " threads",
-                        ours(level, cores)});
+        ways.push_back(
+            {"glimra level " + std::to_string(level) + ", " + std::to_string(cores) + " threads", ours(level, cores)});
     }
     std::printf("%-50s %9s %9s %13s\n", "encoder", "ms", "KiB", "encode/render");
     for (const Way& way : ways) {

@@ -124,12 +124,13 @@ int main(int argc, char** argv)
             fromSend.push_back(double(watch.shown - sent) / 1e6);
             fromArrival.push_back(double(watch.shown - watch.arrived) / 1e6);
         }
-        std::printf("%s: notch to first new column on screen, median of %d: %.1f ms from starting xdotool "
-                    "(%.1f .. %.1f), %.1f ms from the notch's arrival (%.1f .. %.1f)\n",
-                    busy ? "while painting" : "at rest", runs, median(fromSend),
-                    *std::min_element(fromSend.begin(), fromSend.end()), *std::max_element(fromSend.begin(), fromSend.end()),
-                    median(fromArrival), *std::min_element(fromArrival.begin(), fromArrival.end()),
-                    *std::max_element(fromArrival.begin(), fromArrival.end()));
+        std::printf(
+            "%s: notch to first new column on screen, median of %d: %.1f ms from starting xdotool "
+            "(%.1f .. %.1f), %.1f ms from the notch's arrival (%.1f .. %.1f)\n",
+            busy ? "while painting" : "at rest", runs, median(fromSend),
+            *std::min_element(fromSend.begin(), fromSend.end()), *std::max_element(fromSend.begin(), fromSend.end()),
+            median(fromArrival), *std::min_element(fromArrival.begin(), fromArrival.end()),
+            *std::max_element(fromArrival.begin(), fromArrival.end()));
     }
     return 0;
 }

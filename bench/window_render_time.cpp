@@ -70,8 +70,8 @@ int main(int argc, char** argv)
     }
     std::vector<double> sorted = times;
     std::sort(sorted.begin(), sorted.end());
-    const double median = sorted.size() % 2 ? sorted[sorted.size() / 2]
-                                            : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
+    const double median =
+        sorted.size() % 2 ? sorted[sorted.size() / 2] : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
     std::printf("platform %s, median of %d: %.1f ms\n", qPrintable(QGuiApplication::platformName()), runs, median);
     return 0;
 }

@@ -20,7 +20,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
-    const QImage small = glimra::applicationIcon().pixmap(QSize(32, 32), 1.0).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage small =
+        glimra::applicationIcon().pixmap(QSize(32, 32), 1.0).toImage().convertToFormat(QImage::Format_RGB32);
     const QImage large = small.scaled(256, 256, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     for (const auto& [image, name] : {std::pair{small, "glimra-32.png"}, std::pair{large, "glimra-256.png"}}) {
         const QString path = dir.filePath(QString::fromLatin1(name));

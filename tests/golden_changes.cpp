@@ -65,7 +65,7 @@ const char* hex(Colour c)
     return t;
 }
 
-} // namespace
+}  // namespace
 
 int main()
 {
@@ -102,7 +102,8 @@ int main()
                 if (ra.outcome == Outcome::Faulted) {
                     // The new fault must be one in the reference evaluation too.
                     std::feclearexcept(FE_ALL_EXCEPT);
-                    const Components c = p.chosenPixel(d, is[std::size_t(ra.faultColumn)], js[std::size_t(ra.faultRow)]);
+                    const Components c =
+                        p.chosenPixel(d, is[std::size_t(ra.faultColumn)], js[std::size_t(ra.faultRow)]);
                     const bool faults = std::fetestexcept(FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID) ||
                                         !std::isfinite(c.red) || !std::isfinite(c.green) || !std::isfinite(c.blue);
                     std::printf("  confirmed by MPFR at %d bits: %s\n", int(kBits), faults ? "yes" : "NO");

@@ -13,11 +13,11 @@
 
 namespace glimra::golden {
 
-using digest::Set;
-using digest::kReset;
 using digest::kLarge;
-using digest::kOffset;
 using digest::kMedium;
+using digest::kOffset;
+using digest::kReset;
+using digest::Set;
 
 struct Golden {
     const char* pattern;
@@ -78,14 +78,11 @@ inline std::vector<GoldenPicture> picturesOf(const Golden& g)
 }
 
 // The formula's digest and the picture host as the Qt tests compare them.
-inline QByteArray formulaDigest(const Pattern& p)
-{
-    return QByteArray::fromStdString(digest::formulaDigest(p));
-}
+inline QByteArray formulaDigest(const Pattern& p) { return QByteArray::fromStdString(digest::formulaDigest(p)); }
 
 class DigestHost : public digest::Host {
 public:
     QByteArray finish(const RenderResult& r) { return QByteArray::fromStdString(digest::Host::finish(r)); }
 };
 
-} // namespace glimra::golden
+}  // namespace glimra::golden

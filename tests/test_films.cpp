@@ -126,13 +126,15 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::newRow("dune, zooming in and dimming")
             << QStringList{"--place", "glimra:dune?x=1&y=1&size=120&zoom=1&bright=150"}
-            << "glimra:dune?x=30&y=20&size=120&zoom=0.25&bright=90" << "1" << 6 << QSize(120, 120);
-        QTest::newRow("qwin 1024 x 768, sliding")
-            << QStringList{"qwin", "--size", "768", "--zoom", "3"}
-            << "glimra:qwin?x=40&y=-10&size=768&zoom=3&bright=150" << "0.5" << 3 << QSize(1024, 768);
+            << "glimra:dune?x=30&y=20&size=120&zoom=0.25&bright=90"
+            << "1" << 6 << QSize(120, 120);
+        QTest::newRow("qwin 1024 x 768, sliding") << QStringList{"qwin", "--size", "768", "--zoom", "3"}
+                                                  << "glimra:qwin?x=40&y=-10&size=768&zoom=3&bright=150"
+                                                  << "0.5" << 3 << QSize(1024, 768);
         QTest::newRow("dune, zooming out, dense and sampled")
             << QStringList{"dune", "--size", "50", "--density", "2", "--samples", "2"}
-            << "glimra:dune?x=-5&y=3&size=50&zoom=4&bright=150" << "0.5" << 3 << QSize(100, 100);
+            << "glimra:dune?x=-5&y=3&size=50&zoom=4&bright=150"
+            << "0.5" << 3 << QSize(100, 100);
     }
 
     // The frames asked for, of the size asked for, the first and the last
@@ -151,7 +153,8 @@ private slots:
         QCOMPARE(got.size(), count);
         for (const QString& f : got)
             QCOMPARE(QImage(film + f).size(), size);
-        const QStringList extra = start.mid(start.indexOf("--density") >= 0 ? start.indexOf("--density") : start.size());
+        const QStringList extra =
+            start.mid(start.indexOf("--density") >= 0 ? start.indexOf("--density") : start.size());
         QCOMPARE(runTool(start + QStringList{"-o", path("a.png")}).exitCode, 0);
         QCOMPARE(runTool(QStringList{"--place", end} + extra + QStringList{"-o", path("b.png")}).exitCode, 0);
         QVERIFY(contents(film + got.first()) == contents(path("a.png")));
@@ -221,8 +224,10 @@ private slots:
     void interrupted()
     {
         QFETCH(bool, resume);
-        const QStringList args = {"qwin", "--size", "160", "--samples", "2", "--threads", "1", "--to-place",
-                                  "glimra:qwin?x=10&y=10&size=160&zoom=0.5&bright=120", "--seconds", "2", "--fps",
+        const QStringList args = {"qwin",      "--size",     "160",
+                                  "--samples", "2",          "--threads",
+                                  "1",         "--to-place", "glimra:qwin?x=10&y=10&size=160&zoom=0.5&bright=120",
+                                  "--seconds", "2",          "--fps",
                                   "10"};
         const QString whole = path("whole/");
         if (frames(whole).isEmpty())
@@ -263,7 +268,8 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, says);
         const QString folder = path("last-" + QString::number(exitCode) + says.left(3) + "/");
-        const Run r = runTool({"dune", "--size", "48", "--to-place", end, "--seconds", "1", "--fps", "3", "-o", folder});
+        const Run r =
+            runTool({"dune", "--size", "48", "--to-place", end, "--seconds", "1", "--fps", "3", "-o", folder});
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(r.err.contains(says), qPrintable(r.err));
         QCOMPARE(frames(folder).size(), exitCode == 0 ? 3 : 0);
@@ -282,8 +288,10 @@ private slots:
     {
         QFETCH(QStringList, more);
         const QString folder = path(more.isEmpty() ? "shared/" : "shared-resumed/");
-        const QStringList film = {"--place", "glimra:dune?x=1&y=1&size=40&zoom=1&bright=150", "--to-place",
-                                  "glimra:dune?x=5&zoom=0.5", "--fps", "6", "-o", folder};
+        const QStringList film = {"--place",    "glimra:dune?x=1&y=1&size=40&zoom=1&bright=150",
+                                  "--to-place", "glimra:dune?x=5&zoom=0.5",
+                                  "--fps",      "6",
+                                  "-o",         folder};
         QCOMPARE(runTool(film + QStringList{"--seconds", "2"}).exitCode, 0);
         QFile mine(folder + "notes.txt");
         QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
@@ -310,8 +318,8 @@ private slots:
         QDir(dir_.path()).mkdir("planted");
         QVERIFY(QFile::link(path("victim"), path("planted/frame-00002.png")));
         QVERIFY(QFile::link(path("planted"), path("linked")));
-        const QStringList film = {"dune", "--size", "40", "--to-place", "glimra:dune?x=5&size=40&zoom=0.5",
-                                  "--seconds", "1", "--fps", "3"};
+        const QStringList film = {"dune",      "--size", "40",    "--to-place", "glimra:dune?x=5&size=40&zoom=0.5",
+                                  "--seconds", "1",      "--fps", "3"};
         for (const QString& folder : {path("planted/"), path("linked/")}) {
             for (const QStringList& more : {QStringList{}, QStringList{"--resume"}}) {
                 const Run r = runTool(film + more + QStringList{"-o", folder});

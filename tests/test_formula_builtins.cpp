@@ -77,7 +77,8 @@ private slots:
             QCOMPARE(r.faultColumn, want.faultColumn);
             QCOMPARE(r.faultRow, want.faultRow);
             const QByteArray got = host.finish(r);
-            QVERIFY2(got == want.digest, qPrintable(QStringLiteral("%1 lanes: %2").arg(lanes).arg(QString::fromLatin1(got))));
+            QVERIFY2(got == want.digest,
+                     qPrintable(QStringLiteral("%1 lanes: %2").arg(lanes).arg(QString::fromLatin1(got))));
         }
     }
 

@@ -98,7 +98,8 @@ private slots:
             "line 1, column 1: 'x' is given by the frame and cannot be given a value");
         row("a function given a value", withFrame("cos = 1\n" + colours),
             "line 3, column 1: 'cos' is a function and cannot be given a value");
-        row("given twice", withFrame(colours + "red = 4"), "line 6, column 1: 'red' already has a value, given on line 3");
+        row("given twice", withFrame(colours + "red = 4"),
+            "line 6, column 1: 'red' already has a value, given on line 3");
         row("no statement name", withFrame("+ 1\n" + colours),
             "line 3, column 1: a name was expected at the start of a statement, as in 'c = a + b'");
         row("no =", withFrame("red 1\ngreen = 1\nblue = 1"), "line 3, column 5: '=' was expected after 'red'");
@@ -154,8 +155,8 @@ private slots:
             return s;
         };
         const int n = (formula::kMaxTerms - 4) / 2;
-        QTest::newRow("terms at the bound") << QString::fromStdString(withFrame("red = -0\ngreen = 0\nblue = " + sum(n)))
-                                            << "(accepted)";
+        QTest::newRow("terms at the bound")
+            << QString::fromStdString(withFrame("red = -0\ngreen = 0\nblue = " + sum(n))) << "(accepted)";
         QTest::newRow("terms past the bound")
             << QString::fromStdString(withFrame("red = 0\ngreen = 0\nblue = " + sum(n + 1)))
             << QString("line 5, column %1: the formula has more than 10000 terms").arg(8 + 4 * n);
@@ -165,14 +166,15 @@ private slots:
             return std::string(std::size_t(levels - 1), '(') + "1" + std::string(std::size_t(levels - 1), ')');
         };
         QTest::newRow("nesting at the bound")
-            << QString::fromStdString(withFrame("green = 0\nblue = 0\nred = " + nested(formula::kMaxDepth))) << "(accepted)";
+            << QString::fromStdString(withFrame("green = 0\nblue = 0\nred = " + nested(formula::kMaxDepth)))
+            << "(accepted)";
         QTest::newRow("nesting past the bound")
             << QString::fromStdString(withFrame("green = 0\nblue = 0\nred = " + nested(formula::kMaxDepth + 1)))
             << QString("line 5, column %1: the formula nests more than 64 deep (parentheses, calls, signs and powers)")
                    .arg(6 + formula::kMaxDepth);
         std::string signs(std::size_t(formula::kMaxDepth - 1), '-');
-        QTest::newRow("signs at the bound") << QString::fromStdString(withFrame("green = 0\nblue = 0\nred = " + signs + "1"))
-                                            << "(accepted)";
+        QTest::newRow("signs at the bound")
+            << QString::fromStdString(withFrame("green = 0\nblue = 0\nred = " + signs + "1")) << "(accepted)";
         QTest::newRow("signs past the bound")
             << QString::fromStdString(withFrame("green = 0\nblue = 0\nred = -" + signs + "1"))
             << QString("line 5, column %1: the formula nests more than 64 deep (parentheses, calls, signs and powers)")

@@ -93,7 +93,9 @@ private slots:
         const Run place = runTool({"--print-place", whole});
         QVERIFY(place.exitCode == 0 && place.out.startsWith("glimra:formula?"));
         QCOMPARE(runTool({"--place", QString::fromUtf8(place.out.trimmed()), "--density", "2", "--samples", "2", "-o",
-                          again}).exitCode, 0);
+                          again})
+                     .exitCode,
+                 0);
         QCOMPARE(picture(again), expected);
 
         QCOMPARE(runTool({"--from", whole, "-o", again}).exitCode, 0);
@@ -111,14 +113,14 @@ private slots:
     // nothing is written, and a pipe is not waited on.
     void refusals_data()
     {
-        QTest::addColumn<QString>("name");        // of the formula file; "fifo" makes a pipe
+        QTest::addColumn<QString>("name");  // of the formula file; "fifo" makes a pipe
         QTest::addColumn<QByteArray>("formula");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("said");
         const QString place = "glimra:formula?formula=" + formulaOfLength(8193).toPercentEncoding();
-        QTest::newRow("wrong formula")
-            << "wrong\x1b.glimra" << QByteArray("x0 = 0\ny0 = 0\nred = 2 * \ngreen = 1\n") << QStringList{}
-            << "wrong\\x1b.glimra: line 3, column 11: a value was expected after '*'";
+        QTest::newRow("wrong formula") << "wrong\x1b.glimra" << QByteArray("x0 = 0\ny0 = 0\nred = 2 * \ngreen = 1\n")
+                                       << QStringList{}
+                                       << "wrong\\x1b.glimra: line 3, column 11: a value was expected after '*'";
         QTest::newRow("control character") << "c.glimra" << QByteArray("x0 = 0; y0 = 0\x1b\n") << QStringList{}
                                            << "c.glimra holds a control character";
         QTest::newRow("pipe") << "fifo" << QByteArray() << QStringList{} << "fifo is a pipe";
@@ -127,8 +129,8 @@ private slots:
         QTest::newRow("place's longest formula and one byte")
             << QString() << QByteArray() << QStringList{"--place", place}
             << "the formula is longer than a place carries (8192 bytes)";
-        QTest::newRow("formula and pattern") << "tide.glimra" << formulaOfLength(900) << QStringList{"dune"}
-                                             << "give a pattern or --formula, not both";
+        QTest::newRow("formula and pattern")
+            << "tide.glimra" << formulaOfLength(900) << QStringList{"dune"} << "give a pattern or --formula, not both";
     }
     void refusals()
     {

@@ -52,16 +52,12 @@ Components faultingPixel(const Derived&, double i, double j)
     Components c{10, 20, 30};
     if (i == injection.i && j == injection.j) {
         switch (injection.kind) {
-        case FaultKind::DivideByZero:
-            c.red = 1 / zero;
-            break;
+        case FaultKind::DivideByZero: c.red = 1 / zero; break;
         case FaultKind::HiddenOverflow:
             // overflows, yet the component that comes out is finite
             c.red = 1 / (huge * huge);
             break;
-        case FaultKind::Invalid:
-            c.green = std::sqrt(zero - 1);
-            break;
+        case FaultKind::Invalid: c.green = std::sqrt(zero - 1); break;
         }
     }
     return c;
@@ -92,16 +88,36 @@ private slots:
         QTest::addColumn<QString>("y");
         QTest::addColumn<int>("columns");
         QTest::addColumn<int>("rows");
-        QTest::newRow("768 is 1024 wide") << "768" << "1" << "1" << 1024 << 768;
-        QTest::newRow("767 is square") << "767" << "1" << "1" << 767 << 767;
-        QTest::newRow("fraction paints whole part") << "150.5" << "1" << "1" << 150 << 150;
-        QTest::newRow("300.7") << "300.7" << "0" << "0" << 300 << 300;
-        QTest::newRow("offsets never move the rectangle") << "120" << "12345.25" << "-777" << 120 << 120;
-        QTest::newRow("size 1") << "1" << "1" << "1" << 1 << 1;
-        QTest::newRow("size 0") << "0" << "1" << "1" << 0 << 0;
-        QTest::newRow("negative size") << "-5" << "1" << "1" << 0 << 0;
-        QTest::newRow("not a number") << "abc" << "1" << "1" << 0 << 0;
-        QTest::newRow("below 1") << "0.9" << "1" << "1" << 0 << 0;
+        QTest::newRow("768 is 1024 wide") << "768"
+                                          << "1"
+                                          << "1" << 1024 << 768;
+        QTest::newRow("767 is square") << "767"
+                                       << "1"
+                                       << "1" << 767 << 767;
+        QTest::newRow("fraction paints whole part") << "150.5"
+                                                    << "1"
+                                                    << "1" << 150 << 150;
+        QTest::newRow("300.7") << "300.7"
+                               << "0"
+                               << "0" << 300 << 300;
+        QTest::newRow("offsets never move the rectangle") << "120"
+                                                          << "12345.25"
+                                                          << "-777" << 120 << 120;
+        QTest::newRow("size 1") << "1"
+                                << "1"
+                                << "1" << 1 << 1;
+        QTest::newRow("size 0") << "0"
+                                << "1"
+                                << "1" << 0 << 0;
+        QTest::newRow("negative size") << "-5"
+                                       << "1"
+                                       << "1" << 0 << 0;
+        QTest::newRow("not a number") << "abc"
+                                      << "1"
+                                      << "1" << 0 << 0;
+        QTest::newRow("below 1") << "0.9"
+                                 << "1"
+                                 << "1" << 0 << 0;
     }
     void geometry()
     {
@@ -142,8 +158,10 @@ private slots:
     {
         QTest::addColumn<QString>("zoom");
         QTest::addColumn<QString>("bright");
-        QTest::newRow("zoom 0") << "0" << "150";
-        QTest::newRow("brightness 0") << "1" << "0";
+        QTest::newRow("zoom 0") << "0"
+                                << "150";
+        QTest::newRow("brightness 0") << "1"
+                                      << "0";
     }
     void duneDarkWithoutZoomOrBrightness()
     {
@@ -207,7 +225,8 @@ private slots:
         QCOMPARE(res.columns, long(column));
         QCOMPARE(long(r.order.size()), long(column) * 40 + row);
         if (!r.order.empty())
-            QCOMPARE(r.order.back(), row > 0 ? std::make_pair(161 + column, 50 + row) : std::make_pair(160 + column, 90));
+            QCOMPARE(r.order.back(),
+                     row > 0 ? std::make_pair(161 + column, 50 + row) : std::make_pair(160 + column, 90));
         for (const auto& [pos, colour] : r.canvas)
             QCOMPARE(colour, rgb(10, 20, 30));
     }
@@ -236,11 +255,16 @@ private slots:
         QTest::addColumn<QString>("x");
         QTest::addColumn<QString>("y");
         QTest::addColumn<int>("outcome");
-        QTest::newRow("x 1e16") << "1e16" << "1" << int(Outcome::Refused);
-        QTest::newRow("x -1e16") << "-1e16" << "1" << int(Outcome::Refused);
-        QTest::newRow("y 1e16") << "1" << "1e16" << int(Outcome::Refused);
-        QTest::newRow("x 1e300") << "1e300" << "1" << int(Outcome::Refused);
-        QTest::newRow("x 9e15 still scans") << "9e15" << "1" << int(Outcome::Completed);
+        QTest::newRow("x 1e16") << "1e16"
+                                << "1" << int(Outcome::Refused);
+        QTest::newRow("x -1e16") << "-1e16"
+                                 << "1" << int(Outcome::Refused);
+        QTest::newRow("y 1e16") << "1"
+                                << "1e16" << int(Outcome::Refused);
+        QTest::newRow("x 1e300") << "1e300"
+                                 << "1" << int(Outcome::Refused);
+        QTest::newRow("x 9e15 still scans") << "9e15"
+                                            << "1" << int(Outcome::Completed);
     }
     void offsetsTooLargeAreRefused()
     {

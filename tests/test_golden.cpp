@@ -15,7 +15,6 @@ Q_DECLARE_METATYPE(glimra::PatternParameters)
 using namespace glimra;
 using namespace glimra::golden;
 
-
 class TestGolden : public QObject {
     Q_OBJECT
 
@@ -71,9 +70,9 @@ private slots:
             QCOMPARE(r.faultRow, faultRow);
             const QByteArray got = host.finish(r);
             QVERIFY2(got == digest, qPrintable(QStringLiteral("%1 threads (0: one per core), %2 lanes (0: widest): %3")
-                                                         .arg(threads)
-                                                         .arg(run.lanes)
-                                                         .arg(QString::fromLatin1(got))));
+                                                   .arg(threads)
+                                                   .arg(run.lanes)
+                                                   .arg(QString::fromLatin1(got))));
         }
     }
 

@@ -35,14 +35,22 @@ private slots:
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("kept");
         // a NAME: a render of NAME; < and >: back and forward; limit 4.
-        QTest::newRow("renders in a row") << "a dune a qwin a hix" << "dune qwin hix @2";
-        QTest::newRow("back, then a new road") << "a dune a qwin a hix < < a fun" << "dune fun @1";
-        QTest::newRow("back and forward again") << "a dune a qwin a hix < < > " << "dune qwin hix @1";
-        QTest::newRow("the same twice is one") << "a dune a dune a dune" << "dune @0";
-        QTest::newRow("the oldest go past the limit") << "a a a b a c a d a e a f" << "c d e f @3";
-        QTest::newRow("nothing before the first") << "< > a dune < <" << "dune @0";
-        QTest::newRow("another size is another render") << "a dune a dune:40" << "dune dune40 @1";
-        QTest::newRow("a formula is another render") << "a formula a formula:150:x" << "formula formula @1";
+        QTest::newRow("renders in a row") << "a dune a qwin a hix"
+                                          << "dune qwin hix @2";
+        QTest::newRow("back, then a new road") << "a dune a qwin a hix < < a fun"
+                                               << "dune fun @1";
+        QTest::newRow("back and forward again") << "a dune a qwin a hix < < > "
+                                                << "dune qwin hix @1";
+        QTest::newRow("the same twice is one") << "a dune a dune a dune"
+                                               << "dune @0";
+        QTest::newRow("the oldest go past the limit") << "a a a b a c a d a e a f"
+                                                      << "c d e f @3";
+        QTest::newRow("nothing before the first") << "< > a dune < <"
+                                                  << "dune @0";
+        QTest::newRow("another size is another render") << "a dune a dune:40"
+                                                        << "dune dune40 @1";
+        QTest::newRow("a formula is another render") << "a formula a formula:150:x"
+                                                     << "formula formula @1";
     }
 
     void keptAsABrowserKeepsPages()

@@ -235,8 +235,7 @@ int runTextChild(int argc, char** argv)
     QTimer boxes;
     QObject::connect(&boxes, &QTimer::timeout, [] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            std::printf("box %s: %s\n", box->textFormat() == Qt::PlainText ? "plain" : "rich",
-                        qPrintable(box->text()));
+            std::printf("box %s: %s\n", box->textFormat() == Qt::PlainText ? "plain" : "rich", qPrintable(box->text()));
             box->done(0);
         }
     });
@@ -254,8 +253,8 @@ int runTextChild(int argc, char** argv)
     };
     settle();
     const QPoint at(support::kLeft + 2, support::kTop + 2);
-    QWheelEvent notch(at, w.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+    QWheelEvent notch(at, w.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
     QCoreApplication::sendEvent(&w, &notch);
     settle();
     if (!QToolTip::text().isEmpty()) {
@@ -335,20 +334,22 @@ private slots:
         QTest::addColumn<QString>("toolSays");    // empty: it paints
         QTest::addColumn<int>("toolPaints");      // the side of the square it paints
         QTest::addColumn<QString>("windowSays");  // the window always refuses these
-        QTest::newRow("chunk length 2^31 - 1")
-            << "bomb" << "a chunk of 2147483647 bytes runs past the end of the file" << 0
-            << "a chunk of 2147483647 bytes runs past the end of the file";
-        QTest::newRow("100 MB value") << "huge" << "the setting glimra-size is too long (more than 1 MiB)" << 0
+        QTest::newRow("chunk length 2^31 - 1") << "bomb"
+                                               << "a chunk of 2147483647 bytes runs past the end of the file" << 0
+                                               << "a chunk of 2147483647 bytes runs past the end of the file";
+        QTest::newRow("100 MB value") << "huge"
+                                      << "the setting glimra-size is too long (more than 1 MiB)" << 0
                                       << "the setting glimra-size is too long (more than 1 MiB)";
-        QTest::newRow("decompression bomb")
-            << "packed" << "the setting glimra-size is too long (more than 1 MiB unpacked)" << 0
-            << "the setting glimra-size is too long (more than 1 MiB unpacked)";
-        QTest::newRow("named pipe") << "pipe" << "is a pipe, not a picture file" << 0
-                                    << "is a pipe, not a picture file";
+        QTest::newRow("decompression bomb") << "packed"
+                                            << "the setting glimra-size is too long (more than 1 MiB unpacked)" << 0
+                                            << "the setting glimra-size is too long (more than 1 MiB unpacked)";
+        QTest::newRow("named pipe") << "pipe"
+                                    << "is a pipe, not a picture file" << 0 << "is a pipe, not a picture file";
         QTest::newRow("100,000 blanks, then 40")
-            << "blanks" << "" << 40 << "the setting glimra-size has 100002 characters, more than the 32767 a box holds";
-        QTest::newRow("size 1025") << "oversize" << "" << 1025
-                                   << "has the size 1025; the window paints sizes from 1 to 1024";
+            << "blanks"
+            << "" << 40 << "the setting glimra-size has 100002 characters, more than the 32767 a box holds";
+        QTest::newRow("size 1025") << "oversize"
+                                   << "" << 1025 << "has the size 1025; the window paints sizes from 1 to 1024";
     }
     void hostileFiles()
     {
@@ -366,16 +367,16 @@ private slots:
             QVERIFY(writeFile(file, ours_.left(8) + ihdr + bigEndian(0x7fffffff) + "tEXtglimra-size" +
                                         QByteArray(1, '\0') + QByteArray(3000, ' ')));
         } else if (kind == "huge") {
-            QVERIFY(writeFile(file, withSize(chunk("tEXt", QByteArray("glimra-size\0", 12) +
-                                                               QByteArray(100'000'000, ' ')))));
+            QVERIFY(writeFile(file,
+                              withSize(chunk("tEXt", QByteArray("glimra-size\0", 12) + QByteArray(100'000'000, ' ')))));
         } else if (kind == "packed") {
-            QVERIFY(writeFile(file, withSize(chunk("zTXt", QByteArray("glimra-size\0\0", 13) +
-                                                               packedBlanks(qint64(200) << 20)))));
+            QVERIFY(writeFile(
+                file, withSize(chunk("zTXt", QByteArray("glimra-size\0\0", 13) + packedBlanks(qint64(200) << 20)))));
         } else if (kind == "pipe") {
             QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         } else if (kind == "blanks") {
-            QVERIFY(writeFile(file, withSize(chunk("tEXt", QByteArray("glimra-size\0", 12) +
-                                                               QByteArray(100'000, ' ') + "40"))));
+            QVERIFY(writeFile(
+                file, withSize(chunk("tEXt", QByteArray("glimra-size\0", 12) + QByteArray(100'000, ' ') + "40"))));
         } else if (kind == "oversize") {
             QVERIFY(writeFile(file, withSize(chunk("tEXt", QByteArray("glimra-size\0", 12) + "1025"))));
         }
@@ -393,10 +394,10 @@ private slots:
         }
         // The picture the tool paints is its own memory, not the reading's.
         const long pictureKiB = long(toolPaints) * toolPaints * 4 / 1024 * 2;
-        QVERIFY2(t.peakKiB <= toolBaseKiB_ + fileKiB + kSlackKiB + pictureKiB,
-                 qPrintable(QString("glimra-render peaked at %1 KiB, %2 KiB for a file of ours")
-                                .arg(t.peakKiB)
-                                .arg(toolBaseKiB_)));
+        QVERIFY2(
+            t.peakKiB <= toolBaseKiB_ + fileKiB + kSlackKiB + pictureKiB,
+            qPrintable(
+                QString("glimra-render peaked at %1 KiB, %2 KiB for a file of ours").arg(t.peakKiB).arg(toolBaseKiB_)));
 
         const Ended w = window(file);
         QVERIFY2(w.finished, "the window hung on the file");
@@ -405,10 +406,10 @@ private slots:
         QVERIFY2(w.status == 0, qPrintable(w.err));
         QVERIFY2(w.out.startsWith("Cannot open picture: " + file) && w.out.contains(windowSays), qPrintable(w.out));
         QVERIFY2(w.out.contains("painted 0x0, size box 3 characters"), qPrintable(w.out));
-        QVERIFY2(w.peakKiB <= windowBaseKiB_ + fileKiB + kSlackKiB,
-                 qPrintable(QString("the window peaked at %1 KiB, %2 KiB for a file of ours")
-                                .arg(w.peakKiB)
-                                .arg(windowBaseKiB_)));
+        QVERIFY2(
+            w.peakKiB <= windowBaseKiB_ + fileKiB + kSlackKiB,
+            qPrintable(
+                QString("the window peaked at %1 KiB, %2 KiB for a file of ours").arg(w.peakKiB).arg(windowBaseKiB_)));
     }
 
     // Markup and control characters from a place, a file's name or a file's
@@ -448,15 +449,16 @@ private slots:
         } else {
             mode = "file";
             what = path("setting.png");
-            QVERIFY(writeFile(what, withSetting("glimra-x", chunk("tEXt", QByteArray("glimra-x\0", 9) + text.toUtf8()))));
+            QVERIFY(
+                writeFile(what, withSetting("glimra-x", chunk("tEXt", QByteArray("glimra-x\0", 9) + text.toUtf8()))));
         }
-        const Ended w = measure(QCoreApplication::applicationFilePath(), {"--text-child", mode, what},
-                                path("text.txt"), 20);
+        const Ended w =
+            measure(QCoreApplication::applicationFilePath(), {"--text-child", mode, what}, path("text.txt"), 20);
         QVERIFY2(w.finished && w.status == 0 && w.out.contains("done"), qPrintable(w.out + w.err));
-        QVERIFY2(w.peakKiB <= windowBaseKiB_ + kSlackKiB,
-                 qPrintable(QString("the window peaked at %1 KiB, %2 KiB for a file of ours")
-                                .arg(w.peakKiB)
-                                .arg(windowBaseKiB_)));
+        QVERIFY2(
+            w.peakKiB <= windowBaseKiB_ + kSlackKiB,
+            qPrintable(
+                QString("the window peaked at %1 KiB, %2 KiB for a file of ours").arg(w.peakKiB).arg(windowBaseKiB_)));
         QVERIFY2(!w.out.contains("box rich"), qPrintable(w.out));
         QVERIFY2(!w.out.contains(QChar(0x1b)), "a control character reached the screen");
         QVERIFY2(w.out.contains(shown), qPrintable(w.out));
@@ -485,9 +487,9 @@ private slots:
             ::_exit(0);
         QCOMPARE(::waitpid(gone, nullptr, 0), gone);
         const QStringList kept = {
-            QString(".t.png.glimra-%1-abcdef").arg(::getpid()),   // alive
-            QString(".t.png.glimra-%1-abc").arg(gone),            // not the pattern
-            QString(".t.png.glimra-%1-linkto").arg(gone),         // a link, not a file
+            QString(".t.png.glimra-%1-abcdef").arg(::getpid()),  // alive
+            QString(".t.png.glimra-%1-abc").arg(gone),           // not the pattern
+            QString(".t.png.glimra-%1-linkto").arg(gone),        // a link, not a file
         };
         QVERIFY(writeFile(here.filePath(kept[0]), "x"));
         QVERIFY(writeFile(here.filePath(kept[1]), "x"));
@@ -499,9 +501,9 @@ private slots:
             return names;
         };
 
-        const Child long_ = start(QStringLiteral(GLIMRA_RENDER_PATH),
-                                  {"qwin", "--size", "768", "--density", "8", "--threads", "1", "-o", target},
-                                  path("long.txt"));
+        const Child long_ =
+            start(QStringLiteral(GLIMRA_RENDER_PATH),
+                  {"qwin", "--size", "768", "--density", "8", "--threads", "1", "-o", target}, path("long.txt"));
         QTRY_COMPARE_WITH_TIMEOUT(entries().size(), 2, 20000);  // its temporary file is there
         QVERIFY(entries().join(' ').contains(QString(".t.png.glimra-%1-").arg(long_.pid)));
         ::kill(long_.pid, signal);
@@ -510,8 +512,7 @@ private slots:
         if (signal == SIGKILL) {
             QVERIFY(WIFSIGNALED(stopped.status));
         } else {
-            QVERIFY2(WIFEXITED(stopped.status) && WEXITSTATUS(stopped.status) == 128 + signal,
-                     qPrintable(stopped.err));
+            QVERIFY2(WIFEXITED(stopped.status) && WEXITSTATUS(stopped.status) == 128 + signal, qPrintable(stopped.err));
             QCOMPARE(entries(), QStringList{"t.png"});
         }
         QCOMPARE(contents(target), QByteArray("the old picture"));
@@ -530,8 +531,9 @@ private slots:
     {
         QTest::addColumn<QString>("shell");  // run by sh; $R is glimra-render
         QTest::addColumn<QString>("says");
-        QTest::newRow("reader goes away") << "\"$R\" dune --size 300 -o /dev/stdout | head -c 1 >/dev/null"
-                                          << "glimra-render: cannot write /dev/stdout: the program reading it went away";
+        QTest::newRow("reader goes away")
+            << "\"$R\" dune --size 300 -o /dev/stdout | head -c 1 >/dev/null"
+            << "glimra-render: cannot write /dev/stdout: the program reading it went away";
         QTest::newRow("file size limit, BMP") << "ulimit -f 20; exec \"$R\" dune --size 300 -o limited.bmp"
                                               << "glimra-render: cannot write limited.bmp: File too large";
         QTest::newRow("file size limit, PNG") << "ulimit -f 20; exec \"$R\" dune --size 300 -o limited.png"

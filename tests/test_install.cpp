@@ -163,7 +163,8 @@ private slots:
         // with strndup from buffers without a terminating zero, which is
         // correct for strndup but not to the strict string checks.
         if (env.contains(QStringLiteral("ASAN_OPTIONS")))
-            env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) + ":strict_string_checks=0");
+            env.insert(QStringLiteral("ASAN_OPTIONS"),
+                       env.value(QStringLiteral("ASAN_OPTIONS")) + ":strict_string_checks=0");
         window.setProcessEnvironment(env);
         window.start(installed("/usr/bin/glimra"), QStringList());
         QVERIFY(window.waitForStarted());
@@ -259,7 +260,8 @@ private slots:
         QVERIFY(!updater.isEmpty());
         const QString mime = tmp_.filePath("mime");
         QVERIFY(QDir().mkpath(mime + "/packages"));
-        QVERIFY(QFile::copy(installed("/usr/share/mime/packages/" + kAppId + ".xml"), mime + "/packages/" + kAppId + ".xml"));
+        QVERIFY(QFile::copy(installed("/usr/share/mime/packages/" + kAppId + ".xml"),
+                            mime + "/packages/" + kAppId + ".xml"));
         const Run r = run(updater, {"-V", mime});
         QVERIFY2(r.exitCode == 0 && !r.err.contains("rror"), qPrintable(describe("update-mime-database", r)));
         QFile globs(mime + "/globs2");
@@ -280,12 +282,13 @@ private slots:
                                                  "{root}/usr/share/metainfo/" + kAppId + ".metainfo.xml"}
                                   << false;
         // Also finds the desktop entry that the metainfo names as launchable.
-        QTest::newRow("installed tree") << "appstreamcli" << QStringList{"validate-tree", "--no-net", "--strict", "{root}"}
-                                        << false;
+        QTest::newRow("installed tree") << "appstreamcli"
+                                        << QStringList{"validate-tree", "--no-net", "--strict", "{root}"} << false;
         QTest::newRow("glimra.1") << "man" << QStringList{"--warnings=w", "-E", "UTF-8", "-l", man + "glimra.1.gz"}
                                   << false;
-        QTest::newRow("glimra-render.1")
-            << "man" << QStringList{"--warnings=w", "-E", "UTF-8", "-l", man + "glimra-render.1.gz"} << false;
+        QTest::newRow("glimra-render.1") << "man"
+                                         << QStringList{"--warnings=w", "-E", "UTF-8", "-l", man + "glimra-render.1.gz"}
+                                         << false;
     }
     void validatorsAccept()
     {
@@ -328,7 +331,8 @@ private slots:
         const QString icon = desktopEntryKey("Icon");
         QCOMPARE(icon, kAppId);
         for (int size : {32, 256}) {
-            const QImage image(installed(QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(icon)));
+            const QImage image(
+                installed(QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(icon)));
             QCOMPARE(image.size(), QSize(size, size));
         }
         const QImage small(installed("/usr/share/icons/hicolor/32x32/apps/" + icon + ".png"));
@@ -351,7 +355,8 @@ private slots:
         const Run info = run(dpkgDeb, {"--info", deb});
         QCOMPARE(info.exitCode, 0);
         auto field = [&](const QString& name) {
-            const auto m = QRegularExpression("^ " + name + ": (.*)$", QRegularExpression::MultilineOption).match(info.out);
+            const auto m =
+                QRegularExpression("^ " + name + ": (.*)$", QRegularExpression::MultilineOption).match(info.out);
             return m.hasMatch() ? m.captured(1) : QString();
         };
         QCOMPARE(field("Package"), QStringLiteral("glimra"));

@@ -24,8 +24,9 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // holds both kinds in every position.
 std::vector<double> arguments(std::mt19937_64& rng, std::size_t n, bool forPow)
 {
-    const double odd[] = {0.0, -0.0, kInf, -kInf, kNaN, 0x1p-30, -0x1p-1074, 0x1p31, 1e300, 1.0, -1.0,
-                          0x1.921fb54442d18p0, 0x1p-1030, 709.78, -745.2, 3.0, 0.5, -2.0};
+    const double odd[] = {0.0,        -0.0,   kInf,   -kInf, kNaN, 0x1p-30,
+                          -0x1p-1074, 0x1p31, 1e300,  1.0,   -1.0, 0x1.921fb54442d18p0,
+                          0x1p-1030,  709.78, -745.2, 3.0,   0.5,  -2.0};
     std::uniform_real_distribution<double> unit(-1, 1);
     std::vector<double> v(n);
     for (std::size_t k = 0; k < n; ++k) {
@@ -36,13 +37,13 @@ std::vector<double> arguments(std::mt19937_64& rng, std::size_t n, bool forPow)
         case 2: v[k] = u * 1e4; break;
         case 3: v[k] = std::ldexp(u, int(rng() % 80) - 40); break;
         case 4: v[k] = forPow ? std::fabs(u) * 1e6 : u * 1e9; break;
-        default: v[k] = forPow ? u * 0.4 : std::ldexp(std::bit_cast<double>(rng() | 1) , 0); break;
+        default: v[k] = forPow ? u * 0.4 : std::ldexp(std::bit_cast<double>(rng() | 1), 0); break;
         }
     }
     return v;
 }
 
-} // namespace
+}  // namespace
 
 class TestLanes : public QObject {
     Q_OBJECT

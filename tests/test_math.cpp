@@ -43,17 +43,23 @@ QString show(double v)
 QString flagNames(int f)
 {
     QStringList n;
-    if (f & FE_OVERFLOW) n << "overflow";
-    if (f & FE_DIVBYZERO) n << "divbyzero";
-    if (f & FE_INVALID) n << "invalid";
+    if (f & FE_OVERFLOW)
+        n << "overflow";
+    if (f & FE_DIVBYZERO)
+        n << "divbyzero";
+    if (f & FE_INVALID)
+        n << "invalid";
     return n.isEmpty() ? QStringLiteral("none") : n.join('+');
 }
 
 double call(const QString& fn, double x, double y)
 {
-    if (fn == "sin") return gm::sin(x);
-    if (fn == "cos") return gm::cos(x);
-    if (fn == "tan") return gm::tan(x);
+    if (fn == "sin")
+        return gm::sin(x);
+    if (fn == "cos")
+        return gm::cos(x);
+    if (fn == "tan")
+        return gm::tan(x);
     return gm::pow(x, y);
 }
 
@@ -70,7 +76,7 @@ oracle::Reference reference(const QString& fn, double x, double y)
     return mpfr(fnOf(fn), x, y);
 }
 
-} // namespace
+}  // namespace
 
 class TestMath : public QObject {
     Q_OBJECT
@@ -178,8 +184,8 @@ void TestMath::specialValues()
     const int raised = std::fetestexcept(kFaults);
     QVERIFY2(sameBits(got, expected), qPrintable(show(got) + " expected " + show(expected)));
     for (int f : {FE_OVERFLOW, FE_DIVBYZERO, FE_INVALID})
-        QVERIFY2((raised & f) == (flags & f),
-                 qPrintable(flagNames(f) + (raised & f ? " raised" : " not raised") + "; raised: " + flagNames(raised)));
+        QVERIFY2((raised & f) == (flags & f), qPrintable(flagNames(f) + (raised & f ? " raised" : " not raised") +
+                                                         "; raised: " + flagNames(raised)));
     // The reference the samples and the checks trust must know these too.
     const oracle::Reference want = reference(fn, x, y);
     QVERIFY2(sameBits(want.value, expected), qPrintable("MPFR reference: " + show(want.value)));
@@ -249,7 +255,7 @@ void TestMath::hardCases()
 void TestMath::hugeArguments_data()
 {
     QTest::addColumn<double>("x");
-    QTest::addColumn<int>("fast"); // which decide: 1 sin, 2 cos, 4 tan
+    QTest::addColumn<int>("fast");  // which decide: 1 sin, 2 cos, 4 tan
     auto row = [](const char* name, double x, int fast) { QTest::newRow(name) << x << fast; };
     row("2^30", 0x1p30, 7);
     row("below 2^30 (small range)", 0x1.fffffffffffffp+29, 0);
@@ -290,7 +296,8 @@ void TestMath::hugeArguments()
         const bool decided = large[f](x, r);
         QVERIFY2(decided == ((fast >> f) & 1),
                  qPrintable(names[f] + (decided ? ": the huge fast path decided" : ": the huge fast path declined")));
-        if (decided) QVERIFY2(sameBits(r, want.value), qPrintable(names[f] + " fast: " + show(r)));
+        if (decided)
+            QVERIFY2(sameBits(r, want.value), qPrintable(names[f] + " fast: " + show(r)));
     }
 }
 
@@ -329,8 +336,10 @@ void TestMath::sampleAgainstMpfr()
             x = std::bit_cast<double>(g());
             y = std::bit_cast<double>(g());
         } else if (!isPow) {
-            if (kind == 1) x = uni(-1e4, 1e4);
-            else x = std::nextafter(static_cast<double>(1 + g() % 4096) * 0x1.921fb54442d18p+0, (g() & 1) ? kInf : 0.0);
+            if (kind == 1)
+                x = uni(-1e4, 1e4);
+            else
+                x = std::nextafter(static_cast<double>(1 + g() % 4096) * 0x1.921fb54442d18p+0, (g() & 1) ? kInf : 0.0);
         } else if (kind == 1) {
             x = uni(0, 1e6);
             y = uni(0, 1);
@@ -364,14 +373,19 @@ void TestMath::sampleAgainstMpfr()
         }
         const bool bad = !sameBits(got, want.value) || (decided && !sameBits(fast, want.value)) ||
                          (decidedBase && !sameBits(fastBase, want.value));
-        if (bad) ++wrong;
-        else if (raised != want.flags) ++wrongFlags;
+        if (bad)
+            ++wrong;
+        else if (raised != want.flags)
+            ++wrongFlags;
         if ((bad || raised != want.flags) && first.isEmpty())
-            first = QString("%1(%2, %3) = %4 [%5], expected %6 [%7]")
-                        .arg(fn, show(x), show(y), show(got), flagNames(raised), show(want.value), flagNames(want.flags));
+            first =
+                QString("%1(%2, %3) = %4 [%5], expected %6 [%7]")
+                    .arg(fn, show(x), show(y), show(got), flagNames(raised), show(want.value), flagNames(want.flags));
     }
-    QVERIFY2(wrong == 0 && wrongFlags == 0,
-             qPrintable(QString("%1 wrong values, %2 wrong flags in %3; first: %4").arg(wrong).arg(wrongFlags).arg(n).arg(first)));
+    QVERIFY2(
+        wrong == 0 && wrongFlags == 0,
+        qPrintable(
+            QString("%1 wrong values, %2 wrong flags in %3; first: %4").arg(wrong).arg(wrongFlags).arg(n).arg(first)));
 }
 
 // The functions add to the flags a caller has already raised and clear none.
@@ -379,9 +393,9 @@ void TestMath::callersFlagsKept()
 {
     std::feclearexcept(FE_ALL_EXCEPT);
     std::feraiseexcept(FE_DIVBYZERO);
-    volatile double huge = 0x1.6ac5b262ca1ffp+849; // the exact path of sin: nearest a multiple of pi/2
+    volatile double huge = 0x1.6ac5b262ca1ffp+849;  // the exact path of sin: nearest a multiple of pi/2
     QVERIFY(std::isfinite(gm::sin(huge)));
-    QVERIFY(std::isfinite(gm::pow(0x1p-1000, 1.07))); // exact path, subnormal result
+    QVERIFY(std::isfinite(gm::pow(0x1p-1000, 1.07)));  // exact path, subnormal result
     QCOMPARE(std::fetestexcept(kFaults), FE_DIVBYZERO);
 }
 

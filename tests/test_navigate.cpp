@@ -32,10 +32,13 @@ long pixelShowing(double origin, double extent, long count, double Z, double poi
 }
 
 // Doubles equal to the last bit (QCOMPARE would allow a fuzz).
-#define SAME(a, b)                                                                                             \
+#define SAME(a, b) \
     QVERIFY2((a) == (b), qPrintable(QString("%1 is not %2").arg(double(a), 0, 'g', 17).arg(double(b), 0, 'g', 17)))
 
-double counterAt(double origin, double extent, long k) { return scanCounters(origin, extent, k).at(std::size_t(k - 1)); }
+double counterAt(double origin, double extent, long k)
+{
+    return scanCounters(origin, extent, k).at(std::size_t(k - 1));
+}
 
 PatternTexts textsOf(const char* x, const char* y, const char* size, const char* zoom)
 {
@@ -178,7 +181,11 @@ private slots:
         QTest::newRow("start values") << "dune" << PatternTexts{};
         QTest::newRow("blanks and signs") << "sizZle" << textsOf(" 1 2 ", "-0.5", "+768", "1E+3");
         QTest::newRow("separators") << "Punk" << textsOf("a&b=c", "50%", "?#", "+ +");
-        QTest::newRow("not ASCII") << "qwin" << textsOf("\xc3\xa9t\xc3\xa9", "\xe2\x82\xac" "5", "\xf0\x9f\x8c\x88", "");
+        QTest::newRow("not ASCII") << "qwin"
+                                   << textsOf("\xc3\xa9t\xc3\xa9",
+                                              "\xe2\x82\xac"
+                                              "5",
+                                              "\xf0\x9f\x8c\x88", "");
     }
 
     void placeRoundTrip()

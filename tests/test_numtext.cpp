@@ -17,14 +17,14 @@ namespace {
 
 // QCOMPARE lets doubles differ in their last dozen bits; a number reader must
 // not, so values are compared exactly and shown in full when they differ.
-#define COMPARE_EXACT(actual, expected)                                                   \
-    do {                                                                                  \
-        const double a_ = (actual), e_ = (expected);                                      \
-        if (a_ != e_) {                                                                   \
-            char m_[128];                                                                 \
+#define COMPARE_EXACT(actual, expected)                                                      \
+    do {                                                                                     \
+        const double a_ = (actual), e_ = (expected);                                         \
+        if (a_ != e_) {                                                                      \
+            char m_[128];                                                                    \
             std::snprintf(m_, sizeof m_, "%.17g (%a), expected %.17g (%a)", a_, a_, e_, e_); \
-            QFAIL(m_);                                                                    \
-        }                                                                                 \
+            QFAIL(m_);                                                                       \
+        }                                                                                    \
     } while (0)
 
 // A locale that writes a decimal comma, made from the system's locale sources
@@ -165,17 +165,13 @@ private slots:
         // Whole numbers wider than a double: one rounding to the nearest, ties to even.
         QTest::newRow("hex 2^64+2049 rounds up") << "&H10000000000000801" << std::ldexp(1.0, 64) + 4096;
         QTest::newRow("hex 2^64+2048 ties to even") << "&H10000000000000800" << std::ldexp(1.0, 64);
-        QTest::newRow("hex 2^64+6144 ties to even")
-            << "&H10000000000001800" << std::ldexp(1.0, 64) + 8192;
+        QTest::newRow("hex 2^64+6144 ties to even") << "&H10000000000001800" << std::ldexp(1.0, 64) + 8192;
         QTest::newRow("hex tie broken 40 bits further")
             << "&H20000000000001" + QString(10, '0') + "1" << (std::ldexp(1.0, 53) + 2) * std::ldexp(1.0, 44);
-        QTest::newRow("octal 2^64+2049 rounds up")
-            << "&O2" + QString(17, '0') + "4001" << std::ldexp(1.0, 64) + 4096;
-        QTest::newRow("hex just below 2^1024")
-            << "&HFFFFFFFFFFFFF8" + QString(242, '0') << DBL_MAX;
+        QTest::newRow("octal 2^64+2049 rounds up") << "&O2" + QString(17, '0') + "4001" << std::ldexp(1.0, 64) + 4096;
+        QTest::newRow("hex just below 2^1024") << "&HFFFFFFFFFFFFF8" + QString(242, '0') << DBL_MAX;
         QTest::newRow("hex 2^1024") << "&H1" + QString(256, '0') << DBL_MAX;
-        QTest::newRow("long decimal rounds once")
-            << "9007199254740993." + QString(30, '0') + "1" << 9007199254740994.0;
+        QTest::newRow("long decimal rounds once") << "9007199254740993." + QString(30, '0') + "1" << 9007199254740994.0;
     }
     void val()
     {
@@ -237,7 +233,8 @@ private slots:
         for (double v : {0.0, 1.0, -1.0, 150.0, 768.0, 1024.0, -32768.0, 999999999999999.0, -123456789.0})
             QTest::newRow(qPrintable(QString::number(v, 'g', 17))) << v;
         // what the presets, adjusters and steps write
-        for (double v : {0.2, 0.15, 0.1, 0.4, 0.05, 0.025, 0.3, 0.6, 0.2 / 2 / 2 / 2, 0.15 + 0.15, 950.0, -150.0, 0.5, 0.25})
+        for (double v :
+             {0.2, 0.15, 0.1, 0.4, 0.05, 0.025, 0.3, 0.6, 0.2 / 2 / 2 / 2, 0.15 + 0.15, 950.0, -150.0, 0.5, 0.25})
             QTest::newRow(qPrintable(QString::number(v, 'g', 17))) << v;
     }
     void roundTrip()

@@ -34,8 +34,9 @@ QByteArray contents(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
 
-const QString kRight = QStringLiteral("x0 = x - texthalf(N)\ny0 = y - texthalf(S)\n"
-                                      "red = bright * abs(sin(K * i / 100))   # rings\ngreen = 1\nblue = bright\n");
+const QString kRight = QStringLiteral(
+    "x0 = x - texthalf(N)\ny0 = y - texthalf(S)\n"
+    "red = bright * abs(sin(K * i / 100))   # rings\ngreen = 1\nblue = bright\n");
 
 }  // namespace
 
@@ -57,22 +58,19 @@ void TestPatternEditor::wrongFormulaShowsItsPlaceAndPaintsNothing_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("line");     // where the cursor goes, from 0
+    QTest::addColumn<int>("line");    // where the cursor goes, from 0
     QTest::addColumn<int>("inLine");  // in UTF-16 units from the line's start
 
     const QString head = QStringLiteral("x0 = x - texthalf(N)\ny0 = y - texthalf(S)\n");
-    QTest::newRow("value missing at a line's end")
-        << head + "red = bright *\ngreen = 1\nblue = 1"
-        << "line 3, column 15: a value was expected after '*'" << 2 << 14;
-    QTest::newRow("parenthesis left open")
-        << head + "red = (1 + 2\ngreen = 1\nblue = 1"
-        << "line 4, column 1: ')' or an operator was expected" << 3 << 0;
+    QTest::newRow("value missing at a line's end") << head + "red = bright *\ngreen = 1\nblue = 1"
+                                                   << "line 3, column 15: a value was expected after '*'" << 2 << 14;
+    QTest::newRow("parenthesis left open") << head + "red = (1 + 2\ngreen = 1\nblue = 1"
+                                           << "line 4, column 1: ')' or an operator was expected" << 3 << 0;
     QTest::newRow("colour never given")
         << head + "red = 1\ngreen = 1"
         << "line 4, column 10: blue is never given a value; a formula gives x0, y0, red, green and blue" << 3 << 9;
-    QTest::newRow("value given twice")
-        << head + "red = 1\ngreen = 1\nblue = 1\nred = 2"
-        << "line 6, column 1: 'red' already has a value, given on line 3" << 5 << 0;
+    QTest::newRow("value given twice") << head + "red = 1\ngreen = 1\nblue = 1\nred = 2"
+                                       << "line 6, column 1: 'red' already has a value, given on line 3" << 5 << 0;
     QTest::newRow("origin read from the scan")
         << "x0 = i\ny0 = y\nred = 1\ngreen = 1\nblue = 1"
         << "line 1, column 1: x0 is fixed before the scan: it cannot depend on i or j" << 0 << 0;
@@ -252,9 +250,9 @@ void TestPatternEditor::savedFileOpensAsWritten()
 void TestPatternEditor::unsavedFormulaIsNeverDroppedSilently_data()
 {
     QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("chooseFile");   // the save dialog gives a name
-    QTest::addColumn<bool>("writable");     // and the file can be written there
-    QTest::addColumn<bool>("goesOn");       // maybeSave's answer
+    QTest::addColumn<bool>("chooseFile");  // the save dialog gives a name
+    QTest::addColumn<bool>("writable");    // and the file can be written there
+    QTest::addColumn<bool>("goesOn");      // maybeSave's answer
     QTest::addColumn<bool>("saved");
 
     using U = PatternEditor::Unsaved;

@@ -54,7 +54,8 @@ private slots:
         for (const char* column : {"size", "x", "y", "firstI", "lastI", "firstJ", "lastJ"})
             QTest::addColumn<double>(column);
         auto row = [](const char* tag, const char* name, double size, double x, double y, double i0, double i1,
-                      double j0, double j1) { QTest::newRow(tag) << QString(name) << size << x << y << i0 << i1 << j0 << j1; };
+                      double j0,
+                      double j1) { QTest::newRow(tag) << QString(name) << size << x << y << i0 << i1 << j0 << j1; };
         // x0 = P1 always, so the first column is i = 1 (b = (K × (1 / 200)) × Z)
         // whatever the size; y0 = P2 - S / 2.
         row("kraken 100", "kraken", 100, 0, 0, 1, 100, -49, 50);
@@ -136,7 +137,7 @@ private slots:
     {
         // Size 20 at P1 = 0: x0 = -10, columns i = -9, -8, -7, -6, … The zoom
         // below makes a = K × (-6 / 200) × (3 × P4) round to exactly -0.000123.
-        const double P4 = 0x1.c7f8c0569642fp-13;  // 0.00021742424242424246
+        const double P4 = 0x1.c7f8c0569642fp-13;            // 0.00021742424242424246
         QVERIFY(K * (-6.0 / 200) * (3 * P4) == -0.000123);  // exactly: QCOMPARE would be fuzzy
         Recorder host;
         const RenderResult r = paint("qwin", PatternParameters{0, 0, 20, P4, 150}, host);

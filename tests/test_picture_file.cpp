@@ -53,12 +53,11 @@ private slots:
         QTest::newRow("not a picture") << QByteArray("hello") << QStringList{} << "not a PNG";
         QTest::newRow("foreign PNG") << QByteArray() << QStringList{"Title=a cat", "Author=me"} << "no Color Glimra";
         QTest::newRow("broken density") << QByteArray()
-                                        << QStringList{"glimra-pattern=dune", "glimra-x=1", "glimra-y=1",
-                                                       "glimra-size=9", "glimra-zoom=1", "glimra-bright=9",
+                                        << QStringList{"glimra-pattern=dune", "glimra-x=1",    "glimra-y=1",
+                                                       "glimra-size=9",       "glimra-zoom=1", "glimra-bright=9",
                                                        "glimra-density=abc"}
                                         << "density";
-        QTest::newRow("a text missing") << QByteArray() << QStringList{"glimra-pattern=dune", "glimra-x=1"}
-                                        << "lacks";
+        QTest::newRow("a text missing") << QByteArray() << QStringList{"glimra-pattern=dune", "glimra-x=1"} << "lacks";
     }
     void refusedFiles()
     {

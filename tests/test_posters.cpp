@@ -165,8 +165,7 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("parts");
         QTest::newRow("3 parts of small bands") << QStringList{"qwin", "--size", "200", "--band-rows", "9"} << 3;
-        QTest::newRow("more parts than bands")
-            << QStringList{"dune", "--size", "100", "--band-rows", "40"} << 5;
+        QTest::newRow("more parts than bands") << QStringList{"dune", "--size", "100", "--band-rows", "40"} << 5;
         QTest::newRow("4 parts, sampled, bands by memory")
             << QStringList{"fun", "--size", "300", "--samples", "2"} << 4;
     }
@@ -202,16 +201,25 @@ private slots:
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing part") << "missing" << "part 2 of 3 is missing: %1.part-2-of-3";
-        QTest::newRow("part of another recipe") << "foreign" << "%1.part-2-of-3 is a part of another picture";
-        QTest::newRow("damaged part") << "flip" << "%1.part-2-of-3 is damaged";
-        QTest::newRow("part cut short") << "cut" << "%1.part-2-of-3 is damaged";
-        QTest::newRow("part that met a fault") << "fault" << "%1.part-1-of-3 met an arithmetic fault at column 16";
+        QTest::newRow("missing part") << "missing"
+                                      << "part 2 of 3 is missing: %1.part-2-of-3";
+        QTest::newRow("part of another recipe") << "foreign"
+                                                << "%1.part-2-of-3 is a part of another picture";
+        QTest::newRow("damaged part") << "flip"
+                                      << "%1.part-2-of-3 is damaged";
+        QTest::newRow("part cut short") << "cut"
+                                        << "%1.part-2-of-3 is damaged";
+        QTest::newRow("part that met a fault") << "fault"
+                                               << "%1.part-1-of-3 met an arithmetic fault at column 16";
         // Altered and sealed again: the checksum is no proof.
-        QTest::newRow("resealed: band height 2^63 - 1") << "bandrows" << "%1.part-2-of-3 is damaged";
-        QTest::newRow("resealed: a band of 10^9 rows") << "rows" << "%1.part-2-of-3 is damaged";
-        QTest::newRow("resealed: compressed bytes altered") << "piece" << "%1.part-2-of-3 is damaged";
-        QTest::newRow("a pipe at a part's name") << "pipe" << "%1.part-2-of-3 is not a regular file";
+        QTest::newRow("resealed: band height 2^63 - 1") << "bandrows"
+                                                        << "%1.part-2-of-3 is damaged";
+        QTest::newRow("resealed: a band of 10^9 rows") << "rows"
+                                                       << "%1.part-2-of-3 is damaged";
+        QTest::newRow("resealed: compressed bytes altered") << "piece"
+                                                            << "%1.part-2-of-3 is damaged";
+        QTest::newRow("a pipe at a part's name") << "pipe"
+                                                 << "%1.part-2-of-3 is not a regular file";
     }
 
     void joinRefuses()
@@ -221,7 +229,8 @@ private slots:
         const QString out = path("refused.png");
         QStringList args = {"dune", "--size", "60", "--band-rows", "7"};
         if (damage == "fault")
-            args << "--bright" << "3e306";
+            args << "--bright"
+                 << "3e306";
         for (int k = 1; k <= 3; ++k)
             QCOMPARE(runTool(args + QStringList{"--part", QStringLiteral("%1/3").arg(k), "-o", out}).exitCode, 0);
         const QString second = out + ".part-2-of-3";
@@ -268,13 +277,20 @@ private slots:
     {
         QTest::addColumn<QString>("planted");
         QTest::addColumn<QString>("message");
-        QTest::newRow("link at a part's name") << "part-link" << "planted.png.part-2-of-2 is a link";
-        QTest::newRow("pipe at a part's name") << "part-pipe" << "planted.png.part-2-of-2 is not a regular file";
-        QTest::newRow("kept bands' folder is a link") << "folder-link" << "planted.png.parts is a link";
-        QTest::newRow("kept bands' folder writable by all") << "folder-open" << "can be written by others";
-        QTest::newRow("a file of the user's among the bands") << "folder-file" << "holds notes.txt, which is no band";
-        QTest::newRow("link at a band's name") << "band-link" << "holds band-0, which is no band";
-        QTest::newRow("pipe at a band's name") << "band-pipe" << "holds band-0, which is no band";
+        QTest::newRow("link at a part's name") << "part-link"
+                                               << "planted.png.part-2-of-2 is a link";
+        QTest::newRow("pipe at a part's name") << "part-pipe"
+                                               << "planted.png.part-2-of-2 is not a regular file";
+        QTest::newRow("kept bands' folder is a link") << "folder-link"
+                                                      << "planted.png.parts is a link";
+        QTest::newRow("kept bands' folder writable by all") << "folder-open"
+                                                            << "can be written by others";
+        QTest::newRow("a file of the user's among the bands") << "folder-file"
+                                                              << "holds notes.txt, which is no band";
+        QTest::newRow("link at a band's name") << "band-link"
+                                               << "holds band-0, which is no band";
+        QTest::newRow("pipe at a band's name") << "band-pipe"
+                                               << "holds band-0, which is no band";
     }
 
     void plantedAtDerivedNames()
@@ -296,7 +312,8 @@ private slots:
         if (planted.startsWith("part-")) {
             const QString part = out + ".part-2-of-2";
             QVERIFY(planted == "part-link" ? QFile::link(victim, part) : fifo(part));
-            args << "--part" << "2/2";
+            args << "--part"
+                 << "2/2";
         } else {
             args << "--resume";
             if (planted == "folder-link") {
@@ -304,7 +321,7 @@ private slots:
             } else {
                 QVERIFY(QDir().mkdir(folder));
                 QVERIFY(QFile::setPermissions(folder, planted == "folder-open" ? QFileDevice::Permissions(0x7777)
-                                                                                 : QFileDevice::Permissions(0x7700)));
+                                                                               : QFileDevice::Permissions(0x7700)));
                 if (planted == "folder-file")
                     QVERIFY(QFile::copy(victim, folder + "/notes.txt"));
                 if (planted == "band-link")

@@ -24,10 +24,7 @@ private slots:
     void clicksDuringRenderLeavePictureAlone();
 };
 
-void TestPresetsSteps::initTestCase()
-{
-    glimra::prepareApplication(*qApp);
-}
+void TestPresetsSteps::initTestCase() { glimra::prepareApplication(*qApp); }
 
 void TestPresetsSteps::clicksRewriteBoxes_data()
 {
@@ -70,10 +67,8 @@ void TestPresetsSteps::clicksRewriteBoxes_data()
     row("size 768 steps by 1024 and 768", {"0", "0", "768", "1", "150"}, {"cmdXX(3)"},
         {"1024", "768", "768", "2", "150"});
     row("size 768 back", {"0", "0", "768", "1", "150"}, {"cmdXX(2)"}, {"-1024", "-768", "768", "0.5", "150"});
-    row("size 100.5 rounds to 100", {"0", "0", "100.5", "1", "150"}, {"cmdXX(3)"},
-        {"100", "100", "100.5", "2", "150"});
-    row("size 101.5 rounds to 102", {"0", "0", "101.5", "1", "150"}, {"cmdXX(3)"},
-        {"102", "102", "101.5", "2", "150"});
+    row("size 100.5 rounds to 100", {"0", "0", "100.5", "1", "150"}, {"cmdXX(3)"}, {"100", "100", "100.5", "2", "150"});
+    row("size 101.5 rounds to 102", {"0", "0", "101.5", "1", "150"}, {"cmdXX(3)"}, {"102", "102", "101.5", "2", "150"});
     row("0.3 doubled", {"1", "1", "150", "0.3", "150"}, {"cmdXX(0)"}, {"1", "1", "150", "0.6", "150"});
     row("0.3 doubled and halved", {"1", "1", "150", "0.3", "150"}, {"cmdXX(0)", "cmdXX(1)"},
         {"1", "1", "150", "0.3", "150"});
@@ -120,16 +115,26 @@ void TestPresetsSteps::sizeCheckOnLeavingTheBox_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("2000") << "2000" << "100";
-    QTest::newRow("1024") << "1024" << "1024";
-    QTest::newRow("1025") << "1025" << "100";
-    QTest::newRow("0.5") << "0.5" << "100";
-    QTest::newRow("abc") << "abc" << "100";
-    QTest::newRow("empty") << "" << "100";
-    QTest::newRow("-5") << "-5" << "100";
-    QTest::newRow("1") << "1" << "1";
-    QTest::newRow("1.5") << "1.5" << "1.5";
-    QTest::newRow("99.9") << "99.9" << "99.9";
+    QTest::newRow("2000") << "2000"
+                          << "100";
+    QTest::newRow("1024") << "1024"
+                          << "1024";
+    QTest::newRow("1025") << "1025"
+                          << "100";
+    QTest::newRow("0.5") << "0.5"
+                         << "100";
+    QTest::newRow("abc") << "abc"
+                         << "100";
+    QTest::newRow("empty") << ""
+                           << "100";
+    QTest::newRow("-5") << "-5"
+                        << "100";
+    QTest::newRow("1") << "1"
+                       << "1";
+    QTest::newRow("1.5") << "1.5"
+                         << "1.5";
+    QTest::newRow("99.9") << "99.9"
+                          << "99.9";
 }
 
 void TestPresetsSteps::sizeCheckOnLeavingTheBox()

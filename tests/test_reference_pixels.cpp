@@ -109,9 +109,9 @@ private slots:
     // The table's names and order are what the buttons and glimra-render use.
     void lookUpByNameAndIndex()
     {
-        const char* names[kPatternCount] = {"aries", "blood", "celt",   "dune",  "eeee",  "fun",   "grin",
-                                            "hix",   "ice",   "joke",   "kraken", "limbo", "numb",  "ooh",
-                                            "Punk",  "qwin",  "rumba",  "sizZle", "Tame"};
+        const char* names[kPatternCount] = {"aries", "blood", "celt",  "dune",   "eeee",  "fun",  "grin",
+                                            "hix",   "ice",   "joke",  "kraken", "limbo", "numb", "ooh",
+                                            "Punk",  "qwin",  "rumba", "sizZle", "Tame"};
         for (int k = 0; k < kPatternCount; ++k) {
             const Pattern* p = patternTable()[std::size_t(k)];
             QVERIFY(p);

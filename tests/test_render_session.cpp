@@ -49,14 +49,14 @@ struct Fixture {
     Fixture()
     {
         using glimra::Pattern, glimra::PatternTexts, glimra::RenderResult;
-        QObject::connect(&session, &RenderSession::started, [this](const Pattern& p, const PatternTexts& t, int level,
-                                                                   quint64 ticket) {
-            told << QStringLiteral("start %1 %2 %3 at depth %4 #%5")
-                        .arg(level)
-                        .arg(p.name, QString::fromStdString(t.size))
-                        .arg(session.depth())
-                        .arg(ticket);
-        });
+        QObject::connect(&session, &RenderSession::started,
+                         [this](const Pattern& p, const PatternTexts& t, int level, quint64 ticket) {
+                             told << QStringLiteral("start %1 %2 %3 at depth %4 #%5")
+                                         .arg(level)
+                                         .arg(p.name, QString::fromStdString(t.size))
+                                         .arg(session.depth())
+                                         .arg(ticket);
+                         });
         QObject::connect(&session, &RenderSession::columnPainted, [this](int level, long column) {
             trace += QString::number(level);
             if (onColumn)
@@ -73,7 +73,10 @@ struct Fixture {
     }
 
     // As a click comes: handled at the running render's next yield.
-    void soon(std::function<void()> what) { QMetaObject::invokeMethod(&session, std::move(what), Qt::QueuedConnection); }
+    void soon(std::function<void()> what)
+    {
+        QMetaObject::invokeMethod(&session, std::move(what), Qt::QueuedConnection);
+    }
 };
 
 }  // namespace
@@ -95,7 +98,9 @@ private slots:
         QVERIFY(f.session.start(dune(), sized("10")));
         QCOMPARE(f.told, (QStringList{"start 1 dune 10 at depth 0 #0", "start 2 sketch 6 at depth 1 #0",
                                       "end 2 completed 6 at depth 1", "end 1 completed 10 at depth 0"}));
-        QCOMPARE(f.trace, QString("11111" "222222" "11111"));
+        QCOMPARE(f.trace, QString("11111"
+                                  "222222"
+                                  "11111"));
     }
 
     void endedTellsHow_data()
@@ -104,11 +109,16 @@ private slots:
         QTest::addColumn<QString>("zoom");
         QTest::addColumn<int>("haltAt");  // the column during which halt() comes; -2: before the start
         QTest::addColumn<QString>("ending");
-        QTest::newRow("completed") << "1" << "1" << -1 << "end 1 completed 12 at depth 0";
-        QTest::newRow("halted after its column") << "1" << "1" << 4 << "end 1 halted 5 at depth 0";
-        QTest::newRow("earlier halt cleared") << "1" << "1" << -2 << "end 1 completed 12 at depth 0";
-        QTest::newRow("faulted") << "1" << "1e308" << -1 << "end 1 faulted 0 at depth 0";
-        QTest::newRow("refused") << "1e16" << "1" << -1 << "end 1 refused 0 at depth 0";
+        QTest::newRow("completed") << "1"
+                                   << "1" << -1 << "end 1 completed 12 at depth 0";
+        QTest::newRow("halted after its column") << "1"
+                                                 << "1" << 4 << "end 1 halted 5 at depth 0";
+        QTest::newRow("earlier halt cleared") << "1"
+                                              << "1" << -2 << "end 1 completed 12 at depth 0";
+        QTest::newRow("faulted") << "1"
+                                 << "1e308" << -1 << "end 1 faulted 0 at depth 0";
+        QTest::newRow("refused") << "1e16"
+                                 << "1" << -1 << "end 1 refused 0 at depth 0";
     }
     void endedTellsHow()
     {
@@ -187,9 +197,10 @@ private slots:
             QCoreApplication::processEvents();
         QVERIFY(!f.session.startPending());
         QVERIFY(ticket != 0);
-        const QStringList after = takenOver ? QStringList{"start 1 dune 4 at depth 0 #0", "end 1 completed 4 at depth 0"}
-                                            : QStringList{QStringLiteral("start 1 sketch 7 at depth 0 #%1").arg(ticket),
-                                                          "end 1 completed 7 at depth 0"};
+        const QStringList after = takenOver
+                                      ? QStringList{"start 1 dune 4 at depth 0 #0", "end 1 completed 4 at depth 0"}
+                                      : QStringList{QStringLiteral("start 1 sketch 7 at depth 0 #%1").arg(ticket),
+                                                    "end 1 completed 7 at depth 0"};
         QCOMPARE(f.told.mid(4), after);
     }
 

@@ -77,9 +77,12 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("pattern");
-        QTest::newRow("png by name") << "d.png" << "dune";
-        QTest::newRow("ppm by index") << "d.ppm" << "3";
-        QTest::newRow("upper-case name") << "D.PPM" << "DUNE";
+        QTest::newRow("png by name") << "d.png"
+                                     << "dune";
+        QTest::newRow("ppm by index") << "d.ppm"
+                                      << "3";
+        QTest::newRow("upper-case name") << "D.PPM"
+                                         << "DUNE";
     }
     void writesPngAndPpm()
     {
@@ -135,10 +138,11 @@ private slots:
         QTest::newRow("large only as png") << QStringList{"dune", "--size", "9000", "-o", "x.ppm"} << 2 << ".png";
         QTest::newRow("bad density") << QStringList{"dune", "--density", "65", "-o", "x.png"} << 2 << "--density";
         QTest::newRow("bad samples") << QStringList{"dune", "--samples", "1.5", "-o", "x.png"} << 2 << "--samples";
-        QTest::newRow("from a file that is no png") << QStringList{"--from", "x.png", "-o", "y.png"} << 2
-                                                    << "cannot open";
+        QTest::newRow("from a file that is no png")
+            << QStringList{"--from", "x.png", "-o", "y.png"} << 2 << "cannot open";
         QTest::newRow("offsets too large") << QStringList{"dune", "--x", "1e17", "-o", "x.png"} << 2 << "refused";
-        QTest::newRow("nothing to paint") << QStringList{"dune", "--size", "0", "-o", "x.png"} << 0 << "nothing to paint";
+        QTest::newRow("nothing to paint")
+            << QStringList{"dune", "--size", "0", "-o", "x.png"} << 0 << "nothing to paint";
         QTest::newRow("unwritable") << QStringList{"dune", "--size", "5", "-o", "/nonexistent/dir/x.ppm"} << 1
                                     << "cannot write";
     }
@@ -238,15 +242,15 @@ private slots:
     // options given as well win.
     void fromAPicture()
     {
-        const QStringList made{"fun", "--x", " 3 0abc", "--y", "-12.5", "--size", " 6 4", "--zoom", "0.7x",
-                               "--bright", "90", "--samples", "2", "-o", path("made.png")};
+        const QStringList made{"fun",  "--x",      " 3 0abc", "--y",       "-12.5", "--size", " 6 4",          "--zoom",
+                               "0.7x", "--bright", "90",      "--samples", "2",     "-o",     path("made.png")};
         QCOMPARE(runTool(made).exitCode, 0);
         QCOMPARE(runTool({"--from", path("made.png"), "-o", path("again.png")}).exitCode, 0);
         QCOMPARE(picture(path("again.png")), picture(path("made.png")));
 
-        QCOMPARE(runTool({"--from", path("made.png"), "--bright", "40", "--samples", "1", "-o", path("dim.png")})
-                     .exitCode,
-                 0);
+        QCOMPARE(
+            runTool({"--from", path("made.png"), "--bright", "40", "--samples", "1", "-o", path("dim.png")}).exitCode,
+            0);
         QCOMPARE(runTool({"fun", "--x", "30", "--y", "-12.5", "--size", "64", "--zoom", "0.7", "--bright", "40", "-o",
                           path("direct.png")})
                      .exitCode,
@@ -361,7 +365,8 @@ private slots:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("option");
         QTest::addColumn<QByteArray>("says");
-        QTest::newRow("glimra-render --help") << GLIMRA_RENDER_PATH << "--help" << QByteArray("usage: glimra-render PATTERN");
+        QTest::newRow("glimra-render --help")
+            << GLIMRA_RENDER_PATH << "--help" << QByteArray("usage: glimra-render PATTERN");
         QTest::newRow("glimra-render --version") << GLIMRA_RENDER_PATH << "--version" << QByteArray("glimra-render 4.");
         QTest::newRow("glimra --help") << GLIMRA_WINDOW_PATH << "--help" << QByteArray("usage: glimra");
         QTest::newRow("glimra --version") << GLIMRA_WINDOW_PATH << "--version" << QByteArray("glimra 4.");
@@ -397,12 +402,12 @@ private slots:
                                            << 0 << "zoom '0,5' is not wholly a number; it is read as 0";
         QTest::newRow("misspelt option") << QStringList{"dune", "--zom", "3", "-o", path("c.png")} << 2
                                          << "Did you mean --zoom?";
-        QTest::newRow("escapes in a PNG's settings") << QStringList{"--from", path("esc.png"), "-o", path("c.png")}
-                                                     << 0 << "x '\\x1b]0;owned\\x07\\x1b[31m1'";
-        QTest::newRow("escape in a file name") << QStringList{"--from", path("no\x1b[2J.png"), "-o", path("c.png")}
-                                               << 2 << "no\\x1b[2J.png";
-        QTest::newRow("broken PNG, --print-place") << QStringList{"--print-place", path("broken.png")} << 1
-                                                   << "damaged";
+        QTest::newRow("escapes in a PNG's settings")
+            << QStringList{"--from", path("esc.png"), "-o", path("c.png")} << 0 << "x '\\x1b]0;owned\\x07\\x1b[31m1'";
+        QTest::newRow("escape in a file name")
+            << QStringList{"--from", path("no\x1b[2J.png"), "-o", path("c.png")} << 2 << "no\\x1b[2J.png";
+        QTest::newRow("broken PNG, --print-place")
+            << QStringList{"--print-place", path("broken.png")} << 1 << "damaged";
     }
     void saysWhatItRead()
     {

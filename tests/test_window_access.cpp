@@ -34,7 +34,6 @@ void walk(QAccessibleInterface* node, const std::function<void(QAccessibleInterf
         walk(node->child(k), visit);
 }
 
-
 // A window whose exit, browser and dialogs only count.
 struct Counted {
     qTac w;

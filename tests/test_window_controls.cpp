@@ -31,10 +31,7 @@ private slots:
     void browserThatCannotStart();
 };
 
-void TestWindowControls::initTestCase()
-{
-    glimra::prepareApplication(*qApp);
-}
+void TestWindowControls::initTestCase() { glimra::prepareApplication(*qApp); }
 
 namespace {
 const QColor kNoColour;  // not part of the design: transparent, or the toolkit's
@@ -63,25 +60,24 @@ void TestWindowControls::controlTable_data()
     QTest::addColumn<QString>("tip");
     QTest::addColumn<int>("tab");
 
-    auto row = [](const char* name, const char* kind, const QString& caption, QRect geometry, QColor back,
-                  QColor text, const char* face, int pixels, bool bold, const QString& tip, int tab) {
+    auto row = [](const char* name, const char* kind, const QString& caption, QRect geometry, QColor back, QColor text,
+                  const char* face, int pixels, bool bold, const QString& tip, int tab) {
         QTest::newRow(name) << kind << caption << geometry << back << text << QString(face) << pixels << bold << tip
                             << tab;
     };
     const QColor none = kNoColour;
-    row("Label4", "label", "<", {8, 4, 17, 17}, rgb(64, 64, 64), rgb(255, 0, 0), "MS Sans Serif", 16, true,
-        "  Exit  ", 46);
+    row("Label4", "label", "<", {8, 4, 17, 17}, rgb(64, 64, 64), rgb(255, 0, 0), "MS Sans Serif", 16, true, "  Exit  ",
+        46);
     row("Label2", "label", "exit", {24, 8, 33, 17}, none, rgb(192, 0, 0), "", 0, false, "", 47);
     row("TextFour", "box", "1", {76, 5, 273, 24}, rgb(64, 32, 0), rgb(255, 128, 64), "Verdana", 13, true,
         "  Set the Xoom to a frcation to xoom into the quorbel,  ", 16);
     row("Label17", "label", "X", {356, 4, 20, 25}, rgb(64, 64, 64), rgb(255, 128, 64), "Verdana", 24, true, "", 20);
     row("Label8", "label", "OOM", {376, 8, 41, 17}, rgb(64, 64, 64), rgb(255, 128, 64), "Verdana", 15, true, "", 17);
-    row("Label5", "label", "GLIMRA QUORBEL", {568, 8, 223, 25}, none, rgb(128, 128, 128), "Verdana", 11, true, "",
-        23);
+    row("Label5", "label", "GLIMRA QUORBEL", {568, 8, 223, 25}, none, rgb(128, 128, 128), "Verdana", 11, true, "", 23);
     row("Label6", "label", "VERSION   4.2014", {832, 8, 167, 25}, none, rgb(128, 128, 128), "Verdana", 11, true, "",
         35);
-    row("Command1", "button", "https://glimra.example.org/", {992, 8, 193, 22}, rgb(255, 191, 0), none, "Verdana",
-        11, false, "", 52);
+    row("Command1", "button", "https://glimra.example.org/", {992, 8, 193, 22}, rgb(255, 191, 0), none, "Verdana", 11,
+        false, "", 52);
     row("Label7", "label", "-", {1240, 0, 17, 25}, rgb(64, 64, 64), rgb(128, 128, 255), "MS Sans Serif", 18, true,
         "minimize", 36);
     row("Label1", "label", "x", {1256, 0, 25, 33}, rgb(64, 64, 64), rgb(128, 128, 255), "MS Sans Serif", 18, true,
@@ -94,10 +90,10 @@ void TestWindowControls::controlTable_data()
     row("cmdXX(2)", "button", ">>", {76, 72, 60, 20}, rgb(255, 175, 0), none, "", 0, false, "Xoom and Move", 55);
     row("cmd1", "button", "S", {16, 94, 24, 22}, rgb(192, 192, 0), none, "", 0, false, "  Small  ", 31);
     row("cmdb", "button", "M", {40, 94, 36, 25}, rgb(255, 255, 0), none, "MS Sans Serif", 13, true, "  Medium  ", 32);
-    row("Command4", "button", "L", {76, 94, 60, 33}, rgb(255, 255, 128), none, "MS Sans Serif", 24, true,
-        "  Large  ", 33);
-    row("TextThree", "box", "150", {16, 120, 59, 19}, rgb(64, 32, 0), rgb(255, 128, 64), "", 0, false,
-        "Size of image", 0);
+    row("Command4", "button", "L", {76, 94, 60, 33}, rgb(255, 255, 128), none, "MS Sans Serif", 24, true, "  Large  ",
+        33);
+    row("TextThree", "box", "150", {16, 120, 59, 19}, rgb(64, 32, 0), rgb(255, 128, 64), "", 0, false, "Size of image",
+        0);
     row("Label9(1)", "label", "side", {96, 126, 41, 17}, none, rgb(255, 255, 255), "", 0, false, "", 44);
     row("Label9(2)", "label", "zero point", {16, 144, 65, 17}, none, rgb(255, 255, 255), "", 0, false, "", 45);
     row("verty(1)", "button", "^", {88, 150, 49, 26}, rgb(255, 128, 0), none, "Verdana", 19, true, "", 40);
@@ -169,8 +165,8 @@ void TestWindowControls::controlTable()
 
 void TestWindowControls::patternButtons()
 {
-    const QStringList names = {"aries", "blood", "celt", "dune",  "eeee",  "fun",  "grin",   "hix",  "ice", "joke",
-                               "kraken", "limbo", "numb", "ooh", "Punk", "qwin", "rumba", "sizZle", "Tame"};
+    const QStringList names = {"aries",  "blood", "celt", "dune", "eeee", "fun",  "grin",  "hix",    "ice", "joke",
+                               "kraken", "limbo", "numb", "ooh",  "Punk", "qwin", "rumba", "sizZle", "Tame"};
     qTac w;
     for (int k = 0; k < 19; ++k) {
         auto* button = w.findChild<QPushButton*>(QString("CMD(%1)").arg(k));
@@ -214,12 +210,13 @@ void TestWindowControls::windowAndStartValues()
 void TestWindowControls::tabOrder()
 {
     // Every control that takes the focus, by its design tab position.
-    const QStringList order = {
-        "TextThree", "TextTwo", "TextOne", "Textfive", "Command3", "CMD(0)", "CMD(1)", "CMD(2)", "CMD(3)",
-        "CMD(4)", "CMD(5)", "CMD(6)", "CMD(7)", "CMD(8)", "TextFour", "CMD(9)", "CMD(10)", "cmdstop", "CMD(11)",
-        "CMD(12)", "CMD(13)", "CMD(14)", "CMD(15)", "CMD(16)", "cmd1", "cmdb", "Command4", "CMD(17)", "cmdXX(0)",
-        "cmdXX(1)", "verty(0)", "verty(1)", "horz(0)", "horz(1)", "cmdblue(0)", "cmdblue(1)", "cmdblue(2)",
-        "cmdblue(3)", "Command1", "CMD(18)", "cmdXX(3)", "cmdXX(2)"};
+    const QStringList order = {"TextThree",  "TextTwo",    "TextOne",  "Textfive", "Command3",   "CMD(0)",
+                               "CMD(1)",     "CMD(2)",     "CMD(3)",   "CMD(4)",   "CMD(5)",     "CMD(6)",
+                               "CMD(7)",     "CMD(8)",     "TextFour", "CMD(9)",   "CMD(10)",    "cmdstop",
+                               "CMD(11)",    "CMD(12)",    "CMD(13)",  "CMD(14)",  "CMD(15)",    "CMD(16)",
+                               "cmd1",       "cmdb",       "Command4", "CMD(17)",  "cmdXX(0)",   "cmdXX(1)",
+                               "verty(0)",   "verty(1)",   "horz(0)",  "horz(1)",  "cmdblue(0)", "cmdblue(1)",
+                               "cmdblue(2)", "cmdblue(3)", "Command1", "CMD(18)",  "cmdXX(3)",   "cmdXX(2)"};
     qTac w;
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));

@@ -31,8 +31,10 @@ struct Fixture {
     Fixture()
     {
         w.setProgramEnder([] { QFAIL("the program was ended"); });
-        w.navigation()->setComplaint([this](const QString& title, const QString& text) { complaints << title + ": " + text; });
-        w.pictures()->setComplaint([this](const QString& title, const QString& text) { complaints << title + ": " + text; });
+        w.navigation()->setComplaint(
+            [this](const QString& title, const QString& text) { complaints << title + ": " + text; });
+        w.pictures()->setComplaint(
+            [this](const QString& title, const QString& text) { complaints << title + ": " + text; });
         w.show();
     }
     // Lets a queued start run, and the render it starts.
@@ -104,7 +106,8 @@ private slots:
         QVERIFY2(!expected.isNull(), qPrintable(why));
         QCOMPARE(difference(pictureOf(f.w, expected.size()), expected), QString());
         QCOMPARE(f.w.navigation()->history().size(), std::size_t(3));
-        QVERIFY(QRegularExpression("^Color Glimra - dune 300 x 300, \\d+\\.\\d\\d s$").match(f.w.windowTitle()).hasMatch());
+        QVERIFY(
+            QRegularExpression("^Color Glimra - dune 300 x 300, \\d+\\.\\d\\d s$").match(f.w.windowTitle()).hasMatch());
     }
 
     // Notches that arrive before the new render has started make one step.
@@ -379,10 +382,14 @@ private slots:
         QTest::addColumn<QString>("refusal");  // empty: it is painted
         QTest::newRow("size 2^20 at zoom 1e-315") << "glimra:sizzle?size=1048576&zoom=1e-315"
                                                   << "has the size 1048576; the window paints sizes from 1 to 1024";
-        QTest::newRow("size 0") << "glimra:dune?size=0" << "has the size 0; the window paints sizes from 1 to 1024";
-        QTest::newRow("size 1024.5") << "glimra:dune?size=1024.5" << "has the size 1024.5;";
-        QTest::newRow("size 1024") << "glimra:dune?size=1024&zoom=1e-315" << "";
-        QTest::newRow("size 1") << "glimra:dune?size=1" << "";
+        QTest::newRow("size 0") << "glimra:dune?size=0"
+                                << "has the size 0; the window paints sizes from 1 to 1024";
+        QTest::newRow("size 1024.5") << "glimra:dune?size=1024.5"
+                                     << "has the size 1024.5;";
+        QTest::newRow("size 1024") << "glimra:dune?size=1024&zoom=1e-315"
+                                   << "";
+        QTest::newRow("size 1") << "glimra:dune?size=1"
+                                << "";
     }
 
     void placeHeldToSizeRange()
@@ -445,8 +452,8 @@ private slots:
         for (int r = 0; r < 200; r += 5)
             for (int c = 0; c < 200; c += 5)
                 colours.insert(before.pixel(c, r));
-        QVERIFY2(colours.size() > 50, qPrintable(QString("%1 colours: a picture without features shows no zoom")
-                                                     .arg(colours.size())));
+        QVERIFY2(colours.size() > 50,
+                 qPrintable(QString("%1 colours: a picture without features shows no zoom").arg(colours.size())));
 
         const QPoint pointer(kLeft - 1 + int(from.x()), kTop - 1 + int(from.y()));
         f.w.CMD[3]->setFocus();

@@ -216,8 +216,8 @@ void TestWindowKeep::openedPictureRendersAsClick()
     Fixture f;
     const QString png = f.dir.filePath("punk.png");
     QProcess p;
-    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"punk", "--x", typed.x, "--y", typed.y, "--size", typed.size,
-                                                 "--zoom", typed.zoom, "--bright", typed.bright, "-o", png});
+    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {"punk", "--x", typed.x, "--y", typed.y, "--size", typed.size, "--zoom",
+                                                 typed.zoom, "--bright", typed.bright, "-o", png});
     QVERIFY(p.waitForFinished(300000) && p.exitCode() == 0);
     const QImage picture = rgb(png);
 
@@ -404,10 +404,22 @@ void TestWindowKeep::contextMenuOnlyOverPictureArea()
 
     // Before any render: nothing to save, copy or navigate, but a picture to
     // open, a formula to write and a place to paste.
-    const QStringList expected{"-Save picture\u2026", "-Save large picture\u2026", "-Copy picture", "Open picture\u2026",
-                               "Pattern editor\u2026", "-Centre here",
-                               "-Zoom in", "-Zoom out", "-Move left", "-Move right", "-Move up", "-Move down",
-                               "-Back", "-Forward", "-Copy place", "Paste place"};
+    const QStringList expected{"-Save picture\u2026",
+                               "-Save large picture\u2026",
+                               "-Copy picture",
+                               "Open picture\u2026",
+                               "Pattern editor\u2026",
+                               "-Centre here",
+                               "-Zoom in",
+                               "-Zoom out",
+                               "-Move left",
+                               "-Move right",
+                               "-Move up",
+                               "-Move down",
+                               "-Back",
+                               "-Forward",
+                               "-Copy place",
+                               "Paste place"};
     QCOMPARE(items, shown ? expected : QStringList());
 }
 

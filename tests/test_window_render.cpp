@@ -83,10 +83,7 @@ char* toString(const Log& log)
 }
 }  // namespace QTest
 
-void TestWindowRender::initTestCase()
-{
-    glimra::prepareApplication(*qApp);
-}
+void TestWindowRender::initTestCase() { glimra::prepareApplication(*qApp); }
 
 void TestWindowRender::canvasMatchesRenderer_data()
 {

@@ -33,7 +33,6 @@ using namespace support;
 
 namespace {
 
-
 void sendWheel(QWidget* target, QPoint at, Qt::KeyboardModifiers modifiers)
 {
     QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, modifiers,
@@ -87,16 +86,15 @@ void ScreenChild::cleanup()
 void ScreenChild::insideTheScreen()
 {
     const QRect area = window_->availableArea();
-    QVERIFY2(area.contains(window_->frameGeometry()),
-             qPrintable(QString("frame %1,%2 %3x%4 outside %5,%6 %7x%8")
-                            .arg(window_->frameGeometry().x())
-                            .arg(window_->frameGeometry().y())
-                            .arg(window_->frameGeometry().width())
-                            .arg(window_->frameGeometry().height())
-                            .arg(area.x())
-                            .arg(area.y())
-                            .arg(area.width())
-                            .arg(area.height())));
+    QVERIFY2(area.contains(window_->frameGeometry()), qPrintable(QString("frame %1,%2 %3x%4 outside %5,%6 %7x%8")
+                                                                     .arg(window_->frameGeometry().x())
+                                                                     .arg(window_->frameGeometry().y())
+                                                                     .arg(window_->frameGeometry().width())
+                                                                     .arg(window_->frameGeometry().height())
+                                                                     .arg(area.x())
+                                                                     .arg(area.y())
+                                                                     .arg(area.width())
+                                                                     .arg(area.height())));
     const bool bars = window_->verticalScrollBar()->isVisible() || window_->horizontalScrollBar()->isVisible();
     QCOMPARE(bars, !holds_);
     if (!holds_) {
@@ -178,10 +176,13 @@ void ScreenChild::realWheel()
     auto wheelAt = [&](QPoint global, bool shift) {
         QStringList args{"mousemove", "--sync", QString::number(global.x()), QString::number(global.y())};
         if (shift)
-            args << "keydown" << "shift";
-        args << "click" << "5";
+            args << "keydown"
+                 << "shift";
+        args << "click"
+             << "5";
         if (shift)
-            args << "keyup" << "shift";
+            args << "keyup"
+                 << "shift";
         QProcess::execute(xdotool, args);
         QTest::qWait(300);
     };
@@ -205,8 +206,8 @@ void ScreenChild::anotherScreen()
     QTRY_COMPARE(window_->currentScreen(), other);
     QTRY_VERIFY(other->availableGeometry().contains(window_->frameGeometry()));
     const QSize design(qTac::kClientWidth, qTac::kClientHeight);
-    const bool holds = other->availableGeometry().width() >= design.width() &&
-                       other->availableGeometry().height() >= design.height();
+    const bool holds =
+        other->availableGeometry().width() >= design.width() && other->availableGeometry().height() >= design.height();
     QTRY_COMPARE(window_->verticalScrollBar()->isVisible() || window_->horizontalScrollBar()->isVisible(), !holds);
 }
 
@@ -230,8 +231,8 @@ void ScreenChild::densePicture()
     QCOMPARE(expected.size(), QSize(150 * K, 150 * K));
     const QImage& canvas = design_->canvas();
     QCOMPARE(canvas.size(), QSize(qTac::kClientWidth * K, qTac::kClientHeight * K));
-    const QImage shown = canvas.copy(kLeft * K, kTop * K, expected.width(), expected.height())
-                             .convertToFormat(QImage::Format_RGB32);
+    const QImage shown =
+        canvas.copy(kLeft * K, kTop * K, expected.width(), expected.height()).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(difference(shown, expected), QString());
     // And on the screen, through the window's own painting, where the
     // screen's pixels are the picture's.
@@ -282,8 +283,8 @@ void ScreenChild::startFocus()
         order << now;
     }
     QVERIFY(order.size() >= 40);
-    QCOMPARE(order.mid(0, 4), (QList<QWidget*>{design_->TextTwo, design_->TextOne, design_->Textfive,
-                                                design_->Command3}));
+    QCOMPARE(order.mid(0, 4),
+             (QList<QWidget*>{design_->TextTwo, design_->TextOne, design_->Textfive, design_->Command3}));
     // Return on a button reached with Tab presses that button: the fourth stop
     // is reset, which writes its values into the boxes.
     setTexts(*design_, {"7", "8", "300", "0.5", "99"});
@@ -317,8 +318,9 @@ QString screenConfig(const QTemporaryDir& dir, const QString& screens)
 
 QString screen(int x, int width, int height, double dpr)
 {
-    return QString("{ \"name\": \"s%1\", \"x\": %1, \"y\": 0, \"width\": %2, \"height\": %3, \"dpi\": 96, "
-                   "\"dpr\": %4 }")
+    return QString(
+               "{ \"name\": \"s%1\", \"x\": %1, \"y\": 0, \"width\": %2, \"height\": %3, \"dpi\": 96, "
+               "\"dpr\": %4 }")
         .arg(x)
         .arg(width)
         .arg(height)
@@ -406,8 +408,10 @@ void TestWindowScreens::screens_data()
         << "offscreen" << screen(0, 1920, 1200, 1) + ", " + screen(1920, 1280, 720, 1) << true;
     QTest::newRow("offscreen 1280x720 beside 1920x1200")
         << "offscreen" << screen(0, 1280, 720, 1) + ", " + screen(1280, 1920, 1200, 1) << false;
-    QTest::newRow("Xvfb 1366x768") << "xcb" << "1366x768" << false;
-    QTest::newRow("Xvfb 1280x720") << "xcb" << "1280x720" << false;
+    QTest::newRow("Xvfb 1366x768") << "xcb"
+                                   << "1366x768" << false;
+    QTest::newRow("Xvfb 1280x720") << "xcb"
+                                   << "1280x720" << false;
 }
 
 void TestWindowScreens::screens()

@@ -115,11 +115,15 @@ public:
             gust_ = qTac::kMaxNesting + pick(6);
         const bool all = allow == Everything;
         switch (pick(22)) {
-        case 0: case 1: case 2: case 3:
+        case 0:
+        case 1:
+        case 2:
+        case 3:
             if (all)
                 click(w_.CMD[std::size_t(pick(glimra::kPatternCount))]);
             break;
-        case 4: case 5:
+        case 4:
+        case 5:
             if (all)
                 click(w_.cmdstop);
             break;
@@ -127,23 +131,25 @@ public:
             if (all)
                 click(w_.Command3);
             break;
-        case 7: case 8:
-            click(std::array<QWidget*, 3>{w_.cmd1, w_.cmdb, w_.Command4}[std::size_t(pick(3))]);
-            break;
-        case 9: case 10: case 11: {
+        case 7:
+        case 8: click(std::array<QWidget*, 3>{w_.cmd1, w_.cmdb, w_.Command4}[std::size_t(pick(3))]); break;
+        case 9:
+        case 10:
+        case 11: {
             const std::array<QWidget*, 10> adjusters = {w_.cmdblue[0], w_.cmdblue[1], w_.cmdblue[2], w_.cmdblue[3],
                                                         w_.horz[0],    w_.horz[1],    w_.verty[0],   w_.verty[1],
                                                         w_.Label17,    w_.Label8};
             click(adjusters[std::size_t(pick(10))]);
             break;
         }
-        case 12: case 13:
-            click(w_.cmdXX[std::size_t(pick(4))]);
-            break;
-        case 14: case 15: case 16: case 17:
-            type(boxes()[std::size_t(pick(5))]);
-            break;
-        case 18: case 19:
+        case 12:
+        case 13: click(w_.cmdXX[std::size_t(pick(4))]); break;
+        case 14:
+        case 15:
+        case 16:
+        case 17: type(boxes()[std::size_t(pick(5))]); break;
+        case 18:
+        case 19:
             if (QWidget* focus = QApplication::focusWidget())
                 key(focus, pick(2) ? Qt::Key_Tab : Qt::Key_Backtab, {}, pick(2) ? Qt::NoModifier : Qt::ShiftModifier);
             break;
@@ -201,15 +207,11 @@ private:
         static const QString keys = QStringLiteral("0123456789.-+eEdD&HhOo x,;\u00e4");
         for (int n = 1 + pick(6); n > 0; --n) {
             switch (pick(12)) {
-            case 0:
-                key(box, Qt::Key_Backspace, {});
-                break;
+            case 0: key(box, Qt::Key_Backspace, {}); break;
             case 1:
                 key(box, Qt::Key_A, {}, Qt::ControlModifier);  // select all: the next key replaces it
                 break;
-            case 2:
-                key(box, pick(2) ? Qt::Key_Home : Qt::Key_End, {});
-                break;
+            case 2: key(box, pick(2) ? Qt::Key_Home : Qt::Key_End, {}); break;
             default: {
                 const QChar c = keys[pick(int(keys.size()))];
                 key(box, c.unicode() < 128 ? c.toUpper().unicode() : int(Qt::Key_unknown), QString(c));
@@ -318,9 +320,10 @@ void TestWindowStorm::memoryFlatOverThousandRenders()
     const std::size_t heapAfter = heapInUse();
     QPixmapCache::clear();
     const std::size_t heapCacheCleared = heapInUse();
-    qInfo("%ld renders after 20: heap %.2f -> %.2f MiB (%.2f MiB with the pixmap cache cleared), resident %.1f -> "
-          "%.1f MiB",
-          renders, mib(heapBefore), mib(heapAfter), mib(heapCacheCleared), residentBefore, residentMiB());
+    qInfo(
+        "%ld renders after 20: heap %.2f -> %.2f MiB (%.2f MiB with the pixmap cache cleared), resident %.1f -> "
+        "%.1f MiB",
+        renders, mib(heapBefore), mib(heapAfter), mib(heapCacheCleared), residentBefore, residentMiB());
     QVERIFY(renders >= 1000);
     QVERIFY2(growthMiB(heapBefore, heapAfter) < 1.0,
              qPrintable(QString("grew by %1 MiB").arg(growthMiB(heapBefore, heapAfter))));
@@ -415,10 +418,11 @@ void TestWindowStorm::storm()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     const std::size_t heapAfter = heapInUse();
     std::sort(haltMs.begin(), haltMs.end());
-    qInfo("storm: %ld actions, %ld events, deepest nesting %d (%d clicks beyond it), halts of qwin at 768: median "
-          "%.1f ms, worst %.1f ms of %zu; heap %.2f -> %.2f MiB",
-          storm.actions, storm.events, deepest, refused, haltMs[haltMs.size() / 2], haltMs.back(), haltMs.size(),
-          mib(heapBefore), mib(heapAfter));
+    qInfo(
+        "storm: %ld actions, %ld events, deepest nesting %d (%d clicks beyond it), halts of qwin at 768: median "
+        "%.1f ms, worst %.1f ms of %zu; heap %.2f -> %.2f MiB",
+        storm.actions, storm.events, deepest, refused, haltMs[haltMs.size() / 2], haltMs.back(), haltMs.size(),
+        mib(heapBefore), mib(heapAfter));
 
     QCOMPARE(w.renderDepth(), 0);
     QCOMPARE(deepest, qTac::kMaxNesting);

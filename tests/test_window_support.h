@@ -115,8 +115,8 @@ inline QImage reference(const QString& pattern, const Texts& t, QString* failure
     QTemporaryDir dir;
     const QString out = dir.filePath("picture.ppm");
     QProcess p;
-    p.start(QStringLiteral(GLIMRA_RENDER_PATH), {pattern, "--x", t.x, "--y", t.y, "--size", t.size, "--zoom",
-                                                 t.zoom, "--bright", t.bright, "-o", out});
+    p.start(QStringLiteral(GLIMRA_RENDER_PATH),
+            {pattern, "--x", t.x, "--y", t.y, "--size", t.size, "--zoom", t.zoom, "--bright", t.bright, "-o", out});
     if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         if (failure)
             *failure = QString::fromLocal8Bit(p.readAllStandardError());

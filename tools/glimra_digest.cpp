@@ -82,7 +82,8 @@ int main(int argc, char** argv)
                     to = value.size();
                 const std::string_view name = value.substr(from, to - from);
                 if (std::find(std::begin(kSetNames), std::end(kSetNames), name) == std::end(kSetNames))
-                    return usage(("unknown set '" + std::string(name) + "' (reset, L, offset, fault, M, formula)").c_str());
+                    return usage(
+                        ("unknown set '" + std::string(name) + "' (reset, L, offset, fault, M, formula)").c_str());
                 sets.push_back(name);
                 from = to + 1;
             }

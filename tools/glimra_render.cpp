@@ -51,9 +51,9 @@ void catchStopSignals()
     action.sa_sigaction = stopRequested;
     action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
-    std::vector<int> stopping = {SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGABRT, SIGBUS,  SIGFPE,
-                                SIGUSR1,   SIGSEGV, SIGUSR2, SIGALRM, SIGTERM, SIGXCPU, SIGVTALRM,
-                                SIGPROF,   SIGIO,   SIGPWR,  SIGSYS,  SIGSTKFLT};
+    std::vector<int> stopping = {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGABRT,  SIGBUS,  SIGFPE,
+                                 SIGUSR1, SIGSEGV, SIGUSR2, SIGALRM, SIGTERM,  SIGXCPU, SIGVTALRM,
+                                 SIGPROF, SIGIO,   SIGPWR,  SIGSYS,  SIGSTKFLT};
     for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
         stopping.push_back(s);
     for (int s : stopping)

@@ -97,9 +97,10 @@ double logUniform(Rng& g, double lo, double hi, bool withSign = true)
 double nearPiOver2(Rng& g)
 {
     const double k = static_cast<double>(1 + g() % (1u << 20));
-    double x = std::nextafter(k * 1.5707963267948966, 0.0); // then search the nearest below/above
+    double x = std::nextafter(k * 1.5707963267948966, 0.0);  // then search the nearest below/above
     const int shift = static_cast<int>(g() % 9) - 4;
-    for (int i = 0; i < std::abs(shift); ++i) x = std::nextafter(x, shift > 0 ? INFINITY : 0.0);
+    for (int i = 0; i < std::abs(shift); ++i)
+        x = std::nextafter(x, shift > 0 ? INFINITY : 0.0);
     return (g() & 1) ? -x : x;
 }
 // Random bits with the exponent field in 2^30 .. the largest finite binade:
@@ -125,7 +126,8 @@ const HardCase kHardCases[] = {
 double neighbour(Rng& g, double x)
 {
     const unsigned order = static_cast<unsigned>(g() % 21);
-    const std::uint64_t d = order == 0 ? 0 : (std::uint64_t{1} << (order - 1)) + g() % (std::uint64_t{1} << (order - 1));
+    const std::uint64_t d =
+        order == 0 ? 0 : (std::uint64_t{1} << (order - 1)) + g() % (std::uint64_t{1} << (order - 1));
     std::uint64_t b = std::bit_cast<std::uint64_t>(x);
     // Moving the bits keeps the sign; across zero or infinity is not needed.
     b = (g() & 1) ? b + d : b - d;
@@ -136,17 +138,19 @@ double neighbour(Rng& g, double x)
 const HardCase& pickHard(Rng& g, bool pow)
 {
     std::size_t n = 0;
-    for (const HardCase& h : kHardCases) n += (std::strcmp(h.fn, "pow") == 0) == pow;
+    for (const HardCase& h : kHardCases)
+        n += (std::strcmp(h.fn, "pow") == 0) == pow;
     std::size_t i = g() % n;
     for (const HardCase& h : kHardCases)
-        if ((std::strcmp(h.fn, "pow") == 0) == pow && i-- == 0) return h;
+        if ((std::strcmp(h.fn, "pow") == 0) == pow && i-- == 0)
+            return h;
     return kHardCases[0];
 }
 
 struct Kind {
     const char* name;
     double (*x)(Rng&);
-    double (*y)(Rng&); // pow only
+    double (*y)(Rng&);  // pow only
 };
 
 const Kind kTrigKinds[] = {
@@ -168,11 +172,16 @@ const Kind kPowKinds[] = {
     {"|tan| ^ 0.4", [](Rng& g) { return logUniform(g, -40, 40, false); }, [](Rng&) { return 0.4; }},
     {"wide ^ wide", [](Rng& g) { return logUniform(g, -1074, 1023, false); },
      [](Rng& g) { return logUniform(g, -20, 12); }},
-    {"near 1 ^ big", [](Rng& g) { return 1.0 + static_cast<double>(static_cast<std::int64_t>(g() % 2000001) - 1000000) * 0x1p-52; },
+    {"near 1 ^ big",
+     [](Rng& g) { return 1.0 + static_cast<double>(static_cast<std::int64_t>(g() % 2000001) - 1000000) * 0x1p-52; },
      [](Rng& g) { return logUniform(g, 20, 61); }},
     {"edges of range", [](Rng& g) { return logUniform(g, -8, 8, false); }, [](Rng&) { return 0.0; }},
     {"midpoints n^2", odd27, [](Rng&) { return 2.0; }},
-    {"squares ^ 0.5", [](Rng& g) { const double v = odd27(g) * logUniform(g, -60, 60, false); return v * v; },
+    {"squares ^ 0.5",
+     [](Rng& g) {
+         const double v = odd27(g) * logUniform(g, -60, 60, false);
+         return v * v;
+     },
      [](Rng&) { return 0.5; }},
     {"negative ^ int", [](Rng& g) { return -uniform(g, 0, 100); },
      [](Rng& g) { return static_cast<double>(static_cast<int>(g() % 301) - 150); }},
@@ -204,8 +213,8 @@ struct Tallies {
 };
 
 struct Job {
-    int stream; // 0: sin, cos and tan; 1: pow
-    std::uint64_t begin, end; // argument indices
+    int stream;                // 0: sin, cos and tan; 1: pow
+    std::uint64_t begin, end;  // argument indices
 };
 
 struct Options {
@@ -219,7 +228,8 @@ int printed = 0;
 void report(const char* fn, double x, double y, bool two, double got, double want, int gotF, int wantF)
 {
     std::lock_guard<std::mutex> lock(printLock);
-    if (++printed > 20) return;
+    if (++printed > 20)
+        return;
     if (two)
         std::printf("MISMATCH %s(%a, %a) = %a flags %d, expected %a flags %d\n", fn, x, y, got, gotF, want, wantF);
     else
@@ -228,14 +238,17 @@ void report(const char* fn, double x, double y, bool two, double got, double wan
 
 // Tallies one argument: the public function's value and flags, and every
 // fast form that decided, against the reference.
-void judge(Tally& t, int fn, double x, double y, double got, int gotFlags, bool usedFast,
-           const double* forms, const bool* decided, int formCount, double libc, const Reference& want)
+void judge(Tally& t, int fn, double x, double y, double got, int gotFlags, bool usedFast, const double* forms,
+           const bool* decided, int formCount, double libc, const Reference& want)
 {
     ++t.checked;
-    if (!usedFast) ++t.exact;
-    if (!sameBits(libc, want.value)) ++t.libcDiffers;
+    if (!usedFast)
+        ++t.exact;
+    if (!sameBits(libc, want.value))
+        ++t.libcDiffers;
     bool bad = !sameBits(got, want.value);
-    for (int i = 0; i < formCount; ++i) bad = bad || (decided[i] && !sameBits(forms[i], want.value));
+    for (int i = 0; i < formCount; ++i)
+        bad = bad || (decided[i] && !sameBits(forms[i], want.value));
     if (bad) {
         ++t.wrong;
         report(kFnNames[fn], x, y, fn == 3, got, want.value, gotFlags, want.flags);
@@ -256,12 +269,17 @@ void checkTrig(Tallies& out, Oracle& m, const Options& o, std::uint64_t n)
     bool (*const large[3])(double, double&) = {gd::largeSin, gd::largeCos, gd::largeTan};
     double (*const libc[3])(double) = {std::sin, std::cos, std::tan};
     Reference want[3];
-    if (o.want[0] && o.want[1]) m.sinCos(x, want[0], want[1]);
-    else if (o.want[0]) want[0] = m(Fn::Sin, x);
-    else if (o.want[1]) want[1] = m(Fn::Cos, x);
-    if (o.want[2]) want[2] = m(Fn::Tan, x);
+    if (o.want[0] && o.want[1])
+        m.sinCos(x, want[0], want[1]);
+    else if (o.want[0])
+        want[0] = m(Fn::Sin, x);
+    else if (o.want[1])
+        want[1] = m(Fn::Cos, x);
+    if (o.want[2])
+        want[2] = m(Fn::Tan, x);
     for (int f = 0; f < 3; ++f) {
-        if (!o.want[f]) continue;
+        if (!o.want[f])
+            continue;
         std::feclearexcept(FE_ALL_EXCEPT);
         const double got = pub[f](x);
         const int gotFlags = std::fetestexcept(kFaults);
@@ -287,7 +305,8 @@ void checkPow(Tallies& out, Oracle& m, const Options& o, std::uint64_t n)
         x = kPowKinds[kind].x(g);
         y = kPowKinds[kind].y(g);
     }
-    if (kind == kEdgesPowKind) y = uniform(g, -746.0, 710.5) / std::log(x); // |x^y| near the ends of the range
+    if (kind == kEdgesPowKind)
+        y = uniform(g, -746.0, 710.5) / std::log(x);  // |x^y| near the ends of the range
     std::feclearexcept(FE_ALL_EXCEPT);
     const double got = gm::pow(x, y);
     const int gotFlags = std::fetestexcept(kFaults);
@@ -310,8 +329,10 @@ void runJob(const Job& job, const Options& o, Tallies& out)
     glimra::oracle::useDoubleRange();
     Oracle m;
     for (std::uint64_t n = job.begin; n < job.end; ++n) {
-        if (job.stream == 0) checkTrig(out, m, o, n);
-        else checkPow(out, m, o, n);
+        if (job.stream == 0)
+            checkTrig(out, m, o, n);
+        else
+            checkPow(out, m, o, n);
     }
 }
 
@@ -323,9 +344,11 @@ void onThreads(unsigned threads, std::size_t n, F fn)
     std::vector<std::thread> pool;
     for (unsigned t = 0; t < threads; ++t)
         pool.emplace_back([&] {
-            for (std::size_t j; (j = next++) < n;) fn(j);
+            for (std::size_t j; (j = next++) < n;)
+                fn(j);
         });
-    for (auto& th : pool) th.join();
+    for (auto& th : pool)
+        th.join();
 }
 
 int check(std::uint64_t count, std::uint64_t start, unsigned threads, const Options& o)
@@ -336,8 +359,10 @@ int check(std::uint64_t count, std::uint64_t start, unsigned threads, const Opti
     const std::uint64_t piece = std::clamp<std::uint64_t>(count / (threads * 16u), 1, 1u << 20);
     for (int stream = 0; stream < 2; ++stream) {
         const bool any = stream == 0 ? (o.want[0] || o.want[1] || o.want[2]) : o.want[3];
-        if (!any) continue;
-        for (std::uint64_t b = start; b < start + count; b += piece) jobs.push_back({stream, b, std::min(b + piece, start + count)});
+        if (!any)
+            continue;
+        for (std::uint64_t b = start; b < start + count; b += piece)
+            jobs.push_back({stream, b, std::min(b + piece, start + count)});
     }
     std::vector<Tallies> tallies(jobs.size());
     std::atomic<std::size_t> done{0};
@@ -352,7 +377,8 @@ int check(std::uint64_t count, std::uint64_t start, unsigned threads, const Opti
     Tallies sum;
     for (const Tallies& t : tallies)
         for (int f = 0; f < 4; ++f)
-            for (std::size_t k = 0; k < kMaxKinds; ++k) sum.t[f][k].add(t.t[f][k]);
+            for (std::size_t k = 0; k < kMaxKinds; ++k)
+                sum.t[f][k].add(t.t[f][k]);
 
     std::printf("arguments %" PRIu64 " .. %" PRIu64 " of seed %" PRIu64 "\n", start, start + count, o.seed);
     std::printf("%-4s %-16s %12s %9s %9s %12s %12s\n", "fn", "arguments", "checked", "wrong", "flags", "not fast",
@@ -363,7 +389,8 @@ int check(std::uint64_t count, std::uint64_t start, unsigned threads, const Opti
                     t.checked, t.wrong, t.wrongFlags, t.exact, t.libcDiffers);
     };
     for (int f = 0; f < 4; ++f) {
-        if (!o.want[f]) continue;
+        if (!o.want[f])
+            continue;
         const std::size_t kinds = f == 3 ? kPowKindCount : kTrigKindCount;
         Tally all;
         for (std::size_t k = 0; k < kinds; ++k) {
@@ -389,12 +416,13 @@ int check(std::uint64_t count, std::uint64_t start, unsigned threads, const Opti
 double log2MidpointDistance(mpfr_t v, mpfr_t t)
 {
     mpfr_abs(t, v, MPFR_RNDN);
-    const mpfr_exp_t e = mpfr_get_exp(t);    // |v| in [2^(e-1), 2^e)
-    mpfr_mul_2si(t, t, 53 - e, MPFR_RNDN);   // the doubles there are the integers
+    const mpfr_exp_t e = mpfr_get_exp(t);   // |v| in [2^(e-1), 2^e)
+    mpfr_mul_2si(t, t, 53 - e, MPFR_RNDN);  // the doubles there are the integers
     mpfr_frac(t, t, MPFR_RNDN);
     mpfr_sub_d(t, t, 0.5, MPFR_RNDN);
-    if (mpfr_zero_p(t)) return -1000.0;
-    mpfr_abs(t, t, MPFR_RNDN);               // ulps from the midpoint
+    if (mpfr_zero_p(t))
+        return -1000.0;
+    mpfr_abs(t, t, MPFR_RNDN);  // ulps from the midpoint
     mpfr_mul_2si(t, t, e - 53, MPFR_RNDN);
     mpfr_div(t, t, v, MPFR_RNDN);
     mpfr_abs(t, t, MPFR_RNDN);
@@ -405,9 +433,10 @@ double log2MidpointDistance(mpfr_t v, mpfr_t t)
 
 bool nearMidpoint(long double v)
 {
-    if (!std::isfinite(v) || v == 0) return false;
+    if (!std::isfinite(v) || v == 0)
+        return false;
     int e;
-    const long double t = std::ldexp(std::frexp(std::fabs(v), &e), 53); // in [2^52, 2^53)
+    const long double t = std::ldexp(std::frexp(std::fabs(v), &e), 53);  // in [2^52, 2^53)
     return std::fabs(t - std::floor(t) - 0.5L) < 0x1p-61L * t;
 }
 
@@ -421,7 +450,10 @@ void candidate(int fn, Rng& g, double& x, double& y)
     y = 0;
     const unsigned pick = static_cast<unsigned>(g() % 4);
     if (fn < 3) {
-        x = pick == 0 ? uniform(g, -1e4, 1e4) : pick == 1 ? logUniform(g, -27, 3) : pick == 2 ? logUniform(g, 3, 30) : huge(g);
+        x = pick == 0   ? uniform(g, -1e4, 1e4)
+            : pick == 1 ? logUniform(g, -27, 3)
+            : pick == 2 ? logUniform(g, 3, 30)
+                        : huge(g);
     } else if (pick < 2) {
         x = uniform(g, 0, 1e6);
         y = uniform(g, 0, 2);
@@ -438,15 +470,16 @@ void findHard(std::uint64_t count, unsigned threads, const Options& o)
 {
     constexpr std::size_t kKeep = 12;
     for (int fn = 0; fn < 4; ++fn) {
-        if (!o.want[fn]) continue;
+        if (!o.want[fn])
+            continue;
         const std::uint64_t piece = 1u << 20;
         const std::size_t pieces = static_cast<std::size_t>((count + piece - 1) / piece);
         std::vector<std::vector<Found>> best(pieces);
         onThreads(threads, pieces, [&](std::size_t p) {
             glimra::oracle::useDoubleRange();
             mpfr_t a, b, v, t;
-            mpfr_inits2(200, v, t, (mpfr_ptr)nullptr);
-            mpfr_inits2(53, a, b, (mpfr_ptr)nullptr);
+            mpfr_inits2(200, v, t, (mpfr_ptr) nullptr);
+            mpfr_inits2(53, a, b, (mpfr_ptr) nullptr);
             std::vector<Found>& keep = best[p];
             const std::uint64_t end = std::min<std::uint64_t>(count, (p + 1) * piece);
             for (std::uint64_t n = p * piece; n < end; ++n) {
@@ -454,30 +487,43 @@ void findHard(std::uint64_t count, unsigned threads, const Options& o)
                 double x, y;
                 candidate(fn, g, x, y);
                 const long double lx = x;
-                const long double approx = fn == 0 ? std::sin(lx) : fn == 1 ? std::cos(lx) : fn == 2 ? std::tan(lx)
-                                                                                               : std::pow(lx, static_cast<long double>(y));
-                if (!nearMidpoint(approx) || std::fabs(approx) < 0x1p-1000L || std::fabs(approx) > 0x1p1000L) continue;
+                const long double approx = fn == 0   ? std::sin(lx)
+                                           : fn == 1 ? std::cos(lx)
+                                           : fn == 2 ? std::tan(lx)
+                                                     : std::pow(lx, static_cast<long double>(y));
+                if (!nearMidpoint(approx) || std::fabs(approx) < 0x1p-1000L || std::fabs(approx) > 0x1p1000L)
+                    continue;
                 mpfr_set_d(a, x, MPFR_RNDN);
                 mpfr_set_d(b, y, MPFR_RNDN);
-                if (fn == 0) mpfr_sin(v, a, MPFR_RNDN);
-                else if (fn == 1) mpfr_cos(v, a, MPFR_RNDN);
-                else if (fn == 2) mpfr_tan(v, a, MPFR_RNDN);
-                else mpfr_pow(v, a, b, MPFR_RNDN);
+                if (fn == 0)
+                    mpfr_sin(v, a, MPFR_RNDN);
+                else if (fn == 1)
+                    mpfr_cos(v, a, MPFR_RNDN);
+                else if (fn == 2)
+                    mpfr_tan(v, a, MPFR_RNDN);
+                else
+                    mpfr_pow(v, a, b, MPFR_RNDN);
                 const double d = log2MidpointDistance(v, t);
                 if (keep.size() < kKeep || d < keep.back().log2Distance) {
                     keep.push_back({x, y, d});
-                    std::sort(keep.begin(), keep.end(), [](const Found& l, const Found& r) { return l.log2Distance < r.log2Distance; });
-                    if (keep.size() > kKeep) keep.pop_back();
+                    std::sort(keep.begin(), keep.end(),
+                              [](const Found& l, const Found& r) { return l.log2Distance < r.log2Distance; });
+                    if (keep.size() > kKeep)
+                        keep.pop_back();
                 }
             }
-            mpfr_clears(a, b, v, t, (mpfr_ptr)nullptr);
+            mpfr_clears(a, b, v, t, (mpfr_ptr) nullptr);
             mpfr_free_cache();
         });
         std::vector<Found> all;
-        for (const auto& k : best) all.insert(all.end(), k.begin(), k.end());
-        std::sort(all.begin(), all.end(), [](const Found& l, const Found& r) { return l.log2Distance < r.log2Distance; });
-        if (all.size() > kKeep) all.resize(kKeep);
-        std::printf("// %s: the closest of %" PRIu64 " arguments (--find-hard, seed %" PRIu64 ")\n", kFnNames[fn], count, o.seed);
+        for (const auto& k : best)
+            all.insert(all.end(), k.begin(), k.end());
+        std::sort(all.begin(), all.end(),
+                  [](const Found& l, const Found& r) { return l.log2Distance < r.log2Distance; });
+        if (all.size() > kKeep)
+            all.resize(kKeep);
+        std::printf("// %s: the closest of %" PRIu64 " arguments (--find-hard, seed %" PRIu64 ")\n", kFnNames[fn],
+                    count, o.seed);
         for (const Found& f : all)
             std::printf("{\"%s\", %a, %a, %.1f},\n", kFnNames[fn], f.x, f.y, f.log2Distance);
         std::fflush(stdout);
@@ -558,24 +604,26 @@ void measureErrors(std::uint64_t count, std::uint64_t seed)
     std::uint64_t wrongQuadrant = 0;
     {
         mpfr_t pio2, xr, rem;
-        mpfr_inits2(1400, pio2, xr, rem, (mpfr_ptr)nullptr);
+        mpfr_inits2(1400, pio2, xr, rem, (mpfr_ptr) nullptr);
         mpfr_const_pi(pio2, MPFR_RNDN);
         mpfr_div_2ui(pio2, pio2, 1, MPFR_RNDN);
         for (std::uint64_t n = 0; n < count; ++n) {
             const double x = huge(g);
             const gd::LargeReduced r = gd::reduceLarge(x);
-            if (std::fabs(r.rh) < 0x1p-40) continue;
+            if (std::fabs(r.rh) < 0x1p-40)
+                continue;
             mpfr_set_d(xr, x, MPFR_RNDN);
             long quotient;
             mpfr_remquo(rem, &quotient, xr, pio2, MPFR_RNDN);
-            if ((static_cast<unsigned long>(quotient) & 3u) != r.q) ++wrongQuadrant;
+            if ((static_cast<unsigned long>(quotient) & 3u) != r.q)
+                ++wrongQuadrant;
             const double e = log2RelErr({r.rh, r.rl}, rem);
             if (e > worstR) {
                 worstR = e;
                 worstRArg = x;
             }
         }
-        mpfr_clears(pio2, xr, rem, (mpfr_ptr)nullptr);
+        mpfr_clears(pio2, xr, rem, (mpfr_ptr) nullptr);
     }
 
     const char* names[4] = {"sin", "cos", "tan", "log (in pow)"};
@@ -588,7 +636,7 @@ void measureErrors(std::uint64_t count, std::uint64_t seed)
     mpfr_free_cache();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -623,13 +671,16 @@ int main(int argc, char** argv)
                 return 2;
             }
         } else {
-            std::fprintf(stderr, "usage: glimra-mathcheck [--count N] [--start K] [--seed S] [--threads T] [--only sin|cos|tan|pow]\n"
-                                 "       glimra-mathcheck --errors N [--seed S]\n"
-                                 "       glimra-mathcheck --find-hard N [--seed S] [--threads T] [--only F]\n");
+            std::fprintf(
+                stderr,
+                "usage: glimra-mathcheck [--count N] [--start K] [--seed S] [--threads T] [--only sin|cos|tan|pow]\n"
+                "       glimra-mathcheck --errors N [--seed S]\n"
+                "       glimra-mathcheck --find-hard N [--seed S] [--threads T] [--only F]\n");
             return 2;
         }
     }
-    if (threads < 1) threads = 1;
+    if (threads < 1)
+        threads = 1;
     if (start > UINT64_MAX - count) {
         std::fprintf(stderr, "glimra-mathcheck: --start + --count beyond 2^64\n");
         return 2;

@@ -8,10 +8,7 @@
 namespace glimra::oracle {
 namespace {
 
-bool isSignaling(double x)
-{
-    return std::isnan(x) && (std::bit_cast<std::uint64_t>(x) & 0x0008000000000000ull) == 0;
-}
+bool isSignaling(double x) { return std::isnan(x) && (std::bit_cast<std::uint64_t>(x) & 0x0008000000000000ull) == 0; }
 
 // The flags of the MPFR call just made, as IEEE raises them: MPFR's NaN flag
 // also comes from NaN arguments, which pass through quietly unless they
@@ -19,10 +16,14 @@ bool isSignaling(double x)
 int flagsOf(bool anyNanArgument, bool signalingArgument, double result)
 {
     int f = 0;
-    if (mpfr_overflow_p()) f |= FE_OVERFLOW;
-    if (mpfr_divby0_p()) f |= FE_DIVBYZERO;
-    if (mpfr_nanflag_p() && !anyNanArgument) f |= FE_INVALID;
-    if (signalingArgument && std::isnan(result)) f |= FE_INVALID;
+    if (mpfr_overflow_p())
+        f |= FE_OVERFLOW;
+    if (mpfr_divby0_p())
+        f |= FE_DIVBYZERO;
+    if (mpfr_nanflag_p() && !anyNanArgument)
+        f |= FE_INVALID;
+    if (signalingArgument && std::isnan(result))
+        f |= FE_INVALID;
     return f;
 }
 
@@ -47,23 +48,25 @@ void useDoubleRange()
 
 bool sameBits(double a, double b)
 {
-    if (std::isnan(a) && std::isnan(b)) return true;
+    if (std::isnan(a) && std::isnan(b))
+        return true;
     return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 Oracle::Oracle(mpfr_prec_t bits)
 {
-    mpfr_inits2(53, a_, b_, (mpfr_ptr)nullptr);
-    mpfr_inits2(bits, r_, c_, (mpfr_ptr)nullptr);
+    mpfr_inits2(53, a_, b_, (mpfr_ptr) nullptr);
+    mpfr_inits2(bits, r_, c_, (mpfr_ptr) nullptr);
 }
 
-Oracle::~Oracle() { mpfr_clears(a_, b_, r_, c_, (mpfr_ptr)nullptr); }
+Oracle::~Oracle() { mpfr_clears(a_, b_, r_, c_, (mpfr_ptr) nullptr); }
 
 Reference Oracle::operator()(Fn f, double x, double y)
 {
     const bool pow = f == Fn::Pow;
     mpfr_set_d(a_, x, MPFR_RNDN);
-    if (pow) mpfr_set_d(b_, y, MPFR_RNDN);
+    if (pow)
+        mpfr_set_d(b_, y, MPFR_RNDN);
     mpfr_clear_flags();
     int t = call(f, r_, a_, b_);
     t = mpfr_subnormalize(r_, t, MPFR_RNDN);
@@ -93,10 +96,12 @@ void Oracle::sinCos(double x, Reference& sin, Reference& cos)
 double Oracle::rounded(Fn f, double x, double y)
 {
     if (f == Fn::Pow) {
-        if (!(x > 0) || !std::isfinite(x) || !std::isfinite(y)) return std::pow(x, y);
+        if (!(x > 0) || !std::isfinite(x) || !std::isfinite(y))
+            return std::pow(x, y);
         mpfr_set_d(b_, y, MPFR_RNDN);
     } else if (!std::isfinite(x) || x == 0) {
-        if (!std::isfinite(x)) return std::nan("");
+        if (!std::isfinite(x))
+            return std::nan("");
         return f == Fn::Cos ? 1.0 : x;
     }
     mpfr_set_d(a_, x, MPFR_RNDN);

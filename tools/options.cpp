@@ -277,9 +277,30 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
                                   QStringLiteral("FILE.png"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this help"));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("the program's version"));
-    const QList<QCommandLineOption> all = {x, y, size, zoom, bright, density, samples, from, place, printPlaceOption,
-                                           printFormulaOption, formulaOption, threads, output, gallery, bandRows,
-                                           resume, part, join, toPlace, seconds, fps, help, version};
+    const QList<QCommandLineOption> all = {x,
+                                           y,
+                                           size,
+                                           zoom,
+                                           bright,
+                                           density,
+                                           samples,
+                                           from,
+                                           place,
+                                           printPlaceOption,
+                                           printFormulaOption,
+                                           formulaOption,
+                                           threads,
+                                           output,
+                                           gallery,
+                                           bandRows,
+                                           resume,
+                                           part,
+                                           join,
+                                           toPlace,
+                                           seconds,
+                                           fps,
+                                           help,
+                                           version};
     parser.addOptions(all);
 
     if (!parser.parse(arguments)) {
@@ -314,8 +335,7 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         const std::string name = parser.value(printFormulaOption).toStdString();
         std::string_view text = formula::builtinText(name);
         if (text.empty())
-            return usageError("unknown pattern '" + name + "'; patterns: " + patternNames() +
-                              " (or an index 0 to 18)");
+            return usageError("unknown pattern '" + name + "'; patterns: " + patternNames() + " (or an index 0 to 18)");
         // The program's own text; the line end is the one printing adds.
         if (text.back() == '\n')
             text.remove_suffix(1);
@@ -405,7 +425,7 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         job.recipe.pattern = job.pattern->name;
 
     const std::pair<const QCommandLineOption*, std::string PatternTexts::*> texts[] = {
-        {&x, &PatternTexts::x},    {&y, &PatternTexts::y},     {&size, &PatternTexts::size},
+        {&x, &PatternTexts::x},       {&y, &PatternTexts::y},           {&size, &PatternTexts::size},
         {&zoom, &PatternTexts::zoom}, {&bright, &PatternTexts::bright},
     };
     for (const auto& [option, text] : texts)
@@ -426,19 +446,17 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
         store(*v);
         return std::nullopt;
     };
-    if (auto e = whole({threads, 1, 256, "--threads takes a whole number from 1 to 256"},
-                       [&](int v) { job.threads = v; }))
+    if (auto e =
+            whole({threads, 1, 256, "--threads takes a whole number from 1 to 256"}, [&](int v) { job.threads = v; }))
         return *e;
     static const std::string densityRange = "--density takes a whole number from 1 to " + std::to_string(kMaxDensity);
     static const std::string samplesRange = "--samples takes a whole number from 1 to " + std::to_string(kMaxSamples);
-    if (auto e = whole({density, 1, kMaxDensity, densityRange.c_str()},
-                       [&](int v) { job.recipe.density = v; }))
+    if (auto e = whole({density, 1, kMaxDensity, densityRange.c_str()}, [&](int v) { job.recipe.density = v; }))
         return *e;
-    if (auto e = whole({samples, 1, kMaxSamples, samplesRange.c_str()},
-                       [&](int v) { job.recipe.samples = v; }))
+    if (auto e = whole({samples, 1, kMaxSamples, samplesRange.c_str()}, [&](int v) { job.recipe.samples = v; }))
         return *e;
-    if (auto e = whole({bandRows, 1, 1 << 20, "--band-rows takes a whole number from 1"},
-                       [&](int v) { job.bandRows = v; }))
+    if (auto e =
+            whole({bandRows, 1, 1 << 20, "--band-rows takes a whole number from 1"}, [&](int v) { job.bandRows = v; }))
         return *e;
 
     noteLenient(job.recipe.texts, "", job.warnings);
@@ -477,8 +495,9 @@ std::variant<Job, Exit> parseCommandLine(int argc, char** argv)
             toFormula = recipe->formula;
         }
         if (job.formula && (toPattern != job.recipe.pattern || toFormula != job.recipe.formula))
-            return usageError("--to-place shows another pattern or formula than the first place's formula; a film "
-                              "stays in one pattern");
+            return usageError(
+                "--to-place shows another pattern or formula than the first place's formula; a film "
+                "stays in one pattern");
         if (!job.formula && findPattern(toPattern) != job.pattern)
             return usageError("--to-place shows " + toPattern + " and the first place " + job.pattern->name +
                               "; a film stays in one pattern");

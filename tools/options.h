@@ -19,15 +19,15 @@ struct Job {
     // A pattern written as text, compiled once; `pattern` points into it,
     // so it lives as long as the job.
     std::shared_ptr<const formula::Formula> formula;
-    PictureRecipe recipe;              // pattern name, the five texts, density, samples, formula
+    PictureRecipe recipe;  // pattern name, the five texts, density, samples, formula
     std::string output;
-    int threads = 0;     // 0: one per core
+    int threads = 0;  // 0: one per core
     bool gallery = false;
-    long bandRows = 0;   // rows per band of a large picture; 0: chosen by memory
-    bool resume = false; // keep finished bands, take those kept before
-    PartOf part;         // render only this part of the bands
-    bool join = false;   // assemble `output` from its parts
-    bool film = false;   // a film from the place of `recipe` to `to`
+    long bandRows = 0;    // rows per band of a large picture; 0: chosen by memory
+    bool resume = false;  // keep finished bands, take those kept before
+    PartOf part;          // render only this part of the bands
+    bool join = false;    // assemble `output` from its parts
+    bool film = false;    // a film from the place of `recipe` to `to`
     PatternTexts to;
     int frames = 0;
     double fps = 25;

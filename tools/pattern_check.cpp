@@ -74,7 +74,8 @@ double checkedPow(double x, double y)
     Checker& c = *checker;
     ++c.tally.calls[3];
     double r, e;
-    c.tally.declined[3] += x > 0 && std::isfinite(x) && x != 1 && y != 0 && std::isfinite(y) && !math::detail::fastPow(x, y, r, e);
+    c.tally.declined[3] +=
+        x > 0 && std::isfinite(x) && x != 1 && y != 0 && std::isfinite(y) && !math::detail::fastPow(x, y, r, e);
     if (std::isfinite(x) && std::isfinite(y) && x > 0) {
         const double ref = c.reference(oracle::Fn::Pow, x, y).value;
         if (!oracle::sameBits(mine, ref) && c.tally.mismatches[3]++ < 10)
@@ -94,7 +95,7 @@ struct Picture {
     PatternParameters params;
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -164,8 +165,8 @@ int main(int argc, char** argv)
     const char* names[] = {"sin", "cos", "tan", "pow"};
     std::uint64_t bad = 0;
     for (int f = 0; f < 4; ++f) {
-        std::printf("%-4s %14" PRIu64 " calls %8" PRIu64 " mismatches %10" PRIu64 " left by the fast path (%.2g)\n", names[f],
-                    all.calls[f], all.mismatches[f], all.declined[f],
+        std::printf("%-4s %14" PRIu64 " calls %8" PRIu64 " mismatches %10" PRIu64 " left by the fast path (%.2g)\n",
+                    names[f], all.calls[f], all.mismatches[f], all.declined[f],
                     all.calls[f] ? double(all.declined[f]) / double(all.calls[f]) : 0.0);
         bad += all.mismatches[f];
     }

@@ -43,8 +43,8 @@ public:
         const int filled = std::max(0, std::min(int(done * width), width));
         const double left = elapsed * (1 - done) / done;
         if (framesDone >= 0)
-            std::fprintf(stderr, "\r[%.*s%*s] frame %d of %d  %.0f s left ", filled,
-                         "##############################", width - filled, "", framesDone, frames, left);
+            std::fprintf(stderr, "\r[%.*s%*s] frame %d of %d  %.0f s left ", filled, "##############################",
+                         width - filled, "", framesDone, frames, left);
         else
             std::fprintf(stderr, "\r[%.*s%*s] %3d%%  %.0f s left ", filled, "##############################",
                          width - filled, "", int(done * 100), left);
@@ -98,16 +98,10 @@ int failed(const PictureResult& result, const Job& job)
     case PictureResult::Status::NothingToPaint:
         say(std::string(result.plan.pattern->name) + ": nothing to paint (size " + job.recipe.texts.size + ")");
         return 0;
-    case PictureResult::Status::Refused:
-        say("glimra-render: " + result.why);
-        return 2;
-    case PictureResult::Status::CannotWrite:
-        say("glimra-render: " + result.why);
-        return 1;
-    case PictureResult::Status::Stopped:
-        return stoppedBySignal();
-    case PictureResult::Status::Written:
-        break;
+    case PictureResult::Status::Refused: say("glimra-render: " + result.why); return 2;
+    case PictureResult::Status::CannotWrite: say("glimra-render: " + result.why); return 1;
+    case PictureResult::Status::Stopped: return stoppedBySignal();
+    case PictureResult::Status::Written: break;
     }
     return 0;
 }
@@ -135,12 +129,13 @@ int renderOne(const Job& job)
                      " kept from before";
         if (job.part.any())
             extra += ", part " + std::to_string(job.part.k) + " of " + std::to_string(job.part.n);
-        std::fprintf(stderr, "%s: %ldx%ld%s, %d thread%s, %.3f s, %s\n", plan.pattern->name, plan.width,
-                     plan.height, extra.c_str(), plan.threads, plan.threads == 1 ? "" : "s", result.seconds,
+        std::fprintf(stderr, "%s: %ldx%ld%s, %d thread%s, %.3f s, %s\n", plan.pattern->name, plan.width, plan.height,
+                     extra.c_str(), plan.threads, plan.threads == 1 ? "" : "s", result.seconds,
                      result.ending().c_str());
         if (job.part.any() && result.fault.found())
-            std::fprintf(stderr, "glimra-render: a fault ends the whole scan, so these parts cannot be joined; "
-                                 "render the picture in one piece\n");
+            std::fprintf(stderr,
+                         "glimra-render: a fault ends the whole scan, so these parts cannot be joined; "
+                         "render the picture in one piece\n");
     }
     return failed(result, job);
 }
@@ -190,21 +185,16 @@ int renderFilmFolder(const Job& job)
     const FilmResult r = renderFilm(request);
     progress.clear();
     switch (r.status) {
-    case FilmResult::Status::Written:
-        break;
+    case FilmResult::Status::Written: break;
     case FilmResult::Status::Stopped:
         std::fprintf(stderr, "glimra-render: interrupted; %s\n",
                      job.resume ? "the frames done are kept for --resume" : "no film written");
         return 128 + int(g_stopSignal);
-    case FilmResult::Status::Refused:
-        say("glimra-render: " + r.why);
-        return 2;
-    case FilmResult::Status::CannotWrite:
-        say("glimra-render: " + r.why);
-        return 1;
+    case FilmResult::Status::Refused: say("glimra-render: " + r.why); return 2;
+    case FilmResult::Status::CannotWrite: say("glimra-render: " + r.why); return 1;
     }
-    std::fprintf(stderr, "%s: film of %d frames, %ldx%ld, %.3f s (%.2f frames/s)%s\n", job.pattern->name,
-                 job.frames, r.width, r.height, r.seconds, r.seconds > 0 ? (job.frames - r.kept) / r.seconds : 0.0,
+    std::fprintf(stderr, "%s: film of %d frames, %ldx%ld, %.3f s (%.2f frames/s)%s\n", job.pattern->name, job.frames,
+                 r.width, r.height, r.seconds, r.seconds > 0 ? (job.frames - r.kept) / r.seconds : 0.0,
                  r.kept > 0 ? (", " + std::to_string(r.kept) + " frames kept from before").c_str() : "");
     return 0;
 }

@@ -33,7 +33,10 @@ struct Place {
     int line = 1, column = 1;
 };
 
-[[noreturn]] void refuse(Place at, std::string message) { throw Refusal{Error{at.line, at.column, std::move(message)}}; }
+[[noreturn]] void refuse(Place at, std::string message)
+{
+    throw Refusal{Error{at.line, at.column, std::move(message)}};
+}
 
 enum class Tok { Number, Name, Plus, Minus, Times, Divide, Power, Open, Close, Assign, End, EndOfStatement };
 
@@ -174,8 +177,8 @@ struct Binding {
 
 // The names a formula reads without giving them values.
 const std::map<std::string_view, Op> kGiven = {
-    {"x", Op::X},     {"y", Op::Y}, {"size", Op::Size}, {"S", Op::Size}, {"zoom", Op::Zoom},
-    {"bright", Op::Bright}, {"N", Op::Columns}, {"i", Op::I}, {"j", Op::J}, {"K", Op::Const},
+    {"x", Op::X},           {"y", Op::Y},       {"size", Op::Size}, {"S", Op::Size}, {"zoom", Op::Zoom},
+    {"bright", Op::Bright}, {"N", Op::Columns}, {"i", Op::I},       {"j", Op::J},    {"K", Op::Const},
 };
 const std::map<std::string_view, Op> kFunctions = {
     {"sin", Op::Sin}, {"cos", Op::Cos}, {"tan", Op::Tan}, {"abs", Op::Abs}, {"texthalf", Op::TextHalf},
@@ -259,7 +262,8 @@ public:
         }
         for (const char* name : kRequired)
             if (!values.count(name))
-                refuse(tok_.at, std::string(name) + " is never given a value; a formula gives x0, y0, red, green and blue");
+                refuse(tok_.at,
+                       std::string(name) + " is never given a value; a formula gives x0, y0, red, green and blue");
     }
 
 private:
@@ -402,10 +406,8 @@ private:
             advance();
             return v;
         }
-        case Tok::Name:
-            return name(t);
-        default:
-            valueExpected();
+        case Tok::Name: return name(t);
+        default: valueExpected();
         }
     }
 
@@ -441,7 +443,7 @@ private:
 
     Lexer lexer_;
     Token tok_, previous_;
-    int open_ = 0;   // parentheses open: line breaks inside them continue the statement
+    int open_ = 0;  // parentheses open: line breaks inside them continue the statement
     int depth_ = 0;
     int terms_ = 0;
 };
@@ -637,8 +639,7 @@ double apply(const Node& n, double a, double b)
     }
 }
 
-double evaluateNode(const Program& p, std::uint32_t k, const double* params, double i, double j,
-                    const double* values)
+double evaluateNode(const Program& p, std::uint32_t k, const double* params, double i, double j, const double* values)
 {
     const Node& n = p.nodes[k];
     switch (n.op) {

@@ -24,16 +24,76 @@ struct PixelStage {
 inline namespace GLIMRA_ISA {
 
 // The operations, each on any lane type.
-struct Negate { template <class T> T operator()(T x) const { return -x; } };
-struct Absolute { template <class T> T operator()(T x) const { return fabs(x); } };
-struct Sine { template <class T> T operator()(T x) const { return sin(x); } };
-struct Cosine { template <class T> T operator()(T x) const { return cos(x); } };
-struct Tangent { template <class T> T operator()(T x) const { return tan(x); } };
-struct Plus { template <class T> T operator()(T x, T y) const { return x + y; } };
-struct Minus { template <class T> T operator()(T x, T y) const { return x - y; } };
-struct Times { template <class T> T operator()(T x, T y) const { return x * y; } };
-struct Divide { template <class T> T operator()(T x, T y) const { return x / y; } };
-struct Power { template <class T> T operator()(T x, T y) const { return pow(x, y); } };
+struct Negate {
+    template <class T>
+    T operator()(T x) const
+    {
+        return -x;
+    }
+};
+struct Absolute {
+    template <class T>
+    T operator()(T x) const
+    {
+        return fabs(x);
+    }
+};
+struct Sine {
+    template <class T>
+    T operator()(T x) const
+    {
+        return sin(x);
+    }
+};
+struct Cosine {
+    template <class T>
+    T operator()(T x) const
+    {
+        return cos(x);
+    }
+};
+struct Tangent {
+    template <class T>
+    T operator()(T x) const
+    {
+        return tan(x);
+    }
+};
+struct Plus {
+    template <class T>
+    T operator()(T x, T y) const
+    {
+        return x + y;
+    }
+};
+struct Minus {
+    template <class T>
+    T operator()(T x, T y) const
+    {
+        return x - y;
+    }
+};
+struct Times {
+    template <class T>
+    T operator()(T x, T y) const
+    {
+        return x * y;
+    }
+};
+struct Divide {
+    template <class T>
+    T operator()(T x, T y) const
+    {
+        return x / y;
+    }
+};
+struct Power {
+    template <class T>
+    T operator()(T x, T y) const
+    {
+        return pow(x, y);
+    }
+};
 
 template <class V, class F>
 void overRows(F f, const double* a, double sa, const double* b, double sb, double* out, std::size_t n)

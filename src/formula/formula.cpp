@@ -131,15 +131,14 @@ void columnFour(const Derived& d, const ColumnArgs& col) { columnWith(&lanes4::p
 }  // namespace
 
 Formula::Formula(std::unique_ptr<Program> program)
-    : program_(std::move(program)),
-      pattern_{"formula",
-               DeriveRule(&deriveFormula, program_.get()),
-               &pixelFormula,
-               &columnOne,
-               int(program_->rowTerms.size()),
-               &rowTableFormula,
-               GLIMRA_FORMULA_LANES2,
-               GLIMRA_FORMULA_LANES4}
+    : program_(std::move(program)), pattern_{"formula",
+                                             DeriveRule(&deriveFormula, program_.get()),
+                                             &pixelFormula,
+                                             &columnOne,
+                                             int(program_->rowTerms.size()),
+                                             &rowTableFormula,
+                                             GLIMRA_FORMULA_LANES2,
+                                             GLIMRA_FORMULA_LANES4}
 {
 }
 

@@ -19,8 +19,8 @@ namespace glimra::formula {
 
 // The bounds a formula must keep.
 inline constexpr std::size_t kMaxBytes = 65536;  // the text's length
-inline constexpr int kMaxTerms = 10000;           // numbers, names, operators and calls
-inline constexpr int kMaxDepth = 64;              // parentheses, calls, signs and powers inside each other
+inline constexpr int kMaxTerms = 10000;          // numbers, names, operators and calls
+inline constexpr int kMaxDepth = 64;             // parentheses, calls, signs and powers inside each other
 
 // Why a formula was refused: where (line and column counted from 1, a column
 // being one character) and what was expected there.

@@ -69,17 +69,17 @@ struct Step {
 };
 
 struct Program {
-    std::vector<Node> nodes;        // every node a result needs, operands first
-    std::vector<Stage> stage;       // of each node
-    std::vector<std::uint32_t> render;  // per-render nodes the scan reads, in order
-    std::vector<std::uint32_t> column;  // per-column nodes, in order
-    std::vector<std::uint32_t> row;     // per-row nodes, in order
+    std::vector<Node> nodes;              // every node a result needs, operands first
+    std::vector<Stage> stage;             // of each node
+    std::vector<std::uint32_t> render;    // per-render nodes the scan reads, in order
+    std::vector<std::uint32_t> column;    // per-column nodes, in order
+    std::vector<std::uint32_t> row;       // per-row nodes, in order
     std::vector<std::uint32_t> rowTerms;  // per-row nodes kept in the row table
-    std::vector<Step> pixel;            // the pixel stage
-    std::uint32_t slots = 0;            // block arrays the pixel stage needs
+    std::vector<Step> pixel;              // the pixel stage
+    std::uint32_t slots = 0;              // block arrays the pixel stage needs
     Operand red, green, blue;
-    std::uint32_t colours[3] = {0, 0, 0};  // nodes of red, green and blue
-    std::uint32_t x0 = 0, y0 = 0;       // nodes of the scan origins
+    std::uint32_t colours[3] = {0, 0, 0};             // nodes of red, green and blue
+    std::uint32_t x0 = 0, y0 = 0;                     // nodes of the scan origins
     std::int64_t zoomFactor = -1, brightFactor = -1;  // nodes of Z and B, when given
 };
 
@@ -89,8 +89,7 @@ inline constexpr std::size_t kBlock = 64;
 
 // One node's value, its operands' values in `values`; `params` holds x, y,
 // size, zoom and bright.
-double evaluateNode(const Program& p, std::uint32_t k, const double* params, double i, double j,
-                    const double* values);
+double evaluateNode(const Program& p, std::uint32_t k, const double* params, double i, double j, const double* values);
 
 // Every node's value computed one at a time, in order, with the parameters
 // and counters given: the formula as written for one pixel.

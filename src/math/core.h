@@ -94,8 +94,8 @@ constexpr double kSinCosErr = 0x1p-67;
 constexpr double kTanErr = 0x1p-66;
 
 struct TrigReduced {
-    double rh, rl; // r = rh + rl, |rl| <= ulp(rh) / 2
-    unsigned q;    // k mod 4
+    double rh, rl;  // r = rh + rl, |rl| <= ulp(rh) / 2
+    unsigned q;     // k mod 4
 };
 
 // x - k pi/2 for |x| < 2^30 (step 1 above).
@@ -115,16 +115,16 @@ inline TrigReduced reduceTrig(double x)
 }
 
 struct TrigParts {
-    double sh, sl, ch, cl; // sin a, cos a
-    double bh, bl;         // b = r - a
-    double cb, sb;         // cos b - 1, sin b - b
+    double sh, sl, ch, cl;  // sin a, cos a
+    double bh, bl;          // b = r - a
+    double cb, sb;          // cos b - 1, sin b - b
 };
 
 inline TrigParts trigParts(double rh, double rl)
 {
     const double jd = roundToInt(rh * 512.0);
     const double a = jd * 0x1p-9;
-    const DD b = twoSum(rh - a, rl); // rh - a is exact: a multiple of ulp(rh), below |rh|
+    const DD b = twoSum(rh - a, rl);  // rh - a is exact: a multiple of ulp(rh), below |rh|
     const int j = static_cast<int>(jd);
     const double* row = kSinCos[j < 0 ? -j : j];
     const double sign = j < 0 ? -1.0 : 1.0;
@@ -172,13 +172,15 @@ inline DD divDD(DD n, DD d)
 template <int kind, bool kFma>
 inline bool trigOfReduced(double rh, double rl, unsigned q0, double& out)
 {
-    if (std::fabs(rh) < 0x1p-40) return false;
+    if (std::fabs(rh) < 0x1p-40)
+        return false;
     const TrigParts p = trigParts(rh, rl);
     if constexpr (kind == 2) {
         const DD s = trigOfParts<kFma>(p, p.sh, p.sl, p.ch, p.cl);
         const DD c = trigOfParts<kFma>(p, p.ch, p.cl, -p.sh, -p.sl);
         DD t = (q0 & 1u) ? divDD<kFma>(c, s) : divDD<kFma>(s, c);
-        if (q0 & 1u) t = {-t.hi, -t.lo};
+        if (q0 & 1u)
+            t = {-t.hi, -t.lo};
         return roundedOrFail(t.hi, t.lo, kTanErr, out);
     } else {
         // sin x = sin r, cos r, -sin r, -cos r for q = 0..3; cos x is one
@@ -206,7 +208,8 @@ inline bool trigFast(double x, double& out)
         out = kind == 1 ? 1.0 : x;
         return true;
     }
-    if (!std::isless(ax, kTrigFastMax)) return false; // also NaN and infinities
+    if (!std::isless(ax, kTrigFastMax))
+        return false;  // also NaN and infinities
     const TrigReduced r = reduceTrig<kFma>(x);
     return trigOfReduced<kind, kFma>(r.rh, r.rl, r.q, out);
 }
@@ -254,7 +257,7 @@ inline DD logDD(double x)
 {
     std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
     int e = static_cast<int>(bits >> 52) - 1023;
-    if (e == -1023) { // subnormal: scale into the normal range first
+    if (e == -1023) {  // subnormal: scale into the normal range first
         bits = std::bit_cast<std::uint64_t>(x * 0x1p54);
         e = static_cast<int>(bits >> 52) - 1023 - 54;
     }
@@ -270,17 +273,17 @@ inline DD logDD(double x)
     const int i2 = static_cast<int>(roundToInt((m1.hi - 1.0) * 8192.0));
     const double* t2 = kLog2[i2 - kLog2First];
     const DD p = twoProd<kFma>(m1.hi, t2[0]);
-    const DD z = twoSum(p.hi - 1.0, p.lo + m1.lo * t2[0]); // p.hi - 1 is exact (Sterbenz)
+    const DD z = twoSum(p.hi - 1.0, p.lo + m1.lo * t2[0]);  // p.hi - 1 is exact (Sterbenz)
 
     DD z2 = twoProd<kFma>(z.hi, z.hi);
     z2.lo += 2.0 * z.hi * z.lo;
     const double w = 1.0 / 3 + z.hi * (-0.25 + z.hi * (0.2 - z.hi * (1.0 / 6)));
     const double t3 = z2.hi * z.hi * w;
-    const DD s = fastTwoSum(z.hi, -0.5 * z2.hi); // |z| >= z^2/2
+    const DD s = fastTwoSum(z.hi, -0.5 * z2.hi);  // |z| >= z^2/2
     const double l1lo = s.lo + (z.lo + (t3 - 0.5 * z2.lo));
 
     const double ed = static_cast<double>(e);
-    const DD a = twoSum(ed * kLn2[0], t1[1]); // e * kLn2[0] exact: 42 bits times 11
+    const DD a = twoSum(ed * kLn2[0], t1[1]);  // e * kLn2[0] exact: 42 bits times 11
     const DD b = twoSum(a.hi, t2[1]);
     const DD c = twoSum(b.hi, s.hi);
     const double low = ((a.lo + b.lo) + c.lo) + (((ed * kLn2[1] + t1[2]) + t2[2]) + l1lo);
@@ -296,32 +299,34 @@ inline bool powFast(double x, double y, double& out, double& ehi)
     DD e = twoProd<kFma>(y, l.hi);
     e = fastTwoSum(e.hi, e.lo + y * l.lo);
     ehi = e.hi;
-    if (!(e.hi >= kPowFastEMin && e.hi <= kPowFastEMax)) return false;
+    if (!(e.hi >= kPowFastEMin && e.hi <= kPowFastEMax))
+        return false;
 
     const double kd = roundToInt(e.hi * k256OverLn2);
     const DD p2 = twoProd<kFma>(kd, kLn2By256[1]);
-    const double t = e.hi - kd * kLn2By256[0]; // exact, as in reduceTrig
+    const double t = e.hi - kd * kLn2By256[0];  // exact, as in reduceTrig
     const DD s1 = twoSum(t, -p2.hi);
     const double low = ((s1.lo - p2.lo) + e.lo) - kd * kLn2By256[2];
     const DD r = twoSum(s1.hi, low);
 
     const std::int64_t k = static_cast<std::int64_t>(kd);
     const double* tj = kExp2[k & 255];
-    const std::int64_t q = k >> 8; // floor(k / 256)
+    const std::int64_t q = k >> 8;  // floor(k / 256)
 
     const DD r2 = twoProd<kFma>(r.hi, r.hi);
     const double w = 1.0 / 6 + r.hi * (1.0 / 24 + r.hi * (1.0 / 120 + r.hi * (1.0 / 720 + r.hi * (1.0 / 5040))));
     const double t3 = r2.hi * r.hi * w;
     const DD s = fastTwoSum(r.hi, 0.5 * r2.hi);
-    const DD pm = fastTwoSum(s.hi, s.lo + (r.lo + (r.hi * r.lo + (0.5 * r2.lo + t3)))); // exp(r) - 1
+    const DD pm = fastTwoSum(s.hi, s.lo + (r.lo + (r.hi * r.lo + (0.5 * r2.lo + t3))));  // exp(r) - 1
 
     DD tp = twoProd<kFma>(tj[0], pm.hi);
     tp.lo += tj[0] * pm.lo + tj[1] * pm.hi;
-    const DD h = fastTwoSum(tj[0], tp.hi); // 2^(j/256) >= 1 > |tp|
+    const DD h = fastTwoSum(tj[0], tp.hi);  // 2^(j/256) >= 1 > |tp|
     const DD v = fastTwoSum(h.hi, h.lo + (tj[1] + tp.lo));
 
     double rounded;
-    if (!roundedOrFail(v.hi, v.lo, 0x1p-78 + std::fabs(e.hi) * 0x1p-77, rounded)) return false;
+    if (!roundedOrFail(v.hi, v.lo, 0x1p-78 + std::fabs(e.hi) * 0x1p-77, rounded))
+        return false;
     // The result is normal (|E| bounds above), so scaling by 2^q is exact and
     // commutes with the rounding.
     out = rounded * std::bit_cast<double>(static_cast<std::uint64_t>(q + 1023) << 52);
@@ -347,4 +352,4 @@ double tanExact(double x);
 // results included; an overflowing result is returned as +inf without flags.
 double powExact(double x, double y);
 
-} // namespace glimra::math::detail
+}  // namespace glimra::math::detail

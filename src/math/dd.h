@@ -40,7 +40,7 @@ inline DD twoProd(double a, double b)
     if constexpr (kFma) {
         return {p, __builtin_fma(a, b, -p)};
     } else {
-        constexpr double kSplit = 134217729.0; // 2^27 + 1
+        constexpr double kSplit = 134217729.0;  // 2^27 + 1
         const double ca = kSplit * a, cb = kSplit * b;
         const double ah = ca - (ca - a), al = a - ah;
         const double bh = cb - (cb - b), bl = b - bh;
@@ -56,4 +56,4 @@ inline double roundToInt(double t)
     return (t + kShifter) - kShifter;
 }
 
-} // namespace glimra::math::detail
+}  // namespace glimra::math::detail

@@ -82,7 +82,7 @@ double exact53(MpfrFn f, double x)
     return d;
 }
 
-} // namespace
+}  // namespace
 
 double sinExact(double x) { return exact53(mpfr_sin, x); }
 double cosExact(double x) { return exact53(mpfr_cos, x); }
@@ -105,7 +105,7 @@ double powExact(double x, double y)
     const int ternary = mpfr_pow(r, a, b, MPFR_RNDZ);
     double d;
     if (mpfr_zero_p(r)) {
-        d = 0.0; // below MPFR's range: far below the smallest subnormal
+        d = 0.0;  // below MPFR's range: far below the smallest subnormal
     } else if (mpfr_inf_p(r) || mpfr_get_exp(r) > 1024) {
         d = std::numeric_limits<double>::infinity();
     } else {
@@ -113,11 +113,11 @@ double powExact(double x, double y)
         const mpfr_exp_t e = mpfr_get_exp(r);
         if (e >= -1021) {
             mpfr_pow(r, a, b, MPFR_RNDN);
-            d = mpfr_get_d(r, MPFR_RNDN); // exact, or +inf past the largest double
+            d = mpfr_get_d(r, MPFR_RNDN);  // exact, or +inf past the largest double
         } else if (e >= -1073) {
             mpfr_set_prec(r, static_cast<mpfr_prec_t>(e + 1074));
             mpfr_pow(r, a, b, MPFR_RNDN);
-            d = mpfr_get_d(r, MPFR_RNDN); // a multiple of 2^-1074: exact
+            d = mpfr_get_d(r, MPFR_RNDN);  // a multiple of 2^-1074: exact
         } else if (e == -1074) {
             // In [2^-1075, 2^-1074): the nearest is 2^-1074 unless x^y is
             // exactly the midpoint 2^-1075, where the tie goes to the even 0.
@@ -132,4 +132,4 @@ double powExact(double x, double y)
     return d;
 }
 
-} // namespace glimra::math::detail
+}  // namespace glimra::math::detail

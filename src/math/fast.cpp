@@ -22,12 +22,9 @@ GLIMRA_WITH_FMA bool trigWithFma(double x, double& out)
     return trigFast<kind, true>(x, out);
 }
 
-GLIMRA_WITH_FMA bool powWithFma(double x, double y, double& out, double& ehi)
-{
-    return powFast<true>(x, y, out, ehi);
-}
+GLIMRA_WITH_FMA bool powWithFma(double x, double y, double& out, double& ehi) { return powFast<true>(x, y, out, ehi); }
 
-} // namespace
+}  // namespace
 
 bool fastSin(double x, double& out) { return haveFma() ? trigWithFma<0>(x, out) : trigFast<0, false>(x, out); }
 bool fastCos(double x, double& out) { return haveFma() ? trigWithFma<1>(x, out) : trigFast<1, false>(x, out); }
@@ -38,4 +35,4 @@ bool fastPow(double x, double y, double& out, double& ehi)
     return haveFma() ? powWithFma(x, y, out, ehi) : powFast<false>(x, y, out, ehi);
 }
 
-} // namespace glimra::math::detail
+}  // namespace glimra::math::detail

@@ -82,7 +82,6 @@ struct Chosen {
     static double pow(double x, double y) { return table->pow(x, y); }
 };
 
-
 // One lane: a double whose functions are the policy M's.
 template <class M>
 struct One {
@@ -208,5 +207,5 @@ Twice<Twice<Four>> tan(Twice<Twice<Four>> x);
 Twice<Twice<Four>> pow(Twice<Twice<Four>> x, Twice<Twice<Four>> y);
 #endif
 
-} // namespace GLIMRA_ISA
-} // namespace glimra::lanes
+}  // namespace GLIMRA_ISA
+}  // namespace glimra::lanes

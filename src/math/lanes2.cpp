@@ -24,7 +24,7 @@ Twice<Twice<Two>> cos(Twice<Twice<Two>> a) { return detail::lanesCos(a); }
 Twice<Twice<Two>> tan(Twice<Twice<Two>> a) { return detail::lanesTan(a); }
 Twice<Twice<Two>> pow(Twice<Twice<Two>> a, Twice<Twice<Two>> b) { return detail::lanesPow(a, b); }
 
-} // namespace GLIMRA_ISA
+}  // namespace GLIMRA_ISA
 
 // In lanes4.cpp, compiled with AVX2: the groups of four, returning how many
 // arguments it took.
@@ -42,7 +42,7 @@ int processorWidth()
 #endif
 }
 
-} // namespace
+}  // namespace
 
 int widthLimit(const char* text)
 {
@@ -75,8 +75,9 @@ void evaluate(Function f, int width, const double* x, const double* y, double* o
     if (width >= 4 && widestWidth() >= 4)
         k = evaluateFour(f, x, y, out, n);
     else if (width >= 2 && widestWidth() >= 2)
-        k = detail::groups<Two>(f, x, y, out,
-                             detail::groups<Twice<Two>>(f, x, y, out, detail::groups<Twice<Twice<Two>>>(f, x, y, out, 0, n), n), n);
+        k = detail::groups<Two>(
+            f, x, y, out,
+            detail::groups<Twice<Two>>(f, x, y, out, detail::groups<Twice<Twice<Two>>>(f, x, y, out, 0, n), n), n);
 #else
     (void)width;
 #endif
@@ -90,4 +91,4 @@ void evaluate(Function f, int width, const double* x, const double* y, double* o
     }
 }
 
-} // namespace glimra::lanes
+}  // namespace glimra::lanes

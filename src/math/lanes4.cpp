@@ -20,13 +20,15 @@ Twice<Twice<Four>> cos(Twice<Twice<Four>> a) { return detail::lanesCos(a); }
 Twice<Twice<Four>> tan(Twice<Twice<Four>> a) { return detail::lanesTan(a); }
 Twice<Twice<Four>> pow(Twice<Twice<Four>> a, Twice<Twice<Four>> b) { return detail::lanesPow(a, b); }
 
-} // namespace GLIMRA_ISA
+}  // namespace GLIMRA_ISA
 
 // Sixteen at a time, as the render's scans take them, then eight, then four.
 std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n)
 {
-    return detail::groups<Four>(f, x, y, out, detail::groups<Twice<Four>>(f, x, y, out, detail::groups<Twice<Twice<Four>>>(f, x, y, out, 0, n), n), n);
+    return detail::groups<Four>(
+        f, x, y, out,
+        detail::groups<Twice<Four>>(f, x, y, out, detail::groups<Twice<Twice<Four>>>(f, x, y, out, 0, n), n), n);
 }
 
-} // namespace glimra::lanes
+}  // namespace glimra::lanes
 #endif

@@ -65,9 +65,15 @@ inline __m128i bitsOf(Two a) { return _mm_castpd_si128(a.v); }
 // Whole-numbered lanes below 2^31 as 32-bit integers (exact: no rounding).
 inline __m128i toInt32(Two a) { return _mm_cvtpd_epi32(a.v); }
 template <>
-inline Two laneMask<Two>(__m128i m) { return Two(_mm_castsi128_pd(_mm_unpacklo_epi32(m, m))); }
+inline Two laneMask<Two>(__m128i m)
+{
+    return Two(_mm_castsi128_pd(_mm_unpacklo_epi32(m, m)));
+}
 template <>
-inline auto widen<Two>(__m128i v) { return _mm_unpacklo_epi32(v, _mm_setzero_si128()); }
+inline auto widen<Two>(__m128i v)
+{
+    return _mm_unpacklo_epi32(v, _mm_setzero_si128());
+}
 inline __m128i orBits(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
 inline __m128i andBits(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
 inline __m128i shiftRight52(__m128i a) { return _mm_srli_epi64(a, 52); }
@@ -108,7 +114,6 @@ inline void rowsOfTwo<Two>(const double* table, __m128i idx, Two& c0, Two& c1)
     c1 = Two(_mm_unpackhi_pd(a0, a1));
 }
 
-
 // Dekker's split, exactly as md::twoProd<false>: SSE2 has no fused
 // multiply-add.
 inline void twoProd(Two a, Two b, Two& p, Two& e)
@@ -135,9 +140,15 @@ inline Four asLanes(__m256i bits) { return Four(_mm256_castsi256_pd(bits)); }
 inline __m256i bitsOf(Four a) { return _mm256_castpd_si256(a.v); }
 inline __m128i toInt32(Four a) { return _mm256_cvtpd_epi32(a.v); }
 template <>
-inline Four laneMask<Four>(__m128i m) { return Four(_mm256_castsi256_pd(_mm256_cvtepi32_epi64(m))); }
+inline Four laneMask<Four>(__m128i m)
+{
+    return Four(_mm256_castsi256_pd(_mm256_cvtepi32_epi64(m)));
+}
 template <>
-inline auto widen<Four>(__m128i v) { return _mm256_cvtepu32_epi64(v); }
+inline auto widen<Four>(__m128i v)
+{
+    return _mm256_cvtepu32_epi64(v);
+}
 inline __m256i orBits(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
 inline __m256i andBits(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
 inline __m256i shiftRight52(__m256i a) { return _mm256_srli_epi64(a, 52); }
@@ -192,7 +203,8 @@ inline Four gather<Four>(const double* table, __m128i idx, int stride, int colum
 {
     // The masked form, with every lane set: the plain one leaves its unused
     // source undefined, which the compiler warns of.
-    return Four(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), table + column, _mm_mullo_epi32(idx, _mm_set1_epi32(stride)),
+    return Four(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), table + column,
+                                         _mm_mullo_epi32(idx, _mm_set1_epi32(stride)),
                                          _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8));
 }
 // The error term in one instruction, as md::twoProd<true>.
@@ -209,21 +221,45 @@ inline void twoProd(Four a, Four b, Four& p, Four& e)
 
 // Twice: each operation on both halves.
 template <class H>
-Twice<H> less(Twice<H> x, Twice<H> y) { return {less(x.a, y.a), less(x.b, y.b)}; }
+Twice<H> less(Twice<H> x, Twice<H> y)
+{
+    return {less(x.a, y.a), less(x.b, y.b)};
+}
 template <class H>
-Twice<H> equal(Twice<H> x, Twice<H> y) { return {equal(x.a, y.a), equal(x.b, y.b)}; }
+Twice<H> equal(Twice<H> x, Twice<H> y)
+{
+    return {equal(x.a, y.a), equal(x.b, y.b)};
+}
 template <class H>
-Twice<H> ordered(Twice<H> x) { return {ordered(x.a), ordered(x.b)}; }
+Twice<H> ordered(Twice<H> x)
+{
+    return {ordered(x.a), ordered(x.b)};
+}
 template <class H>
-Twice<H> both(Twice<H> x, Twice<H> y) { return {both(x.a, y.a), both(x.b, y.b)}; }
+Twice<H> both(Twice<H> x, Twice<H> y)
+{
+    return {both(x.a, y.a), both(x.b, y.b)};
+}
 template <class H>
-Twice<H> select(Twice<H> m, Twice<H> x, Twice<H> y) { return {select(m.a, x.a, y.a), select(m.b, x.b, y.b)}; }
+Twice<H> select(Twice<H> m, Twice<H> x, Twice<H> y)
+{
+    return {select(m.a, x.a, y.a), select(m.b, x.b, y.b)};
+}
 template <class H>
-int laneBits(Twice<H> m) { return laneBits(m.a) | laneBits(m.b) << H::width; }
+int laneBits(Twice<H> m)
+{
+    return laneBits(m.a) | laneBits(m.b) << H::width;
+}
 template <class H>
-Twice<H> notMask(Twice<H> m) { return {notMask(m.a), notMask(m.b)}; }
+Twice<H> notMask(Twice<H> m)
+{
+    return {notMask(m.a), notMask(m.b)};
+}
 template <class H>
-Twice<H> xorBits(Twice<H> x, Twice<H> y) { return {xorBits(x.a, y.a), xorBits(x.b, y.b)}; }
+Twice<H> xorBits(Twice<H> x, Twice<H> y)
+{
+    return {xorBits(x.a, y.a), xorBits(x.b, y.b)};
+}
 
 // The halves' integers (32-bit indices, the 64-bit lanes' bits), as pairs
 // of whatever one half gives, at any depth. (A vector type as a template
@@ -256,21 +292,45 @@ auto asLanes(Halves<T> x)
     return Twice<decltype(asLanes(x.a))>{asLanes(x.a), asLanes(x.b)};
 }
 template <class T>
-Halves<T> addInt(Halves<T> x, int c) { return {addInt(x.a, c), addInt(x.b, c)}; }
+Halves<T> addInt(Halves<T> x, int c)
+{
+    return {addInt(x.a, c), addInt(x.b, c)};
+}
 template <class T>
-Halves<T> andInt(Halves<T> x, int c) { return {andInt(x.a, c), andInt(x.b, c)}; }
+Halves<T> andInt(Halves<T> x, int c)
+{
+    return {andInt(x.a, c), andInt(x.b, c)};
+}
 template <class T>
-Halves<T> equalInt(Halves<T> x, int c) { return {equalInt(x.a, c), equalInt(x.b, c)}; }
+Halves<T> equalInt(Halves<T> x, int c)
+{
+    return {equalInt(x.a, c), equalInt(x.b, c)};
+}
 template <class T>
-Halves<T> shiftRight8(Halves<T> x) { return {shiftRight8(x.a), shiftRight8(x.b)}; }
+Halves<T> shiftRight8(Halves<T> x)
+{
+    return {shiftRight8(x.a), shiftRight8(x.b)};
+}
 template <class T>
-Halves<T> orBits(Halves<T> x, Halves<T> y) { return {orBits(x.a, y.a), orBits(x.b, y.b)}; }
+Halves<T> orBits(Halves<T> x, Halves<T> y)
+{
+    return {orBits(x.a, y.a), orBits(x.b, y.b)};
+}
 template <class T>
-Halves<T> andBits(Halves<T> x, Halves<T> y) { return {andBits(x.a, y.a), andBits(x.b, y.b)}; }
+Halves<T> andBits(Halves<T> x, Halves<T> y)
+{
+    return {andBits(x.a, y.a), andBits(x.b, y.b)};
+}
 template <class T>
-Halves<T> shiftRight52(Halves<T> x) { return {shiftRight52(x.a), shiftRight52(x.b)}; }
+Halves<T> shiftRight52(Halves<T> x)
+{
+    return {shiftRight52(x.a), shiftRight52(x.b)};
+}
 template <class T>
-Halves<T> shiftLeft52(Halves<T> x) { return {shiftLeft52(x.a), shiftLeft52(x.b)}; }
+Halves<T> shiftLeft52(Halves<T> x)
+{
+    return {shiftLeft52(x.a), shiftLeft52(x.b)};
+}
 template <class V, class T>
 V laneMask(Halves<T> m)
 {
@@ -509,8 +569,8 @@ V lanesPow(V x, V y)
     // [1, 2), halved beyond sqrt(2) (exactly, as one off its exponent).
     const auto bits = bitsOf(xs);
     const V biased = asLanes(orBits(bitsOf(V(0x1p52)), shiftRight52(bits))) - V(0x1p52);
-    const V m0 = asLanes(orBits(andBits(bits, bitsOf(V(std::bit_cast<double>(0x000fffffffffffffull)))),
-                                bitsOf(V(1.0))));
+    const V m0 =
+        asLanes(orBits(andBits(bits, bitsOf(V(std::bit_cast<double>(0x000fffffffffffffull)))), bitsOf(V(1.0))));
     const V over = less(V(0x1.6a09e667f3bcdp+0), m0);
     const V mv = select(over, m0 * V(0.5), m0);
     const V E = (biased - V(1023.0)) + select(over, V(1.0), V(0.0));
@@ -590,5 +650,5 @@ V lanesPow(V x, V y)
 #pragma GCC diagnostic pop
 #endif
 
-} // namespace GLIMRA_ISA
-} // namespace glimra::lanes::detail
+}  // namespace GLIMRA_ISA
+}  // namespace glimra::lanes::detail

@@ -16,4 +16,4 @@ double cos(double x);
 double tan(double x);
 double pow(double x, double y);
 
-} // namespace glimra::math
+}  // namespace glimra::math

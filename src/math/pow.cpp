@@ -25,12 +25,15 @@ double powPositive(double x, double y)
         return (x > 1) == (y > 0) ? overflowed() : 0.0;
     }
     double r, e;
-    if (detail::fastPow(x, y, r, e)) return r;
+    if (detail::fastPow(x, y, r, e))
+        return r;
     // e is y log x within 2^-60 relative. exp(709.79) exceeds the largest
     // double by more than half an ulp; exp(-745.14) is below half the
     // smallest subnormal, so x^y rounds to zero.
-    if (e > 709.79) return overflowed();
-    if (e < -745.14) return 0.0;
+    if (e > 709.79)
+        return overflowed();
+    if (e < -745.14)
+        return 0.0;
     r = detail::powExact(x, y);
     return std::isinf(r) ? overflowed() : r;
 }
@@ -41,7 +44,7 @@ bool isOddInteger(double y)
     return std::fabs(y) < 0x1p53 && y == std::trunc(y) && (static_cast<long long>(y) & 1) != 0;
 }
 
-} // namespace
+}  // namespace
 
 double pow(double x, double y)
 {
@@ -49,12 +52,16 @@ double pow(double x, double y)
     if (std::isgreater(x, 0.0) && std::isless(x, kInf) && x != 1 && y != 0 && std::isless(std::fabs(y), kInf))
         return powPositive(x, y);
 
-    if (y == 0) return 1.0; // even for a NaN x
-    if (x == 1) return 1.0; // even for a NaN y
-    if (std::isnan(x) || std::isnan(y)) return x + y;
+    if (y == 0)
+        return 1.0;  // even for a NaN x
+    if (x == 1)
+        return 1.0;  // even for a NaN y
+    if (std::isnan(x) || std::isnan(y))
+        return x + y;
     if (std::isinf(y)) {
         const double ax = std::fabs(x);
-        if (ax == 1) return 1.0; // (-1)^(+-inf)
+        if (ax == 1)
+            return 1.0;  // (-1)^(+-inf)
         return (ax < 1) == (y < 0) ? kInf : 0.0;
     }
     const bool odd = isOddInteger(y);
@@ -66,8 +73,10 @@ double pow(double x, double y)
         return odd ? x : 0.0;
     }
     if (std::isinf(x)) {
-        if (x > 0) return y < 0 ? 0.0 : kInf;
-        if (y < 0) return odd ? -0.0 : 0.0;
+        if (x > 0)
+            return y < 0 ? 0.0 : kInf;
+        if (y < 0)
+            return odd ? -0.0 : 0.0;
         return odd ? -kInf : kInf;
     }
     // x < 0 finite: defined only for integer y, with the sign of (-1)^y.
@@ -79,4 +88,4 @@ double pow(double x, double y)
     return odd ? -r : r;
 }
 
-} // namespace glimra::math
+}  // namespace glimra::math

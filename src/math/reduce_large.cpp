@@ -76,7 +76,7 @@ Pair quickSum(double a, double b)
 // processor gives the same two doubles).
 Pair exactProduct(double a, double b)
 {
-    constexpr double kSplit = 134217729.0; // 2^27 + 1
+    constexpr double kSplit = 134217729.0;  // 2^27 + 1
     const double p = a * b;
     const double ca = kSplit * a, cb = kSplit * b;
     const double ah = ca - (ca - a), al = a - ah;
@@ -84,7 +84,7 @@ Pair exactProduct(double a, double b)
     return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
 }
 
-} // namespace
+}  // namespace
 
 LargeReduced reduceLarge(double x)
 {
@@ -135,9 +135,10 @@ LargeReduced reduceLarge(double x)
     const Pair p = exactProduct(f.hi, kPio2[0]);
     const double low = p.lo + (f.hi * kPio2[1] + f.lo * kPio2[0]);
     Pair r = quickSum(p.hi, low);
-    if (fNegative != negative) r = {-r.hi, -r.lo};
+    if (fNegative != negative)
+        r = {-r.hi, -r.lo};
     // x < 0: r and k change sign.
     return {r.hi, r.lo, (negative ? 0u - k : k) & 3u};
 }
 
-} // namespace glimra::math::detail
+}  // namespace glimra::math::detail

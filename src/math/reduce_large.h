@@ -8,8 +8,8 @@ namespace glimra::math::detail {
 constexpr double kTrigLargeMin = 0x1p30;
 
 struct LargeReduced {
-    double rh, rl; // r = rh + rl = x - k pi/2 within 2^-96 |r| when |r| >= 2^-40; |rl| <= ulp(rh) / 2
-    unsigned q;    // k mod 4
+    double rh, rl;  // r = rh + rl = x - k pi/2 within 2^-96 |r| when |r| >= 2^-40; |rl| <= ulp(rh) / 2
+    unsigned q;     // k mod 4
 };
 
 // Finite x with |x| >= kTrigLargeMin. Integer arithmetic and exact
@@ -23,4 +23,4 @@ bool largeSin(double x, double& out);
 bool largeCos(double x, double& out);
 bool largeTan(double x, double& out);
 
-} // namespace glimra::math::detail
+}  // namespace glimra::math::detail

@@ -33,4 +33,4 @@ extern const double kExp2[256][2];
 constexpr int kTwoOverPiWords = 20;
 extern const std::uint64_t kTwoOverPiBits[kTwoOverPiWords];
 
-} // namespace glimra::math::detail
+}  // namespace glimra::math::detail

@@ -26,13 +26,13 @@ bool largeFast(double x, double& out)
     return trigOfReduced<kind, false>(r.rh, r.rl, r.q, out);
 }
 
-} // namespace
+}  // namespace
 
 bool largeSin(double x, double& out) { return largeFast<0>(x, out); }
 bool largeCos(double x, double& out) { return largeFast<1>(x, out); }
 bool largeTan(double x, double& out) { return largeFast<2>(x, out); }
 
-} // namespace detail
+}  // namespace detail
 
 namespace {
 
@@ -40,7 +40,8 @@ namespace {
 // the result has no value) and the arguments the exact path takes.
 double trigRest(double x, double (*exact)(double))
 {
-    if (std::isnan(x)) return x + x;
+    if (std::isnan(x))
+        return x + x;
     if (std::isinf(x)) {
         std::feraiseexcept(FE_INVALID);
         return std::numeric_limits<double>::quiet_NaN();
@@ -48,27 +49,30 @@ double trigRest(double x, double (*exact)(double))
     return exact(x);
 }
 
-} // namespace
+}  // namespace
 
 double sin(double x)
 {
     double r;
-    if (detail::fastSin(x, r) || detail::largeSin(x, r)) return r;
+    if (detail::fastSin(x, r) || detail::largeSin(x, r))
+        return r;
     return trigRest(x, detail::sinExact);
 }
 
 double cos(double x)
 {
     double r;
-    if (detail::fastCos(x, r) || detail::largeCos(x, r)) return r;
+    if (detail::fastCos(x, r) || detail::largeCos(x, r))
+        return r;
     return trigRest(x, detail::cosExact);
 }
 
 double tan(double x)
 {
     double r;
-    if (detail::fastTan(x, r) || detail::largeTan(x, r)) return r;
+    if (detail::fastTan(x, r) || detail::largeTan(x, r))
+        return r;
     return trigRest(x, detail::tanExact);
 }
 
-} // namespace glimra::math
+}  // namespace glimra::math

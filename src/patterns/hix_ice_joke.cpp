@@ -85,8 +85,7 @@ struct Ice {
         const V f = fabs(tan(sin(b2 + halfA) + d / 2) + sin(a2 - halfB));
         const V g = fabs(tan((sin(f - e) + cos(e)) + f));
         const V h = fabs(tan(sin(2 * f + 0.5 * e) + sin(2 * e - 0.5 * f)));
-        return {B * (0.005 * g + 0.08 * h + 0.01 * f + 0.001 * d),
-                B * (0.013 * g + 0.05 * h + 0.07 * f + 0.04 * d),
+        return {B * (0.005 * g + 0.08 * h + 0.01 * f + 0.001 * d), B * (0.013 * g + 0.05 * h + 0.07 * f + 0.04 * d),
                 B * (0.09 * g + 0.02 * h + 0.04 * f + 0.01 * d)};
     }
 };

@@ -209,33 +209,34 @@ void columnOf(const Derived& d, const ColumnArgs& col)
     }
 }
 
-} // namespace GLIMRA_ISA
+}  // namespace GLIMRA_ISA
 
 // The AVX2 scans, made in the files compiled with AVX2 (sixteen rows at a
 // time in four registers; the SSE2 scans take eight); one function per
 // pattern, named after it.
-namespace lanes4 {}
+namespace lanes4 {
+}
 
-} // namespace glimra
+}  // namespace glimra
 
 // Defines the Pattern `object` from its name, derive rule and formula. In the
 // baseline build of a pattern file this is the Pattern itself; in the AVX2
 // build of the same file it is the pattern's AVX2 scan, which the
 // baseline Pattern points to.
 #if defined(GLIMRA_LANES4_FILE)
-#define GLIMRA_PATTERN(object, label, deriveRule, Formula)                                  \
-    namespace lanes4 {                                                                     \
-    void object(const Derived& d, const ColumnArgs& col)                                   \
-    {                                                                                      \
-        (void)&deriveRule;                                                                 \
-        columnOf<Formula, lanes::Twice<lanes::Twice<lanes::Four>>>(d, col);                                            \
-    }                                                                                      \
+#define GLIMRA_PATTERN(object, label, deriveRule, Formula)                  \
+    namespace lanes4 {                                                      \
+    void object(const Derived& d, const ColumnArgs& col)                    \
+    {                                                                       \
+        (void)&deriveRule;                                                  \
+        columnOf<Formula, lanes::Twice<lanes::Twice<lanes::Four>>>(d, col); \
+    }                                                                       \
     }
 #else
 #if defined(GLIMRA_HAVE_LANES4)
-#define GLIMRA_LANES4_SCAN(object)                                                         \
-    namespace lanes4 {                                                                     \
-    void object(const Derived&, const ColumnArgs&);                                        \
+#define GLIMRA_LANES4_SCAN(object)                  \
+    namespace lanes4 {                              \
+    void object(const Derived&, const ColumnArgs&); \
     }
 #define GLIMRA_LANES4_OF(object) &lanes4::object
 #else
@@ -247,17 +248,17 @@ namespace lanes4 {}
 #else
 #define GLIMRA_LANES2_OF(Formula) nullptr
 #endif
-#define GLIMRA_PATTERN(object, label, deriveRule, Formula)                                  \
-    GLIMRA_LANES4_SCAN(object)                                                             \
-    const Pattern object{label,                                                            \
-                         deriveRule,                                                       \
-                         &pixelOf<Formula, lanes::Exact>,                                  \
-                         &columnOf<Formula, ExactOne>,                                     \
-                         Formula::rowTerms,                                                \
-                         &rowsOf<Formula, lanes::Exact>,                                   \
-                         GLIMRA_LANES2_OF(Formula),                                        \
-                         GLIMRA_LANES4_OF(object),                                         \
-                         &pixelOf<Formula, lanes::Libc>,                                   \
-                         &rowsOf<Formula, lanes::Libc>,                                    \
+#define GLIMRA_PATTERN(object, label, deriveRule, Formula) \
+    GLIMRA_LANES4_SCAN(object)                             \
+    const Pattern object{label,                            \
+                         deriveRule,                       \
+                         &pixelOf<Formula, lanes::Exact>,  \
+                         &columnOf<Formula, ExactOne>,     \
+                         Formula::rowTerms,                \
+                         &rowsOf<Formula, lanes::Exact>,   \
+                         GLIMRA_LANES2_OF(Formula),        \
+                         GLIMRA_LANES4_OF(object),         \
+                         &pixelOf<Formula, lanes::Libc>,   \
+                         &rowsOf<Formula, lanes::Libc>,    \
                          &pixelOf<Formula, lanes::Chosen>};
 #endif

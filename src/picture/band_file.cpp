@@ -266,7 +266,8 @@ bool BandFileReader::open(const std::string& path, std::string* why)
         *why = "cannot read " + path;
         return false;
     }
-    const unsigned long stored = (unsigned long)b[0] << 24 | (unsigned long)b[1] << 16 | (unsigned long)b[2] << 8 | b[3];
+    const unsigned long stored =
+        (unsigned long)b[0] << 24 | (unsigned long)b[1] << 16 | (unsigned long)b[2] << 8 | b[3];
     std::rewind(in_);
     char magic[kMagicSize];
     if (!get(magic, kMagicSize) || std::memcmp(magic, kBandFileMagic, kMagicSize) != 0) {

@@ -27,9 +27,7 @@ double pictureCounter(const Plan& plan, double origin, long m, int sample, const
 // background.
 class BandRender {
 public:
-    BandRender(const Plan& plan, long bandRows) : plan_(plan), bandRows_(bandRows)
-    {
-    }
+    BandRender(const Plan& plan, long bandRows) : plan_(plan), bandRows_(bandRows) {}
 
     Pass run(BandSink& sink)
     {
@@ -141,16 +139,12 @@ private:
 
     class Host : public RenderHost {
     public:
-        Host(BandRender& owner, QImage& band, LinearSums& sums, long top, double doneBefore, double share,
-             long columns)
+        Host(BandRender& owner, QImage& band, LinearSums& sums, long top, double doneBefore, double share, long columns)
             : owner_(owner), band_(band), sums_(sums), top_(top), doneBefore_(doneBefore), share_(share),
               columns_(columns)
         {
         }
-        void plotColumn(const ColumnView& column) override
-        {
-            plotSample(band_, sums_, column, top_);
-        }
+        void plotColumn(const ColumnView& column) override { plotSample(band_, sums_, column, top_); }
         void yield() override
         {
             ++done_;
@@ -182,9 +176,7 @@ Pass renderPlain(const Plan& plan, QImage& picture)
 {
     class Host : public RenderHost {
     public:
-        Host(const Plan& plan, QImage& picture, long columns) : plan_(plan), picture_(picture), columns_(columns)
-        {
-        }
+        Host(const Plan& plan, QImage& picture, long columns) : plan_(plan), picture_(picture), columns_(columns) {}
         void plotColumn(const ColumnView& column) override
         {
             glimra::plotColumn(picture_, column, QPoint(kCanvasLeft + 1, kCanvasTop + 1));
@@ -217,7 +209,9 @@ ScanGrid sampleGrid(const Plan& plan, long left, long columns, long top, long ro
     grid.columns = columns;
     grid.rowBegin = top;
     grid.rowEnd = top + rows;
-    grid.column = [&plan, left, sx](long m) { return pictureCounter(plan, plan.derived.x0, left + m, sx, plan.columns); };
+    grid.column = [&plan, left, sx](long m) {
+        return pictureCounter(plan, plan.derived.x0, left + m, sx, plan.columns);
+    };
     grid.row = [&plan, sy](long n) { return pictureCounter(plan, plan.derived.y0, n, sy, plan.rows); };
     return grid;
 }

@@ -52,8 +52,8 @@ private:
     void begin()
     {
         png_.reset();
-        png_ = std::make_unique<PngStream>(t_.file->stream(), int(t_.width), int(t_.height),
-                                           recipeChunks(*t_.recipe), kPngLevel, t_.threads);
+        png_ = std::make_unique<PngStream>(t_.file->stream(), int(t_.width), int(t_.height), recipeChunks(*t_.recipe),
+                                           kPngLevel, t_.threads);
     }
 
     SinkTarget t_;
@@ -79,10 +79,7 @@ public:
         }
         return true;
     }
-    std::optional<CompressedBand> kept(long index) override
-    {
-        return store_ ? store_->load(index) : std::nullopt;
-    }
+    std::optional<CompressedBand> kept(long index) override { return store_ ? store_->load(index) : std::nullopt; }
     bool writeKept(const CompressedBand& band) override { return png_->writeKept(band); }
     void dropKept() override
     {

@@ -14,9 +14,7 @@
 
 namespace glimra {
 
-BandStore::BandStore(std::string folder, BandHeader header) : folder_(std::move(folder)), header_(std::move(header))
-{
-}
+BandStore::BandStore(std::string folder, BandHeader header) : folder_(std::move(folder)), header_(std::move(header)) {}
 
 std::string BandStore::bandPath(long index) const { return folder_ + "/band-" + std::to_string(index); }
 

@@ -30,10 +30,7 @@ std::optional<PictureEstimate> estimatePicture(const PictureRequest& request)
         class Host : public RenderHost {
         public:
             Host(QImage& block, LinearSums& sums, long top) : block_(block), sums_(sums), top_(top) {}
-            void plotColumn(const ColumnView& column) override
-            {
-                plotSample(block_, sums_, column, top_);
-            }
+            void plotColumn(const ColumnView& column) override { plotSample(block_, sums_, column, top_); }
 
         private:
             QImage& block_;

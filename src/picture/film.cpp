@@ -26,8 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-std::optional<std::vector<PatternTexts>> filmPath(const Pattern& pattern, const PatternTexts& a,
-                                                  const PatternTexts& b, int frames, std::string* why)
+std::optional<std::vector<PatternTexts>> filmPath(const Pattern& pattern, const PatternTexts& a, const PatternTexts& b,
+                                                  int frames, std::string* why)
 {
     auto refuse = [&](const std::string& reason) -> std::optional<std::vector<PatternTexts>> {
         *why = reason;
@@ -37,8 +37,7 @@ std::optional<std::vector<PatternTexts>> filmPath(const Pattern& pattern, const 
         return refuse("a film has at least 2 frames");
     const PatternParameters pa = readParameters(a), pb = readParameters(b);
     if (pa.size != pb.size)
-        return refuse("the two places have different sizes (" + a.size + " and " + b.size +
-                      "); a film keeps one size");
+        return refuse("the two places have different sizes (" + a.size + " and " + b.size + "); a film keeps one size");
     const auto da = deriveChecked(pattern, pa), db = deriveChecked(pattern, pb);
     if (!da || !db)
         return refuse("one of the two places cannot be painted");
@@ -99,8 +98,8 @@ FilmResult encodeFilm(const FilmRequest& request, const std::vector<PatternTexts
     first.recipe = request.start;
     const PicturePlan plan = planPicture(first);
     if (plan.verdict != PicturePlan::Verdict::Render)
-        return fail(FilmResult::Status::Refused, plan.verdict == PicturePlan::Verdict::Refused ? plan.why
-                                                                                                : "nothing to paint");
+        return fail(FilmResult::Status::Refused,
+                    plan.verdict == PicturePlan::Verdict::Refused ? plan.why : "nothing to paint");
     result.width = plan.width;
     result.height = plan.height;
     OutputFile file(request.output);
@@ -180,8 +179,7 @@ int frameNumber(const char* name)
 // holding frames of another film is refused rather than spliced into, and
 // without `resume` any frames at all: nothing this run did not write is
 // replaced or removed. `kept` is told which frames resume can take.
-std::string checkFrameFolder(const FilmRequest& request, const std::vector<PatternTexts>& path,
-                             std::vector<bool>& kept)
+std::string checkFrameFolder(const FilmRequest& request, const std::vector<PatternTexts>& path, std::vector<bool>& kept)
 {
     std::string folder = request.output;
     while (folder.size() > 1 && folder.back() == '/')
@@ -300,16 +298,12 @@ FilmResult renderFilm(const FilmRequest& request)
         picture.stop = request.stop;
         const PictureResult r = renderPicture(picture);
         switch (r.status) {
-        case PictureResult::Status::Written:
-            break;
-        case PictureResult::Status::Stopped:
-            return giveUp(FilmResult::Status::Stopped, "stopped");
+        case PictureResult::Status::Written: break;
+        case PictureResult::Status::Stopped: return giveUp(FilmResult::Status::Stopped, "stopped");
         case PictureResult::Status::NothingToPaint:
             return giveUp(FilmResult::Status::Refused, "frame " + std::to_string(k + 1) + " has nothing to paint");
-        case PictureResult::Status::Refused:
-            return giveUp(FilmResult::Status::Refused, r.why);
-        case PictureResult::Status::CannotWrite:
-            return giveUp(FilmResult::Status::CannotWrite, r.why);
+        case PictureResult::Status::Refused: return giveUp(FilmResult::Status::Refused, r.why);
+        case PictureResult::Status::CannotWrite: return giveUp(FilmResult::Status::CannotWrite, r.why);
         }
         written.push_back(file);
         result.width = r.plan.width;

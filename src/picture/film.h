@@ -19,15 +19,15 @@ namespace glimra {
 // no change of zoom, the view slides at a steady speed. The size is `a`'s;
 // nothing, with the reason in `why`, when the two ends have different sizes
 // or a frame between them cannot be painted.
-std::optional<std::vector<PatternTexts>> filmPath(const Pattern& pattern, const PatternTexts& a,
-                                                  const PatternTexts& b, int frames, std::string* why);
+std::optional<std::vector<PatternTexts>> filmPath(const Pattern& pattern, const PatternTexts& a, const PatternTexts& b,
+                                                  int frames, std::string* why);
 
 struct FilmRequest {
     const Pattern* pattern = nullptr;
     PictureRecipe start;  // the pattern's name, the first place's texts, density and samples
     PatternTexts end;     // the last place
     int frames = 2;
-    std::string output;   // a folder: one PNG per frame, frame-00001.png on; or FILM.mp4, FILM.webm
+    std::string output;  // a folder: one PNG per frame, frame-00001.png on; or FILM.mp4, FILM.webm
     double fps = 25;
     int threads = 0;
     bool resume = false;  // take the frames an earlier run of the same film left

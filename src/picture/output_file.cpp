@@ -72,7 +72,8 @@ void removeLeftovers(const std::string& folder, const std::string& name)
         if (dash == 0 || dash > 9 || dash == std::string_view::npos || rest.size() != dash + 7)
             continue;
         const std::string_view digits = rest.substr(0, dash), random = rest.substr(dash + 1);
-        if (digits[0] == '0' || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        if (digits[0] == '0' ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
             !std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum((unsigned char)c); }))
             continue;
         const pid_t pid = pid_t(std::stol(std::string(digits)));
@@ -95,7 +96,8 @@ mode_t pictureMode(const std::string& target, int fd)
     const mode_t mask = ::umask(0);
     ::umask(mask);
     const mode_t usual = 0666 & ~mask;
-    struct stat old {}, fresh {};
+    struct stat old {
+    }, fresh{};
     if (::stat(target.c_str(), &old) != 0)
         return usual;
     mode_t mode = old.st_mode & 0666;

@@ -44,8 +44,7 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    bool openTemporary(const std::string& folder, const std::string& name, const std::string& real,
-                       std::string* error);
+    bool openTemporary(const std::string& folder, const std::string& name, const std::string& real, std::string* error);
     std::string path_;
     std::string real_;  // what is replaced: the file a link points at
     std::string temporary_;

@@ -65,9 +65,9 @@ struct PngStream::State {
     int width = 0;
     int level = 1;
     int threads = 1;
-    bool started = false;                // the zlib header is out
-    long rows = 0;                       // rows written so far
-    std::vector<png_byte> previous;      // the last row, for the up filter
+    bool started = false;                  // the zlib header is out
+    long rows = 0;                         // rows written so far
+    std::vector<png_byte> previous;        // the last row, for the up filter
     uLong adler = adler32(0, nullptr, 0);  // of everything compressed so far
 };
 
@@ -171,8 +171,8 @@ PngStream::PngStream(FILE* out, int width, int height, const TextChunks& chunks,
     s.target.out = out;
     failed_ = !guarded(s.png, [&] {
         png_set_write_fn(s.png, &s.target, writeBytes, flushBytes);
-        png_set_IHDR(s.png, s.info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
-                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_IHDR(s.png, s.info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         if (!text.empty())
             png_set_text(s.png, s.info, text.data(), int(text.size()));
         png_write_info(s.png, s.info);
@@ -191,8 +191,8 @@ std::string PngStream::failure() const { return writeFailure(state_->target.erro
 bool PngStream::writeData(const unsigned char* data, std::size_t size)
 {
     failed_ = failed_ || !guarded(state_->png, [&] {
-        png_write_chunk(state_->png, reinterpret_cast<png_const_bytep>("IDAT"), data, size);
-    });
+                  png_write_chunk(state_->png, reinterpret_cast<png_const_bytep>("IDAT"), data, size);
+              });
     return !failed_;
 }
 
@@ -240,8 +240,8 @@ std::vector<unsigned char> rgbRow(const QImage& image, int y)
     return row;
 }
 
-bool compressBand(const QImage& image, int from, const unsigned char* above, long pictureTop, int level,
-                  int threads, CompressedBand& out)
+bool compressBand(const QImage& image, int from, const unsigned char* above, long pictureTop, int level, int threads,
+                  CompressedBand& out)
 {
     constexpr long kPieceRows = 64;
     out = CompressedBand{};
@@ -277,7 +277,7 @@ bool PngStream::finish()
     if (failed_ || !s.started)
         return failed_ = true, false;
     // The final, empty deflate block, then the checksum of all the data.
-    const unsigned char end[6] = {0x03, 0x00, Bytef(s.adler >> 24), Bytef(s.adler >> 16), Bytef(s.adler >> 8),
+    const unsigned char end[6] = {0x03,          0x00, Bytef(s.adler >> 24), Bytef(s.adler >> 16), Bytef(s.adler >> 8),
                                   Bytef(s.adler)};
     if (!writeData(end, sizeof end))
         return false;
@@ -361,6 +361,5 @@ bool writePicture(const QImage& image, const QString& path, const PictureRecipe*
         *error = QString::fromStdString(why);
     return ok;
 }
-
 
 }  // namespace glimra

@@ -37,8 +37,8 @@ struct CompressedBand {
 // Compresses rows `from` to the end of a 32-bit image, which are rows
 // `pictureTop` onwards of the picture; `above` is the RGB row just above them
 // (zeros above the picture's first row). False when compressing failed.
-bool compressBand(const QImage& image, int from, const unsigned char* above, long pictureTop, int level,
-                  int threads, CompressedBand& out);
+bool compressBand(const QImage& image, int from, const unsigned char* above, long pictureTop, int level, int threads,
+                  CompressedBand& out);
 
 // Row y of a 32-bit image as RGB bytes.
 std::vector<unsigned char> rgbRow(const QImage& image, int y);

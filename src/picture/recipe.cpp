@@ -219,7 +219,7 @@ QString keyName(const std::string& key)
 {
     const QString name = QString::fromLatin1(key.data(), qsizetype(key.size()));
     return key.rfind("glimra-", 0) == 0 ? QStringLiteral("the setting %1").arg(name)
-                                         : QStringLiteral("the text chunk \u201c%1\u201d").arg(name);
+                                        : QStringLiteral("the text chunk \u201c%1\u201d").arg(name);
 }
 
 // Walks the chunks before the picture data, holding at most one text chunk,
@@ -248,8 +248,9 @@ std::optional<QString> checkChunks(FILE* file, std::uint64_t fileSize, const QSt
                 return QStringLiteral("%1 is a damaged PNG picture").arg(path);
             const std::uint32_t width = bigEndian(size), height = bigEndian(size + 4);
             if (width > kLargestSide || height > kLargestSide)
-                return QStringLiteral("%1 is a picture of %2 x %3, larger than any this program writes (65536 "
-                                      "on a side)")
+                return QStringLiteral(
+                           "%1 is a picture of %2 x %3, larger than any this program writes (65536 "
+                           "on a side)")
                     .arg(path)
                     .arg(width)
                     .arg(height);
@@ -263,8 +264,8 @@ std::optional<QString> checkChunks(FILE* file, std::uint64_t fileSize, const QSt
             const TextChunk chunk = inspectText(type, data);
             if (length > data.size() || chunk.textBytes > (long long)kMaxSettingBytes)
                 return QStringLiteral("%1: %2 is too long (more than 1 MiB%3)")
-                    .arg(path, keyName(chunk.key), type == "tEXt" || length > data.size() ? QString()
-                                                                                         : QStringLiteral(" unpacked"));
+                    .arg(path, keyName(chunk.key),
+                         type == "tEXt" || length > data.size() ? QString() : QStringLiteral(" unpacked"));
             textBytes += std::uint64_t(std::max(0LL, chunk.textBytes));
             if (textBytes > kMaxTextBytes)
                 return QStringLiteral("%1 holds more than 2 MiB of text").arg(path);
@@ -343,9 +344,8 @@ std::optional<PictureRecipe> readRecipe(const QString& path, QString* error)
                                                  .arg(path, QString::fromLatin1(reader.problem.c_str())));
     // A text chunk libpng had to skip (a bad checksum, say) is why a setting
     // may be missing.
-    const QString skipped = reader.problem.empty()
-                                ? QString()
-                                : QStringLiteral(" (%1)").arg(QString::fromLatin1(reader.problem.c_str()));
+    const QString skipped =
+        reader.problem.empty() ? QString() : QStringLiteral(" (%1)").arg(QString::fromLatin1(reader.problem.c_str()));
 
     auto value = [&](const char* key) -> std::optional<std::string> {
         // The last of repeated chunks wins, as it would for any reader that
@@ -437,8 +437,8 @@ std::optional<std::string> readFormulaFile(const QString& path, QString* error)
     if (fd < 0)
         return fail(QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     struct stat st {};
-    if (!standardInput && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != before.st_dev ||
-                           st.st_ino != before.st_ino)) {
+    if (!standardInput &&
+        (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != before.st_dev || st.st_ino != before.st_ino)) {
         ::close(fd);
         return fail(QStringLiteral("%1 changed while it was opened; not read").arg(path));
     }

@@ -28,8 +28,8 @@ struct Plan {
     long width = 0;
     long height = 0;
     int threads = 1;
-    bool bands = false;  // in bands whatever its size (a band height was asked for)
-    long bandRows = 0;   // rows per band, when not plain
+    bool bands = false;   // in bands whatever its size (a band height was asked for)
+    long bandRows = 0;    // rows per band, when not plain
     bool derives = true;  // false: deriving the values faults, before any pixel
 
     bool plain() const

@@ -40,20 +40,19 @@ PictureResult renderPicture(const PictureRequest& request)
     PictureResult result;
     const Plan plan = makePlan(request, result.plan);
     switch (result.plan.verdict) {
-    case PicturePlan::Verdict::NothingToPaint:
-        result.status = PictureResult::Status::NothingToPaint;
-        return result;
+    case PicturePlan::Verdict::NothingToPaint: result.status = PictureResult::Status::NothingToPaint; return result;
     case PicturePlan::Verdict::Refused:
         result.status = PictureResult::Status::Refused;
         result.why = result.plan.why;
         return result;
-    case PicturePlan::Verdict::Render:
-        break;
+    case PicturePlan::Verdict::Render: break;
     }
 
     // Fail before a long render, not after it.
     const bool inMemory = request.into != nullptr;
-    OutputFile file(inMemory ? std::string() : request.part.any() ? partPath(request.output, request.part) : request.output,
+    OutputFile file(inMemory             ? std::string()
+                    : request.part.any() ? partPath(request.output, request.part)
+                                         : request.output,
                     request.part.any() ? OutputFile::Name::Derived : OutputFile::Name::Given);
     if (!inMemory && !file.open(&result.why)) {
         result.status = PictureResult::Status::CannotWrite;
@@ -79,7 +78,13 @@ PictureResult renderPicture(const PictureRequest& request)
     } else {
         const long rows = plan.bandRows;
         BandHeader header{bandKey(recipeChunks(request.recipe), plan.width, plan.height, rows),
-                          recipeChunks(request.recipe), plan.width, plan.height, rows, 0, 0, request.part};
+                          recipeChunks(request.recipe),
+                          plan.width,
+                          plan.height,
+                          rows,
+                          0,
+                          0,
+                          request.part};
         if (request.part.any())
             std::tie(header.first, header.end) = partBands((plan.height + rows - 1) / rows, request.part);
         std::unique_ptr<BandStore> store;
@@ -90,9 +95,9 @@ PictureResult renderPicture(const PictureRequest& request)
                 return result;
             }
         }
-        const auto sink = makeBandSink(SinkTarget{&file, suffix, &request.recipe, plan.width, plan.height,
-                                                  plan.threads, request.stop, request.part.any() ? &header : nullptr,
-                                                  request.into, store.get()});
+        const auto sink =
+            makeBandSink(SinkTarget{&file, suffix, &request.recipe, plan.width, plan.height, plan.threads, request.stop,
+                                    request.part.any() ? &header : nullptr, request.into, store.get()});
         out = renderInBands(plan, *sink);
         const PartFault fault = out.fault.found() ? PartFault{out.fault.m, out.fault.n} : PartFault{};
         if (!out.stopped && !out.failed && !sink->finish(&out.why, fault))

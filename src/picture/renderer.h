@@ -85,9 +85,9 @@ struct PictureResult {
     enum class Status {
         Written,
         NothingToPaint,
-        Refused,       // `why` says why; nothing written
-        CannotWrite,   // `why` says why; nothing written
-        Stopped,       // the stop function asked for it; nothing written
+        Refused,      // `why` says why; nothing written
+        CannotWrite,  // `why` says why; nothing written
+        Stopped,      // the stop function asked for it; nothing written
     };
     Status status = Status::Written;
     std::string why;
@@ -95,7 +95,7 @@ struct PictureResult {
     FaultAt fault;          // where an arithmetic fault ended the scan
     bool rendered = false;  // the scan ran to its end (the file may still have failed)
     double seconds = 0;
-    long keptBands = 0;     // with resume: bands an earlier run had finished
+    long keptBands = 0;  // with resume: bands an earlier run had finished
 
     // "completed", or where the fault stopped the scan.
     std::string ending() const;

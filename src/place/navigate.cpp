@@ -26,10 +26,7 @@ bool scannable(double origin, double extent) { return !scanCounters(origin, exte
 
 }  // namespace
 
-PicturePoint PictureExtent::centre() const
-{
-    return {double((columns + 1) / 2), double((rows + 1) / 2)};
-}
+PicturePoint PictureExtent::centre() const { return {double((columns + 1) / 2), double((rows + 1) / 2)}; }
 
 std::optional<PictureExtent> pictureExtent(const Pattern& pattern, const PatternTexts& texts)
 {

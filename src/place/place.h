@@ -44,8 +44,7 @@ std::string formatPlace(const Place& place);
 // feed copied with it) are passed over.
 // A formula's text may hold line ends and tabs, and no more than
 // kMaxPlaceFormula bytes; its compiling is left to the caller.
-std::optional<Place> parsePlace(std::string_view text, std::string* why,
-                                PlaceKinds kinds = PlaceKinds::Patterns);
+std::optional<Place> parsePlace(std::string_view text, std::string* why, PlaceKinds kinds = PlaceKinds::Patterns);
 
 // Longest place text read, and longest text taken for one parameter.
 inline constexpr std::size_t kMaxPlaceLength = 8192;

@@ -58,10 +58,7 @@ constexpr long kMaxRows = 1L << 20;
 constexpr long kMaxColumns = 1L << 24;
 constexpr int kFaultFlags = FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID;
 
-bool finite(const Components& c)
-{
-    return std::isfinite(c.red) && std::isfinite(c.green) && std::isfinite(c.blue);
-}
+bool finite(const Components& c) { return std::isfinite(c.red) && std::isfinite(c.green) && std::isfinite(c.blue); }
 
 // Canvas pixel for a plot position: the position goes through single
 // precision, as a plot call takes it, then to the nearest pixel. Far-off
@@ -84,9 +81,9 @@ struct Scan {
     std::vector<int> xs;          // and where it is plotted
     std::vector<double> rows;     // the row counter's values, the same for every column
     std::vector<int> ys;
-    std::vector<double> table;    // the pattern's row terms
+    std::vector<double> table;        // the pattern's row terms
     ColumnScan columnScan = nullptr;  // the column scan in use; none: pixel by pixel
-    long rowBase = 0;             // added to a fault's row number
+    long rowBase = 0;                 // added to a fault's row number
 };
 
 // Fills the pattern's row table. A row term that faults sends every column
@@ -199,7 +196,9 @@ RenderResult runScan(Scan& scan, RenderHost& host, const RenderOptions& options)
             out.good = computeColumn(scan, k, out.colours.data());
             return out.good == out.colours.size();
         },
-        [rows] { return ColumnResult{std::vector<Colour>(rows), 0}; });
+        [rows] {
+            return ColumnResult{std::vector<Colour>(rows), 0};
+        });
     parallel::Pool* pool = helpers > 0 ? &parallel::Pool::instance() : nullptr;
     if (pool)
         pool->open(job);
@@ -288,9 +287,8 @@ std::optional<Derived> deriveChecked(const Pattern& pattern, const PatternParame
 {
     std::feclearexcept(kFaultFlags);
     const Derived d = pattern.derive(params);
-    if (std::fetestexcept(kFaultFlags) ||
-        !(std::isfinite(d.S) && std::isfinite(d.N) && std::isfinite(d.x0) && std::isfinite(d.y0) &&
-          std::isfinite(d.Z) && std::isfinite(d.B)))
+    if (std::fetestexcept(kFaultFlags) || !(std::isfinite(d.S) && std::isfinite(d.N) && std::isfinite(d.x0) &&
+                                            std::isfinite(d.y0) && std::isfinite(d.Z) && std::isfinite(d.B)))
         return std::nullopt;
     return d;
 }

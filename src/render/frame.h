@@ -26,11 +26,11 @@ namespace glimra {
 
 // The five numbers every render reads once, before its scan.
 struct PatternParameters {
-    double x = 1;        // horizontal position
-    double y = 1;        // vertical position
-    double size = 150;   // size S
-    double zoom = 1;     // zoom
-    double bright = 150; // brightness
+    double x = 1;         // horizontal position
+    double y = 1;         // vertical position
+    double size = 150;    // size S
+    double zoom = 1;      // zoom
+    double bright = 150;  // brightness
 };
 
 // The five texts the numbers are read from, as the window's boxes hold them
@@ -205,11 +205,11 @@ enum class Outcome {
 
 struct RenderResult {
     Outcome outcome = Outcome::Completed;
-    long columns = 0;      // columns fully painted
-    long rows = 0;         // rows per column of the scan
-    long faultColumn = -1; // with Faulted: 0-based column and row of the faulting pixel
+    long columns = 0;       // columns fully painted
+    long rows = 0;          // rows per column of the scan
+    long faultColumn = -1;  // with Faulted: 0-based column and row of the faulting pixel
     long faultRow = -1;
-    std::string reason;    // with Refused: why
+    std::string reason;  // with Refused: why
 };
 
 // Where the consuming thread's time went, for the benchmark.

@@ -28,9 +28,9 @@ int defaultThreadCount()
 
 long monotonicNanos()
 {
-    return long(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                    std::chrono::steady_clock::now().time_since_epoch())
-                    .count());
+    return long(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 static_assert(sizeof(std::atomic<int>) == sizeof(int), "a flag must be a plain futex word");

@@ -87,8 +87,7 @@ public:
 // The picture area: what it shows, in words.
 class PictureArea : public QAccessibleWidget {
 public:
-    PictureArea(QWidget* canvas, const qTac& window)
-        : QAccessibleWidget(canvas, QAccessible::Graphic), window_(window)
+    PictureArea(QWidget* canvas, const qTac& window) : QAccessibleWidget(canvas, QAccessible::Graphic), window_(window)
     {
     }
 
@@ -235,8 +234,7 @@ QString pictureDescription(const qTac& window)
         case Outcome::Refused: state = QStringLiteral("refused"); break;
         }
     }
-    return QStringLiteral("%1, %2, %3")
-        .arg(QString::fromStdString(recipe->pattern), sizeWords(recipe->texts), state);
+    return QStringLiteral("%1, %2, %3").arg(QString::fromStdString(recipe->pattern), sizeWords(recipe->texts), state);
 }
 
 void makeAccessible(qTac& window)

@@ -62,8 +62,7 @@ void ButtonStyle::drawControl(ControlElement element, const QStyleOption* option
                               const QWidget* widget) const
 {
     const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
-    const auto special =
-        QStyleOptionButton::Flat | QStyleOptionButton::HasMenu | QStyleOptionButton::CommandLinkButton;
+    const auto special = QStyleOptionButton::Flat | QStyleOptionButton::HasMenu | QStyleOptionButton::CommandLinkButton;
     if (element != CE_PushButton || !button || (button->features & special)) {
         QProxyStyle::drawControl(element, option, painter, widget);
         return;
@@ -90,10 +89,8 @@ int ButtonStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, con
 {
     switch (metric) {
     case PM_ButtonShiftHorizontal:
-    case PM_ButtonShiftVertical:
-        return 1;
-    default:
-        return QProxyStyle::pixelMetric(metric, option, widget);
+    case PM_ButtonShiftVertical: return 1;
+    default: return QProxyStyle::pixelMetric(metric, option, widget);
     }
 }
 

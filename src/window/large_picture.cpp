@@ -115,8 +115,7 @@ std::optional<LargePicture::Choice> askPerson(QWidget* parent, const glimra::Pic
     settle.setInterval(150);
     auto update = [&] {
         glimra::HeldFormula formula;
-        const glimra::PictureRequest request =
-            requestFor(place, density->value(), samples->value(), "x.png", &formula);
+        const glimra::PictureRequest request = requestFor(place, density->value(), samples->value(), "x.png", &formula);
         const glimra::PicturePlan plan = glimra::planPicture(request);
         const bool ok = plan.verdict == glimra::PicturePlan::Verdict::Render;
         buttons->button(QDialogButtonBox::Ok)->setEnabled(ok);
@@ -129,7 +128,9 @@ std::optional<LargePicture::Choice> askPerson(QWidget* parent, const glimra::Pic
         }
         size->setText(QStringLiteral("%1 \u00d7 %2 pixels").arg(plan.width).arg(plan.height));
         const double cm = 2.54 / dpi->value();
-        print->setText(QStringLiteral("%1 \u00d7 %2 cm").arg(double(plan.width) * cm, 0, 'f', 1).arg(double(plan.height) * cm, 0, 'f', 1));
+        print->setText(QStringLiteral("%1 \u00d7 %2 cm")
+                           .arg(double(plan.width) * cm, 0, 'f', 1)
+                           .arg(double(plan.height) * cm, 0, 'f', 1));
         estimate->setText(QStringLiteral("\u2026"));
         settle.start();
     };
@@ -137,10 +138,11 @@ std::optional<LargePicture::Choice> askPerson(QWidget* parent, const glimra::Pic
         glimra::HeldFormula formula;
         const auto e =
             glimra::estimatePicture(requestFor(place, density->value(), samples->value(), "x.png", &formula));
-        estimate->setText(e ? QStringLiteral("%1, a file of about %2")
-                                  .arg(e->seconds < 1 ? duration(e->seconds) : QStringLiteral("about ") + duration(e->seconds),
-                                       bytes(e->bytes))
-                            : QStringLiteral("no estimate: the values fault at once"));
+        estimate->setText(
+            e ? QStringLiteral("%1, a file of about %2")
+                    .arg(e->seconds < 1 ? duration(e->seconds) : QStringLiteral("about ") + duration(e->seconds),
+                         bytes(e->bytes))
+              : QStringLiteral("no estimate: the values fault at once"));
     });
     QObject::connect(density, &QSpinBox::valueChanged, &dialog, update);
     QObject::connect(samples, &QSpinBox::valueChanged, &dialog, update);
@@ -246,8 +248,7 @@ void LargePicture::poll()
     const double share = job_->done.load(std::memory_order_relaxed);
     if (progress_) {
         progress_->setValue(int(share * 1000));
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - job_->started).count();
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - job_->started).count();
         if (share > 0.01 && elapsed > 1)
             progress_->setLabelText(QStringLiteral("Saving %1\u2026 %2 left")
                                         .arg(QFileInfo(QString::fromStdString(job_->request.output)).fileName(),
@@ -268,18 +269,11 @@ void LargePicture::done()
     const bool written = result.status == Status::Written;
     QString why;
     switch (result.status) {
-    case Status::Written:
-        break;
-    case Status::Stopped:
-        why = QStringLiteral("cancelled; no file was written");
-        break;
-    case Status::NothingToPaint:
-        why = QStringLiteral("there is nothing to paint");
-        break;
+    case Status::Written: break;
+    case Status::Stopped: why = QStringLiteral("cancelled; no file was written"); break;
+    case Status::NothingToPaint: why = QStringLiteral("there is nothing to paint"); break;
     case Status::Refused:
-    case Status::CannotWrite:
-        why = QString::fromStdString(result.why);
-        break;
+    case Status::CannotWrite: why = QString::fromStdString(result.why); break;
     }
     if (!written && result.status != Status::Stopped)
         window_.pictures()->complain(QStringLiteral("Cannot save large picture"), why);

@@ -113,28 +113,28 @@ QString sizeRefusal(const QString& what, const std::string& size, const QString&
 
 }  // namespace glimra
 
-Navigation::Navigation(qTac& window, RenderSession& session)
-    : QObject(&window), window_(window), session_(session)
+Navigation::Navigation(qTac& window, RenderSession& session) : QObject(&window), window_(window), session_(session)
 {
     setObjectName(QStringLiteral("navigation"));
     auto action = [&](const char* name, const QString& text, const QList<QKeySequence>& keys, auto slot) {
         return windowAction(window, this, name, text, keys, slot);
     };
-    zoomInAction = action("zoomIn", QStringLiteral("Zoom in"), {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)},
-                          [this] { zoomCentre(+1); });
+    zoomInAction = action("zoomIn", QStringLiteral("Zoom in"),
+                          {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)}, [this] { zoomCentre(+1); });
     zoomOutAction = action("zoomOut", QStringLiteral("Zoom out"), {QKeySequence::ZoomOut}, [this] { zoomCentre(-1); });
     moveLeftAction = action("moveLeft", QStringLiteral("Move left"), {QKeySequence(Qt::CTRL | Qt::Key_Left)},
                             [this] { move(-1, 0); });
     moveRightAction = action("moveRight", QStringLiteral("Move right"), {QKeySequence(Qt::CTRL | Qt::Key_Right)},
                              [this] { move(+1, 0); });
-    moveUpAction = action("moveUp", QStringLiteral("Move up"), {QKeySequence(Qt::CTRL | Qt::Key_Up)},
-                          [this] { move(0, -1); });
+    moveUpAction =
+        action("moveUp", QStringLiteral("Move up"), {QKeySequence(Qt::CTRL | Qt::Key_Up)}, [this] { move(0, -1); });
     moveDownAction = action("moveDown", QStringLiteral("Move down"), {QKeySequence(Qt::CTRL | Qt::Key_Down)},
                             [this] { move(0, +1); });
-    backAction = action("back", QStringLiteral("Back"), {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Back)},
-                        [this] { back(); });
-    forwardAction = action("forward", QStringLiteral("Forward"),
-                           {QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_Forward)}, [this] { forward(); });
+    backAction = action("back", QStringLiteral("Back"),
+                        {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Back)}, [this] { back(); });
+    forwardAction =
+        action("forward", QStringLiteral("Forward"),
+               {QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::Key_Forward)}, [this] { forward(); });
     copyPlaceAction = action("copyPlace", QStringLiteral("Copy place"), {QKeySequence(Qt::CTRL | Qt::Key_L)},
                              [this] { copyPlace(); });
     pastePlaceAction = action("pastePlace", QStringLiteral("Paste place"), {QKeySequence(Qt::CTRL | Qt::Key_V)},
@@ -203,9 +203,9 @@ bool Navigation::apply(const glimra::NavigationStep& step)
         const std::array<QWidget*, 5> boxes{window_.TextOne, window_.TextTwo, window_.TextThree, window_.TextFour,
                                             window_.Textfive};
         if (result.unreadable >= 0)
-            glimra::showRefusal(boxes[std::size_t(result.unreadable)],
-                                glimra::unreadableNote(QString::fromStdString(
-                                    texts.*glimra::kParameterNames[result.unreadable].text)));
+            glimra::showRefusal(
+                boxes[std::size_t(result.unreadable)],
+                glimra::unreadableNote(QString::fromStdString(texts.*glimra::kParameterNames[result.unreadable].text)));
         else
             glimra::showPlainTip(QCursor::pos(), QString::fromStdString(result.why), &window_);
         return false;
@@ -314,17 +314,16 @@ bool Navigation::openPlace(const QString& text)
     // The size box's own range, as for picture files: a link must not start
     // a render that takes months and holds the window with every column.
     const QString shown = quoted(text.trimmed().toStdString());
-    if (const QString why = glimra::sizeRefusal(
-            shown, place->texts.size, QStringLiteral("glimra-render --place %1 -o FILE").arg(shown));
+    if (const QString why = glimra::sizeRefusal(shown, place->texts.size,
+                                                QStringLiteral("glimra-render --place %1 -o FILE").arg(shown));
         !why.isEmpty()) {
         complain_(QStringLiteral("Cannot open place"), why);
         return false;
     }
     QString problem;
     glimra::HeldFormula formula;
-    const glimra::Pattern* pattern =
-        glimra::recipePattern(glimra::PictureRecipe{place->pattern, place->texts, 1, 1, place->formula}, &formula,
-                              &problem);
+    const glimra::Pattern* pattern = glimra::recipePattern(
+        glimra::PictureRecipe{place->pattern, place->texts, 1, 1, place->formula}, &formula, &problem);
     if (!pattern) {
         complain_(QStringLiteral("Cannot open place"),
                   QStringLiteral("%1: %2").arg(shown, glimra::shownText(problem, 500)));
@@ -438,8 +437,8 @@ void Navigation::updateActions()
     backAction->setEnabled(history_.canGoBack());
     forwardAction->setEnabled(history_.canGoForward());
     const bool shown = last_.has_value();
-    for (QAction* a : {zoomInAction, zoomOutAction, moveLeftAction, moveRightAction, moveUpAction, moveDownAction,
-                       copyPlaceAction})
+    for (QAction* a :
+         {zoomInAction, zoomOutAction, moveLeftAction, moveRightAction, moveUpAction, moveDownAction, copyPlaceAction})
         a->setEnabled(shown);
 }
 
@@ -532,10 +531,10 @@ bool Navigation::eventFilter(QObject* watched, QEvent* event)
             return false;
         e->acceptProposedAction();
         // After the drop: the dragging program waits for its answer.
-        QMetaObject::invokeMethod(this, [this, text = *place] { openPlace(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, text = *place] { openPlace(text); }, Qt::QueuedConnection);
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }

@@ -142,7 +142,7 @@ private:
     qTac& window_;
     RenderSession& session_;
     glimra::History history_{kHistoryLimit};
-    std::optional<Entry> last_;  // the most recent render's start
+    std::optional<Entry> last_;           // the most recent render's start
     glimra::HeldFormula lastFormula_;     // last_'s pattern, when a formula
     glimra::HeldFormula waitingFormula_;  // the waiting start's, when a formula
 

@@ -133,8 +133,9 @@ void qTac::cmdXX_Click(qint16 Index)
     // its whole step or leaves every box as it was.
     const double size = glimra::Round(valOf(TextThree));
     if (!(size >= -32768 && size <= 32767)) {
-        glimra::showRefusal(TextThree, QStringLiteral("The steps cannot use a size of %1: nothing was changed")
-                                           .arg(TextThree->text().left(60)));
+        glimra::showRefusal(
+            TextThree,
+            QStringLiteral("The steps cannot use a size of %1: nothing was changed").arg(TextThree->text().left(60)));
         return;  // not a 16-bit size
     }
     const qint16 H = qint16(size);

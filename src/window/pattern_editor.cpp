@@ -344,7 +344,8 @@ PatternEditor::PatternEditor(QWidget* parent) : QWidget(parent)
                           {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     QAction* openAction = action("open", QStringLiteral("Open\u2026"), {QKeySequence::Open});
     QAction* saveAction = action("save", QStringLiteral("Save"), {QKeySequence::Save});
-    QAction* saveAsAction = action("saveAs", QStringLiteral("Save as\u2026"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
+    QAction* saveAsAction =
+        action("saveAs", QStringLiteral("Save as\u2026"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
     QAction* closeAction = action("close", QStringLiteral("Close"), {QKeySequence::Close});
     connect(paintAction_, &QAction::triggered, this, &PatternEditor::paint);
     connect(openAction, &QAction::triggered, this, &PatternEditor::open);
@@ -640,12 +641,11 @@ void PatternEditor::open()
 {
     if (!maybeSave())
         return;
-    const QString path = chooseOpen_ ? chooseOpen_()
-                                     : QFileDialog::getOpenFileName(this, QStringLiteral("Open formula"),
-                                                                    fileName_.isEmpty()
-                                                                        ? formulasFolder()
-                                                                        : QFileInfo(fileName_).absolutePath(),
-                                                                    fileFilters());
+    const QString path =
+        chooseOpen_ ? chooseOpen_()
+                    : QFileDialog::getOpenFileName(
+                          this, QStringLiteral("Open formula"),
+                          fileName_.isEmpty() ? formulasFolder() : QFileInfo(fileName_).absolutePath(), fileFilters());
     if (!path.isEmpty())
         openFile(path);
 }
@@ -654,8 +654,7 @@ bool PatternEditor::save() { return fileName_.isEmpty() ? saveAs() : saveFile(fi
 
 bool PatternEditor::saveAs()
 {
-    const QString suggested =
-        fileName_.isEmpty() ? formulasFolder() + QStringLiteral("/formula.glimra") : fileName_;
+    const QString suggested = fileName_.isEmpty() ? formulasFolder() + QStringLiteral("/formula.glimra") : fileName_;
     QString path;
     if (chooseSave_) {
         path = chooseSave_(suggested);
@@ -697,14 +696,12 @@ bool PatternEditor::maybeSave()
                                                    : Unsaved::Cancel;
     }
     switch (answer) {
-    case Unsaved::Save:
-        return save();
+    case Unsaved::Save: return save();
     case Unsaved::Discard:
         // Asked once: what the person let go is not asked about again.
         edit_->document()->setModified(false);
         return true;
-    case Unsaved::Cancel:
-        break;
+    case Unsaved::Cancel: break;
     }
     return false;
 }

@@ -63,8 +63,7 @@ QString saveFilters()
 
 }  // namespace
 
-PictureMenu::PictureMenu(qTac& window, RenderSession& session)
-    : QObject(&window), window_(window), session_(session)
+PictureMenu::PictureMenu(qTac& window, RenderSession& session) : QObject(&window), window_(window), session_(session)
 {
     setObjectName(QStringLiteral("pictureMenu"));
     auto action = [&](const char* name, const QString& text, const QKeySequence& keys, void (PictureMenu::*slot)()) {
@@ -111,16 +110,13 @@ PictureMenu::PictureMenu(qTac& window, RenderSession& session)
 
 void PictureMenu::renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts)
 {
-    recipe_ = glimra::PictureRecipe{pattern.name, texts, window_.canvasWidget()->density(), 1,
-                                    glimra::formulaText(pattern)};
+    recipe_ =
+        glimra::PictureRecipe{pattern.name, texts, window_.canvasWidget()->density(), 1, glimra::formulaText(pattern)};
     saveAction->setEnabled(true);
     copyAction->setEnabled(true);
 }
 
-bool PictureMenu::hasPicture() const
-{
-    return recipe_ && !window_.canvasWidget()->paintedRect().isEmpty();
-}
+bool PictureMenu::hasPicture() const { return recipe_ && !window_.canvasWidget()->paintedRect().isEmpty(); }
 
 QImage PictureMenu::picture() const { return window_.canvas().copy(window_.canvasWidget()->paintedRect()); }
 
@@ -226,7 +222,8 @@ bool PictureMenu::takeDrop(const QMimeData* data)
     const std::optional<QString> path = droppedFile(data);
     if (!path)
         return false;
-    QMetaObject::invokeMethod(this, [this, file = *path] { openFile(file); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, file = *path] { openFile(file); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -281,22 +278,25 @@ namespace {
 // paint something other than what the file and glimra-render say.
 QString refusal(const glimra::PictureRecipe& recipe, const qTac& window, const QString& path)
 {
-    if (QString why = glimra::sizeRefusal(path, recipe.texts.size, QStringLiteral("glimra-render --from %1 -o FILE").arg(path));
+    if (QString why =
+            glimra::sizeRefusal(path, recipe.texts.size, QStringLiteral("glimra-render --from %1 -o FILE").arg(path));
         !why.isEmpty())
         return why;
-    const std::array<const QLineEdit*, 5> boxes = {window.TextOne, window.TextTwo, window.TextThree,
-                                                   window.TextFour, window.Textfive};
+    const std::array<const QLineEdit*, 5> boxes = {window.TextOne, window.TextTwo, window.TextThree, window.TextFour,
+                                                   window.Textfive};
     for (std::size_t k = 0; k < boxes.size(); ++k) {
         const std::string& text = recipe.texts.*glimra::kParameterNames[k].text;
         const QString key = QStringLiteral("glimra-") + QLatin1String(glimra::kParameterNames[k].name);
         const QString shown = QString::fromStdString(text);
         if (shown.toStdString() != text)
-            return QStringLiteral("%1: the setting %2 is not UTF-8 text, which a box cannot hold exactly "
-                                  "(glimra-render --from %1 -o FILE paints it)")
+            return QStringLiteral(
+                       "%1: the setting %2 is not UTF-8 text, which a box cannot hold exactly "
+                       "(glimra-render --from %1 -o FILE paints it)")
                 .arg(path, key);
         if (shown.size() > boxes[k]->maxLength())
-            return QStringLiteral("%1: the setting %2 has %3 characters, more than the %4 a box holds "
-                                  "(glimra-render --from %1 -o FILE paints it)")
+            return QStringLiteral(
+                       "%1: the setting %2 has %3 characters, more than the %4 a box holds "
+                       "(glimra-render --from %1 -o FILE paints it)")
                 .arg(path, key)
                 .arg(shown.size())
                 .arg(boxes[k]->maxLength());

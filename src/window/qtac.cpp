@@ -32,7 +32,7 @@
 namespace {
 
 const QColor kWindowColour(glimra::redOf(glimra::kBackground), glimra::greenOf(glimra::kBackground),
-                            glimra::blueOf(glimra::kBackground));
+                           glimra::blueOf(glimra::kBackground));
 const QColor kPatternGrey(128, 128, 128);
 
 }  // namespace
@@ -41,8 +41,7 @@ const QColor kPatternGrey(128, 128, 128);
 // The window
 
 qTac::qTac(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      startBrowser_(startDesktopBrowser),
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), startBrowser_(startDesktopBrowser),
       endProgram_([] { endProgramAtOnce(); })
 {
     setObjectName(QStringLiteral("qTac"));

@@ -66,10 +66,9 @@ bool RenderSession::start(const glimra::Pattern& pattern, const glimra::PatternT
         } nested(depth_);
         try {
             // A fault or a refused scan simply ends the picture where it stands.
-            result = density == 1
-                         ? glimra::render(pattern, params, host)
-                         : glimra::renderDense(pattern, params, density, canvas_.width() - glimra::kCanvasLeft,
-                                               canvas_.height() - glimra::kCanvasTop, host);
+            result = density == 1 ? glimra::render(pattern, params, host)
+                                  : glimra::renderDense(pattern, params, density, canvas_.width() - glimra::kCanvasLeft,
+                                                        canvas_.height() - glimra::kCanvasTop, host);
         } catch (const std::bad_alloc&) {
             // Not enough memory for the scan: nothing more to paint.
             result.outcome = glimra::Outcome::Refused;

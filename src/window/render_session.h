@@ -87,8 +87,8 @@ private:
     int depth_ = 0;
     std::optional<glimra::Outcome> lastOutcome_;
     std::optional<Waiting> pending_;
-    bool scheduled_ = false;        // a queued startWaiting is on its way
-    quint64 startingTicket_ = 0;    // the waiting start that start() is beginning
+    bool scheduled_ = false;      // a queued startWaiting is on its way
+    quint64 startingTicket_ = 0;  // the waiting start that start() is beginning
     quint64 lastTicket_ = 0;
 };
 

@@ -77,11 +77,11 @@ void ScreenFit::fit(bool centre)
         return;
     // A frameless window has no frame, but a window manager may still give it
     // one; it is known once the window is shown.
-    const QMargins frame = isVisible() ? QMargins(geometry().left() - frameGeometry().left(),
-                                                  geometry().top() - frameGeometry().top(),
-                                                  frameGeometry().right() - geometry().right(),
-                                                  frameGeometry().bottom() - geometry().bottom())
-                                       : QMargins();
+    const QMargins frame =
+        isVisible()
+            ? QMargins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                       frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom())
+            : QMargins();
     const QSize room(area.width() - frame.left() - frame.right(), area.height() - frame.top() - frame.bottom());
     const QSize designSize = design_.size();
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);

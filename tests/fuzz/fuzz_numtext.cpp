@@ -28,8 +28,7 @@ namespace {
 
 void fail(const char* what, std::string_view input, double got, double expected)
 {
-    std::fprintf(stderr, "%s: got %a, expected %a for input of %zu bytes\n", what, got, expected,
-                 input.size());
+    std::fprintf(stderr, "%s: got %a, expected %a for input of %zu bytes\n", what, got, expected, input.size());
     std::abort();
 }
 

@@ -37,9 +37,9 @@ struct MemoryFile {
 
 bool sameRecipe(const PictureRecipe& a, const PictureRecipe& b)
 {
-    return a.pattern == b.pattern && a.texts.x == b.texts.x && a.texts.y == b.texts.y &&
-           a.texts.size == b.texts.size && a.texts.zoom == b.texts.zoom && a.texts.bright == b.texts.bright &&
-           a.density == b.density && a.samples == b.samples;
+    return a.pattern == b.pattern && a.texts.x == b.texts.x && a.texts.y == b.texts.y && a.texts.size == b.texts.size &&
+           a.texts.zoom == b.texts.zoom && a.texts.bright == b.texts.bright && a.density == b.density &&
+           a.samples == b.samples;
 }
 
 }  // namespace
