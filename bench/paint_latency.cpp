@@ -11,6 +11,7 @@
 // Prints the median and range, from starting xdotool and from the key's
 // arrival in the program.
 #include "formula/formula.h"
+#include "latency.h"
 #include "window/application.h"
 #include "window/pattern_editor.h"
 #include "window/qtac.h"
@@ -27,32 +28,6 @@
 #include <vector>
 
 namespace {
-
-struct Watch : QObject {
-    QElapsedTimer clock;
-    qint64 arrived = -1, shown = -1;
-    bool armed = false, firstColumn = false;
-    QWidget* canvas = nullptr;
-    bool eventFilter(QObject* o, QEvent* e) override
-    {
-        // A shortcut's key comes first as the override question, then (not
-        // as a key press) as the shortcut.
-        if (armed && arrived < 0 && (e->type() == QEvent::ShortcutOverride || e->type() == QEvent::KeyPress) &&
-            static_cast<QKeyEvent*>(e)->key() == Qt::Key_Return)
-            arrived = clock.nsecsElapsed();
-        if (armed && firstColumn && o == canvas && e->type() == QEvent::Paint) {
-            shown = clock.nsecsElapsed();
-            armed = false;
-        }
-        return false;
-    }
-};
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 void waitExposed(QWidget& w)
 {
@@ -86,7 +61,13 @@ int main(int argc, char** argv)
     const QString qwin = QString::fromUtf8(glimra::formula::builtinText("qwin").data(),
                                            qsizetype(glimra::formula::builtinText("qwin").size()));
 
-    Watch watch;
+    LatencyWatch watch;
+    // A shortcut's key comes first as the override question, then (not as a
+    // key press) as the shortcut.
+    watch.isCause = [](const QEvent* e) {
+        return (e->type() == QEvent::ShortcutOverride || e->type() == QEvent::KeyPress) &&
+               static_cast<const QKeyEvent*>(e)->key() == Qt::Key_Return;
+    };
     watch.canvas = w.canvasWidget();
     watch.clock.start();
     app.installEventFilter(&watch);

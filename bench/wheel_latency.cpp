@@ -7,6 +7,7 @@
 //   defaults: 10 15 768 0.15 (qwin, 1024 x 768)
 // Prints the median and range of each, from starting xdotool and from the
 // notch's arrival in the program.
+#include "latency.h"
 #include "window/application.h"
 #include "window/navigation.h"
 #include "window/qtac.h"
@@ -19,33 +20,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-namespace {
-
-struct Watch : QObject {
-    QElapsedTimer clock;
-    qint64 arrived = -1, shown = -1;
-    bool armed = false, firstColumn = false;
-    QWidget* canvas = nullptr;
-    bool eventFilter(QObject* o, QEvent* e) override
-    {
-        if (armed && e->type() == QEvent::Wheel && arrived < 0)
-            arrived = clock.nsecsElapsed();
-        if (armed && firstColumn && o == canvas && e->type() == QEvent::Paint) {
-            shown = clock.nsecsElapsed();
-            armed = false;
-        }
-        return false;
-    }
-};
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -70,7 +44,8 @@ int main(int argc, char** argv)
     w.TextFour->setText(zoom);
     w.CMD_Click(qint16(index));
 
-    Watch watch;
+    LatencyWatch watch;
+    watch.isCause = [](const QEvent* e) { return e->type() == QEvent::Wheel; };
     watch.canvas = w.canvasWidget();
     watch.clock.start();
     app.installEventFilter(&watch);
