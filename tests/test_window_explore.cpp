@@ -243,6 +243,8 @@ private slots:
         f.settle();
         QCOMPARE(difference(pictureOf(f.w, size), expected), QString());
         QCOMPARE(QString::fromStdString(f.w.navigation()->history().back().formula), tide);
+        // What Save picture and Save large picture record.
+        QCOMPARE(QString::fromStdString(f.w.pictures()->recipe()->formula), tide);
         const QImage painted = pictureOf(f.w, size);
 
         // A wrong formula paints nothing and changes nothing.
