@@ -74,6 +74,18 @@ bool bandDecodes(const CompressedBand& band, long width, std::vector<unsigned ch
         if (good && inRow == rowBytes)
             good = takeRow();
         good = good && z.avail_in == 0 && inRow == 0;
+        // Pieces follow one another in the picture's one stream: each must
+        // end where the next can begin, after a whole block that is not the
+        // last, on a byte boundary. Then the stream's own ending (a final
+        // empty block, as the PNG stream writes it) ends it at once.
+        if (good) {
+            unsigned char ending[2] = {0x03, 0x00}, none = 0;
+            z.next_in = ending;
+            z.avail_in = 2;
+            z.next_out = &none;
+            z.avail_out = 1;
+            good = inflate(&z, Z_FINISH) == Z_STREAM_END && z.avail_out == 1 && z.avail_in == 0;
+        }
         inflateEnd(&z);
         if (!good)
             return false;
@@ -304,6 +316,7 @@ bool BandFileReader::open(const std::string& path, std::string* why)
     h.first = long(v[3]);
     h.end = long(v[4]);
     h.part = PartOf{int(v[5]), int(v[6])};
+    nextBand_ = h.first;
     return true;
 }
 
@@ -318,8 +331,11 @@ bool BandFileReader::next(long* index, CompressedBand& band, bool* end, std::str
     if (!getNumber(&tag))
         return broken();
     if (tag == kEndTag) {
+        // The fault's column and row, each one more, or two zeros for none:
+        // a place in the picture or nothing.
         unsigned long long m = 0, n = 0;
-        if (!getNumber(&m) || !getNumber(&n))
+        if (!getNumber(&m) || !getNumber(&n) || m > (unsigned long long)header_.width ||
+            n > (unsigned long long)header_.height || (m == 0) != (n == 0))
             return broken();
         fault_ = PartFault{long(m) - 1, long(n) - 1};
         *end = true;
@@ -333,7 +349,7 @@ bool BandFileReader::next(long* index, CompressedBand& band, bool* end, std::str
     // part of them.
     const auto& h = header_;
     const unsigned long long width = (unsigned long long)h.width, bandRows = (unsigned long long)h.bandRows;
-    if (i < (unsigned long long)h.first || i >= (unsigned long long)h.end ||
+    if (i != (unsigned long long)nextBand_ || i >= (unsigned long long)h.end ||
         rows != std::min(bandRows, (unsigned long long)h.height - i * bandRows) || length != rows * (1 + 3 * width) ||
         adler > 0xffffffffu)
         return broken();
@@ -353,6 +369,7 @@ bool BandFileReader::next(long* index, CompressedBand& band, bool* end, std::str
         band.pieces.emplace_back(piece.begin(), piece.end());
     }
     *index = long(i);
+    nextBand_ = long(i) + 1;
     return true;
 }
 

@@ -94,6 +94,7 @@ private:
     unsigned long long size_ = 0;
     BandHeader header_;
     PartFault fault_;
+    long nextBand_ = 0;  // bands come in order, each once
 };
 
 // Whether a band's pieces inflate to exactly its rows of the picture, each
