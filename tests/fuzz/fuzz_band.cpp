@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string problem;
     if (reader.open(part, &problem)) {
         const glimra::BandHeader& h = reader.header();
-        if (h.width < 1 || h.width > 65536 || h.height < 1 || h.height > 65536 || h.bandRows < 1 ||
-            h.bandRows > h.height)
+        if (h.width < 1 || h.width > glimra::kMaxSide || h.height < 1 || h.height > glimra::kMaxSide ||
+            h.bandRows < 1 || h.bandRows > h.height)
             fail("a header beyond any picture was taken");
         std::vector<unsigned char> above(3 * std::size_t(h.width), 0);
         long index = 0, rows = 0;
