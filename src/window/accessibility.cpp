@@ -2,6 +2,7 @@
 
 #include "render/frame.h"
 #include "window/picture_area.h"
+#include "window/picture_area_menu.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 #include "window/window_action.h"

@@ -6,7 +6,7 @@
 #include "window/dense_scan.h"
 #include "window/large_picture.h"
 #include "window/pattern_editor.h"
-#include "window/picture_area.h"
+#include "window/picture_area_menu.h"
 #include "window/picture_menu.h"
 #include "window/places.h"
 #include "window/pointing.h"
