@@ -9,7 +9,6 @@
 // notch's arrival in the program.
 #include "latency.h"
 #include "window/application.h"
-#include "window/navigation.h"
 #include "window/qtac.h"
 
 #include <QApplication>
@@ -89,7 +88,7 @@ int main(int argc, char** argv)
             while (watch.shown < 0 && guard.elapsed() < 20000)
                 QApplication::processEvents(QEventLoop::AllEvents, 5);
             // Let the new render finish before the next notch.
-            while ((w.renderDepth() > 0 || w.navigation()->startPending()) && guard.elapsed() < 20000)
+            while ((w.renderDepth() > 0 || w.session().startPending()) && guard.elapsed() < 20000)
                 QApplication::processEvents(QEventLoop::AllEvents, 5);
             ++renders;
             if (watch.shown < 0) {

@@ -7,7 +7,7 @@
 #include "test_window_support.h"
 
 #include "window/application.h"
-#include "window/navigation.h"
+#include "window/places.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 
@@ -242,7 +242,7 @@ int runTextChild(int argc, char** argv)
     boxes.start(20);
     const QString what = QString::fromLocal8Bit(argv[3]);
     if (std::strcmp(argv[2], "place") == 0)
-        w.navigation()->openArgument(what);
+        w.places()->openArgument(what);
     else
         w.pictures()->openFile(what);
     auto settle = [] {

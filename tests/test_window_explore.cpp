@@ -7,7 +7,9 @@
 #include "picture/picture_file.h"
 #include "place/place.h"
 #include "window/application.h"
-#include "window/navigation.h"
+#include "window/back_forward.h"
+#include "window/places.h"
+#include "window/pointing.h"
 #include "window/pattern_editor.h"
 #include "window/picture_menu.h"
 
@@ -31,7 +33,7 @@ struct Fixture {
     Fixture()
     {
         w.setProgramEnder([] { QFAIL("the program was ended"); });
-        w.navigation()->setComplaint(
+        w.places()->setComplaint(
             [this](const QString& title, const QString& text) { complaints << title + ": " + text; });
         w.pictures()->setComplaint(
             [this](const QString& title, const QString& text) { complaints << title + ": " + text; });
@@ -90,7 +92,7 @@ private slots:
         };
         // The notch's render starts only once qwin has returned.
         f.w.CMD_Click(15);
-        QVERIFY(f.w.navigation()->startPending());
+        QVERIFY(f.w.session().startPending());
         QCOMPARE(f.w.HaltFlag, QString("p"));
         QVERIFY2(outer == 6 && inner == 11, qPrintable(QString("%1 %2").arg(outer).arg(inner)));
         zoomed = true;
@@ -105,7 +107,7 @@ private slots:
         const QImage expected = reference("dune", now, &why);
         QVERIFY2(!expected.isNull(), qPrintable(why));
         QCOMPARE(difference(pictureOf(f.w, expected.size()), expected), QString());
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(3));
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(3));
         QVERIFY(
             QRegularExpression("^Color Glimra - dune 300 x 300, \\d+\\.\\d\\d s$").match(f.w.windowTitle()).hasMatch());
     }
@@ -122,7 +124,7 @@ private slots:
         postWheel(f.w, at, 60);  // half a notch from a touchpad: waits for its other half
         f.settle();
         QCOMPARE(f.w.TextFour->text(), QString("0.125"));  // three notches in from 1
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(2));
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(2));
         postWheel(f.w, at, -180);  // completes the half and goes one back
         f.settle();
         QCOMPARE(f.w.TextFour->text(), QString("0.25"));
@@ -131,45 +133,45 @@ private slots:
     void backAndForward()
     {
         Fixture f;
-        QVERIFY(!f.w.navigation()->back());  // nothing yet
-        QVERIFY(!f.w.navigation()->zoomCentre(1));
+        QVERIFY(!f.w.backForward()->back());  // nothing yet
+        QVERIFY(!f.w.pointing()->zoomCentre(1));
         setTexts(f.w, {"1", "1", "40", "1", "150"});
         f.w.CMD_Click(7);
         const QStringList a = texts(f.w);
-        QVERIFY(f.w.navigation()->zoomCentre(1));
+        QVERIFY(f.w.pointing()->zoomCentre(1));
         f.settle();
         const QStringList b = texts(f.w);
-        QVERIFY(f.w.navigation()->move(1, 0));
+        QVERIFY(f.w.pointing()->move(1, 0));
         f.settle();
         const QStringList c = texts(f.w);
         QVERIFY(a != b && b != c);
 
-        QVERIFY(f.w.navigation()->back());
+        QVERIFY(f.w.backForward()->back());
         f.settle();
         QCOMPARE(texts(f.w), b);
-        QVERIFY(f.w.navigation()->back());
+        QVERIFY(f.w.backForward()->back());
         f.settle();
         QCOMPARE(texts(f.w), a);
-        QVERIFY(!f.w.navigation()->back());
-        QVERIFY(f.w.navigation()->forward());
+        QVERIFY(!f.w.backForward()->back());
+        QVERIFY(f.w.backForward()->forward());
         f.settle();
         QCOMPARE(texts(f.w), b);
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(3));
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(3));
 
         // A new road from b drops c.
-        QVERIFY(f.w.navigation()->move(0, 1));
+        QVERIFY(f.w.pointing()->move(0, 1));
         f.settle();
         const QStringList d = texts(f.w);
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(3));
-        QVERIFY(!f.w.navigation()->forward());
-        QVERIFY(f.w.navigation()->back());
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(3));
+        QVERIFY(!f.w.backForward()->forward());
+        QVERIFY(f.w.backForward()->back());
         f.settle();
         QCOMPARE(texts(f.w), b);
-        QVERIFY(f.w.navigation()->forward());
+        QVERIFY(f.w.backForward()->forward());
         f.settle();
         QCOMPARE(texts(f.w), d);
         // Every one of them was painted with the pattern of the first.
-        for (const auto& e : f.w.navigation()->history())
+        for (const auto& e : f.w.backForward()->history())
             QCOMPARE(e.pattern, std::string("hix"));
     }
 
@@ -180,17 +182,17 @@ private slots:
         const Texts odd{" 1 & 2", "50%=x", "30", "1 \u00e9\u20ac", "+150#"};
         setTexts(f.w, odd);
         f.w.CMD_Click(14);  // Punk
-        f.w.navigation()->copyPlace();
+        f.w.places()->copyPlace();
         const QString place = QGuiApplication::clipboard()->text();
         QVERIFY2(place.startsWith("glimra:Punk?x=") && !place.contains(' '), qPrintable(place));
 
         // The clipboard, back into the boxes.
         setTexts(f.w, {"9", "9", "9", "9", "9"});
         f.w.TextThree->clearFocus();
-        f.w.navigation()->pastePlace();
+        f.w.places()->pastePlace();
         f.settle();
         QCOMPARE(texts(f.w), (QStringList{odd.x, odd.y, odd.size, odd.zoom, odd.bright}));
-        QCOMPARE(f.w.navigation()->history().back().pattern, std::string("Punk"));
+        QCOMPARE(f.w.backForward()->history().back().pattern, std::string("Punk"));
 
         // glimra-render paints it, its PNG carries it, --print-place gives it back.
         QTemporaryDir dir;
@@ -207,11 +209,11 @@ private slots:
 
         // The window's argument, as a place and as that PNG.
         setTexts(f.w, {"9", "9", "9", "9", "9"});
-        f.w.navigation()->openArgument(place);
+        f.w.places()->openArgument(place);
         f.settle();
         QCOMPARE(texts(f.w), (QStringList{odd.x, odd.y, odd.size, odd.zoom, odd.bright}));
         setTexts(f.w, {"9", "9", "9", "9", "9"});
-        f.w.navigation()->openArgument(QUrl::fromLocalFile(png).toString());
+        f.w.places()->openArgument(QUrl::fromLocalFile(png).toString());
         f.settle();
         QCOMPARE(texts(f.w), (QStringList{odd.x, odd.y, odd.size, odd.zoom, odd.bright}));
         QVERIFY2(f.complaints.isEmpty(), qPrintable(f.complaints.join('\n')));
@@ -242,7 +244,7 @@ private slots:
         editor->paintAction()->trigger();
         f.settle();
         QCOMPARE(difference(pictureOf(f.w, size), expected), QString());
-        QCOMPARE(QString::fromStdString(f.w.navigation()->history().back().formula), tide);
+        QCOMPARE(QString::fromStdString(f.w.backForward()->history().back().formula), tide);
         // What Save picture and Save large picture record.
         QCOMPARE(QString::fromStdString(f.w.pictures()->recipe()->formula), tide);
         const QImage painted = pictureOf(f.w, size);
@@ -253,26 +255,26 @@ private slots:
         f.settle();
         QVERIFY2(editor->message().contains(QStringLiteral("line %1, column").arg(tide.count('\n') + 2)),
                  qPrintable(editor->message()));
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(1));
         QCOMPARE(texts(f.w), (QStringList{"1", "1", "40", "0.5", "150"}));
         QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
 
         // Back over a pattern's picture to the formula's.
         f.w.CMD_Click(3);
         QVERIFY(difference(pictureOf(f.w, size), painted) != QString());
-        QVERIFY(f.w.navigation()->back());
+        QVERIFY(f.w.backForward()->back());
         f.settle();
         QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
 
         // Its place, pasted over another pattern's picture, paints it again
         // and shows it in the editor.
-        f.w.navigation()->copyPlace();
+        f.w.places()->copyPlace();
         const QString place = QGuiApplication::clipboard()->text();
         QVERIFY2(place.startsWith(QStringLiteral("glimra:formula?")), qPrintable(place));
         editor->setText(QString(), true);
         f.w.CMD_Click(5);
         f.w.TextThree->clearFocus();
-        f.w.navigation()->pastePlace();
+        f.w.places()->pastePlace();
         f.settle();
         QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
         QCOMPARE(editor->text(), tide);
@@ -284,7 +286,7 @@ private slots:
         f.settle();
         QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
         f.w.CMD_Click(5);
-        f.w.navigation()->openArgument(QUrl::fromLocalFile(file).toString());
+        f.w.places()->openArgument(QUrl::fromLocalFile(file).toString());
         f.settle();
         QCOMPARE(difference(pictureOf(f.w, size), painted), QString());
         QCOMPARE(editor->fileName(), file);
@@ -306,12 +308,12 @@ private slots:
         setTexts(f.w, {"1", "1", "20", "1", "150"});
         f.w.CMD_Click(3);
         QGuiApplication::clipboard()->setText(text);
-        f.w.navigation()->pastePlace();
+        f.w.places()->pastePlace();
         f.settle();
         QCOMPARE(f.complaints.size(), 1);
         QVERIFY2(f.complaints[0].contains("is not a place: "), qPrintable(f.complaints[0]));
         QCOMPARE(texts(f.w), (QStringList{"1", "1", "20", "1", "150"}));
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(1));
     }
 
     // A box that does not hold a number is not overwritten, and its note
@@ -323,11 +325,11 @@ private slots:
         f.w.CMD_Click(3);
         f.w.TextTwo->setText("12abc");
         QToolTip::hideText();
-        QVERIFY(!f.w.navigation()->zoomAt(QPoint(kLeft + 5, kTop + 5), 1));
+        QVERIFY(!f.w.pointing()->zoomAt(QPoint(kLeft + 5, kTop + 5), 1));
         f.settle();
         QCOMPARE(texts(f.w), (QStringList{"1", "12abc", "40", "1", "150"}));
         QVERIFY2(QToolTip::text().contains("\u201c12abc\u201d"), qPrintable(QToolTip::text()));
-        QVERIFY(!f.w.navigation()->startPending());
+        QVERIFY(!f.w.session().startPending());
 
         QToolTip::hideText();
         f.w.cmdXX_Click(3);
@@ -351,7 +353,7 @@ private slots:
         QTest::keyClick(f.w.TextOne, Qt::Key_V, Qt::ControlModifier);
         f.settle();
         QCOMPARE(texts(f.w), (QStringList{"glimra:qwin?size=401", "1", "40", "1", "150"}));
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(1));
 
         f.w.TextOne->setText("1");
         QTest::keyClick(f.w.TextOne, Qt::Key_Up, Qt::ControlModifier);  // move up: y less by 10 (40 / 4)
@@ -371,7 +373,7 @@ private slots:
         QCOMPARE(f.w.TextOne->text(), QString("-9"));
         QTest::keyClick(f.w.CMD[3], Qt::Key_V, Qt::ControlModifier);
         f.settle();
-        QCOMPARE(f.w.navigation()->history().back().pattern, std::string("qwin"));
+        QCOMPARE(f.w.backForward()->history().back().pattern, std::string("qwin"));
         QCOMPARE(f.w.TextThree->text(), QString("40"));
         QCOMPARE(f.w.TextOne->text(), QString("1"));
     }
@@ -403,17 +405,17 @@ private slots:
         const QStringList before = texts(f.w);
         // As an argument, a paste and a drop all arrive.
         QGuiApplication::clipboard()->setText(place);
-        f.w.navigation()->pastePlace();
+        f.w.places()->pastePlace();
         f.settle();
         if (refusal.isEmpty()) {
             QVERIFY2(f.complaints.isEmpty(), qPrintable(f.complaints.join('\n')));
-            QCOMPARE(f.w.navigation()->history().size(), std::size_t(1));
+            QCOMPARE(f.w.backForward()->history().size(), std::size_t(1));
             return;
         }
         QCOMPARE(f.complaints.size(), 1);
         QVERIFY2(f.complaints[0].contains(refusal), qPrintable(f.complaints[0]));
         QCOMPARE(texts(f.w), before);
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(0));
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(0));
         QCOMPARE(f.w.renderDepth(), 0);
     }
 
@@ -468,7 +470,7 @@ private slots:
         else if (how == "Ctrl+-")
             QTest::keyClick(f.w.CMD[3], Qt::Key_Minus, Qt::ControlModifier);
         else if (how.startsWith("menu"))
-            (how.endsWith("in") ? f.w.navigation()->zoomInAction : f.w.navigation()->zoomOutAction)->trigger();
+            (how.endsWith("in") ? f.w.pointing()->zoomInAction : f.w.pointing()->zoomOutAction)->trigger();
         else {
             const QPoint a(kLeft + 20, kTop + 30), b(kLeft + 69, kTop + 54);
             QTest::mousePress(&f.w, Qt::LeftButton, Qt::ShiftModifier, a);
@@ -476,7 +478,7 @@ private slots:
             QTest::mouseRelease(&f.w, Qt::LeftButton, Qt::ShiftModifier, b);
         }
         f.settle();
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(2));
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(2));
         const QImage after = pictureOf(f.w, QSize(200, 200));
 
         int compared = 0, same = 0;
@@ -504,7 +506,7 @@ private slots:
         QTest::mouseRelease(&f.w, Qt::LeftButton, Qt::ShiftModifier, b);
         f.settle();
         QCOMPARE(f.w.TextFour->text(), QString("0.25"));  // magnified 200 / 50 = 4 times
-        QCOMPARE(f.w.navigation()->history().size(), std::size_t(2));
+        QCOMPARE(f.w.backForward()->history().size(), std::size_t(2));
         // Columns 21 to 70, rows 31 to 55: the centre, pixel (45.5, 43) of dune
         // at x = y = 0 (origin -100), shows counters (-54.5, -57) at zoom 1,
         // which are (-218, -228) at zoom 0.25; dune's centre pixel 100 shows

@@ -1,6 +1,8 @@
 #include "window/accessibility.h"
 
 #include "render/frame.h"
+#include "window/picture_area.h"
+#include "window/picture_area_menu.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 #include "window/window_action.h"
@@ -108,7 +110,7 @@ public:
         const QRect whole = QAccessibleWidget::rect();
         if (whole.isEmpty())
             return whole;
-        return whole.adjusted(kCanvasLeft + 1, kCanvasTop + 1, 0, 0);
+        return pictureArea(whole);
     }
 
 private:
@@ -185,7 +187,7 @@ protected:
 bool showPictureMenu(qTac& window)
 {
     const QPoint onPicture(kCanvasLeft + 9, kCanvasTop + 9);
-    return window.pictures()->showMenu(onPicture, window.mapToGlobal(onPicture));
+    return window.pictureAreaMenu()->show(onPicture, window.mapToGlobal(onPicture));
 }
 
 // The keyboard's way to the picture menu: the menu key with a button focused

@@ -4,8 +4,6 @@
 
 #include "picture/picture_file.h"
 #include "render/parallel.h"
-#include "window/picture_menu.h"
-#include "window/qtac.h"
 #include "window/window_action.h"
 
 #include <QAction>
@@ -24,7 +22,8 @@
 
 #include <chrono>
 #include <cmath>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 
 // What the window and the thread rendering a save share.
 struct LargePicture::Save {
@@ -32,8 +31,10 @@ struct LargePicture::Save {
     glimra::HeldFormula formula;  // the request's pattern, when a formula, held while it renders
     std::atomic<double> done{0};
     std::atomic<bool> stop{false};
-    std::atomic<bool> finished{false};
-    glimra::PictureResult result;  // written before `finished`, read after it
+    glimra::PictureResult result;  // written before the render's end is told, read after it
+    std::mutex mutex;
+    std::condition_variable returned;
+    bool finished = false;  // under `mutex`: the render thread is done with the window
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 };
 
@@ -170,31 +171,33 @@ std::optional<LargePicture::Choice> askPerson(QWidget* parent, const glimra::Pic
 
 }  // namespace
 
-LargePicture::LargePicture(qTac& window) : QObject(&window), window_(window)
+LargePicture::LargePicture(QWidget& window, RecipeSource recipe, Complaint complain)
+    : QObject(&window), window_(window), recipe_(std::move(recipe)), complain_(std::move(complain))
 {
     setObjectName(QStringLiteral("largePicture"));
     saveAction = windowAction(window, this, "saveLargePicture", QStringLiteral("Save large picture\u2026"),
                               {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, &LargePicture::save);
     choose_ = [this](const glimra::PictureRecipe& place) { return askPerson(&window_, place); };
-    poll_ = new QTimer(this);
-    poll_->setInterval(100);
-    connect(poll_, &QTimer::timeout, this, &LargePicture::poll);
+    progressClock_ = new QTimer(this);
+    progressClock_->setInterval(100);
+    connect(progressClock_, &QTimer::timeout, this, &LargePicture::showProgress);
 }
 
 LargePicture::~LargePicture()
 {
     // The render holds nothing of the window's, but it must not outlive the
-    // program's pool: stop it and wait for its next column.
+    // program's pool, nor tell its end to this once gone: stop it and wait for
+    // its next column.
     if (job_) {
         job_->stop = true;
-        while (!job_->finished.load())
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::unique_lock lock(job_->mutex);
+        job_->returned.wait(lock, [job = job_.get()] { return job->finished; });
     }
 }
 
 void LargePicture::save()
 {
-    const auto place = window_.pictures()->recipe();
+    const auto place = recipe_();
     if (!place || running())
         return;
     if (const auto choice = choose_(*place))
@@ -203,7 +206,7 @@ void LargePicture::save()
 
 bool LargePicture::start(const Choice& choice)
 {
-    const auto place = window_.pictures()->recipe();
+    const auto place = recipe_();
     if (!place || running())
         return false;
     auto job = std::make_shared<Save>();
@@ -213,9 +216,15 @@ bool LargePicture::start(const Choice& choice)
     job->request.progress = [raw = job.get()](double done) { raw->done.store(done, std::memory_order_relaxed); };
     job->request.stop = [raw = job.get()] { return raw->stop.load(std::memory_order_relaxed); };
     job_ = job;
-    glimra::parallel::Pool::instance().start([job] {
+    glimra::parallel::Pool::instance().start([this, job] {
         job->result = glimra::renderPicture(job->request);
-        job->finished.store(true, std::memory_order_release);
+        // Told before the destructor may go on, so that this is still there;
+        // a destroyed object's events are dropped.
+        QMetaObject::invokeMethod(
+            this, [this, job] { done(job); }, Qt::QueuedConnection);
+        std::lock_guard lock(job->mutex);
+        job->finished = true;
+        job->returned.notify_all();
     });
 
     progress_ = new QProgressDialog(QStringLiteral("Saving %1\u2026").arg(QFileInfo(choice.path).fileName()),
@@ -227,7 +236,7 @@ bool LargePicture::start(const Choice& choice)
     progress_->setAutoReset(false);
     connect(progress_, &QProgressDialog::canceled, this, &LargePicture::cancel);
     progress_->show();
-    poll_->start();
+    progressClock_->start();
     return true;
 }
 
@@ -237,14 +246,10 @@ void LargePicture::cancel()
         job_->stop = true;
 }
 
-void LargePicture::poll()
+void LargePicture::showProgress()
 {
     if (!job_)
         return;
-    if (job_->finished.load(std::memory_order_acquire)) {
-        done();
-        return;
-    }
     const double share = job_->done.load(std::memory_order_relaxed);
     if (progress_) {
         progress_->setValue(int(share * 1000));
@@ -256,9 +261,11 @@ void LargePicture::poll()
     }
 }
 
-void LargePicture::done()
+void LargePicture::done(const std::shared_ptr<Save>& job)
 {
-    poll_->stop();
+    if (job != job_)
+        return;
+    progressClock_->stop();
     const glimra::PictureResult result = job_->result;
     job_.reset();
     if (progress_) {
@@ -276,6 +283,6 @@ void LargePicture::done()
     case Status::CannotWrite: why = QString::fromStdString(result.why); break;
     }
     if (!written && result.status != Status::Stopped)
-        window_.pictures()->complain(QStringLiteral("Cannot save large picture"), why);
+        complain_(QStringLiteral("Cannot save large picture"), why);
     emit finished(written, why);
 }

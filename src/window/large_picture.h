@@ -19,12 +19,20 @@
 class QAction;
 class QProgressDialog;
 class QTimer;
-class qTac;
+class QWidget;
 
 class LargePicture : public QObject {
     Q_OBJECT
 public:
-    explicit LargePicture(qTac& window);
+    // The place of the most recent render; nothing before the first.
+    using RecipeSource = std::function<std::optional<glimra::PictureRecipe>()>;
+    // Tells the person why a save did not end in a file.
+    using Complaint = std::function<void(const QString& title, const QString& text)>;
+
+    // Saves in the background the places `recipe` gives, with `window` as the
+    // parent of its dialogs.
+    LargePicture(QWidget& window, RecipeSource recipe, Complaint complain);
+    // Stops a running save and waits until its render has returned.
     ~LargePicture() override;
 
     QAction* saveAction = nullptr;  // "Save large picture…", Ctrl+Shift+S
@@ -49,6 +57,7 @@ public:
 
 signals:
     // A save has ended: written, or not (cancelled, refused, failed; `why`).
+    // Once for every save started, from the event loop.
     void finished(bool written, const QString& why);
 
 public slots:
@@ -56,12 +65,15 @@ public slots:
 
 private:
     struct Save;
-    void poll();
-    void done();
+    void showProgress();
+    // The render of `job` has returned.
+    void done(const std::shared_ptr<Save>& job);
 
-    qTac& window_;
+    QWidget& window_;
+    RecipeSource recipe_;
+    Complaint complain_;
     Chooser choose_;
     std::shared_ptr<Save> job_;
     QProgressDialog* progress_ = nullptr;
-    QTimer* poll_ = nullptr;
+    QTimer* progressClock_ = nullptr;  // moves the progress dialog on
 };

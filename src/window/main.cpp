@@ -1,6 +1,6 @@
 // glimra: the Color Glimra window.
 #include "window/application.h"
-#include "window/navigation.h"
+#include "window/places.h"
 #include "window/qtac.h"
 #include "window/screen_fit.h"
 
@@ -41,6 +41,6 @@ int main(int argc, char** argv)
     // themselves; the window starts active (and runs Form_Activate) either way.
     window.activateWindow();
     if (!arguments.isEmpty())
-        QTimer::singleShot(0, &window, [&design, a = arguments.front()] { design.navigation()->openArgument(a); });
+        QTimer::singleShot(0, &window, [&design, a = arguments.front()] { design.places()->openArgument(a); });
     return app.exec();
 }

@@ -5,7 +5,7 @@
 #include "window/qtac.h"
 
 #include "render/numtext.h"
-#include "window/navigation.h"
+#include "window/refusal_note.h"
 
 #include <QPushButton>
 

@@ -4,9 +4,8 @@
 #include "picture/renderer.h"
 #include "window/window_formulas.h"
 #include "render/numtext.h"
-#include "window/large_picture.h"
-#include "window/navigation.h"
-#include "window/qtac.h"
+#include "window/canvas.h"
+#include "window/refusal_note.h"
 #include "window/render_session.h"
 #include "window/window_action.h"
 
@@ -18,7 +17,6 @@
 #include <QLineEdit>
 #include <QGuiApplication>
 #include <QImageWriter>
-#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
@@ -63,7 +61,8 @@ QString saveFilters()
 
 }  // namespace
 
-PictureMenu::PictureMenu(qTac& window, RenderSession& session) : QObject(&window), window_(window), session_(session)
+PictureMenu::PictureMenu(QWidget& window, const Canvas& canvas, ParameterBoxes boxes, RenderSession& session)
+    : QObject(&window), window_(window), canvas_(canvas), boxes_(boxes), session_(session)
 {
     setObjectName(QStringLiteral("pictureMenu"));
     auto action = [&](const char* name, const QString& text, const QKeySequence& keys, void (PictureMenu::*slot)()) {
@@ -110,19 +109,18 @@ PictureMenu::PictureMenu(qTac& window, RenderSession& session) : QObject(&window
 
 void PictureMenu::renderStarts(const glimra::Pattern& pattern, const glimra::PatternTexts& texts)
 {
-    recipe_ =
-        glimra::PictureRecipe{pattern.name, texts, window_.canvasWidget()->density(), 1, glimra::formulaText(pattern)};
+    recipe_ = glimra::PictureRecipe{pattern.name, texts, canvas_.density(), 1, glimra::formulaText(pattern)};
     saveAction->setEnabled(true);
     copyAction->setEnabled(true);
 }
 
-bool PictureMenu::hasPicture() const { return recipe_ && !window_.canvasWidget()->paintedRect().isEmpty(); }
+bool PictureMenu::hasPicture() const { return recipe_ && !canvas_.paintedRect().isEmpty(); }
 
-QImage PictureMenu::picture() const { return window_.canvas().copy(window_.canvasWidget()->paintedRect()); }
+QImage PictureMenu::picture() const { return canvas_.image().copy(canvas_.paintedRect()); }
 
 QImage PictureMenu::windowPicture() const
 {
-    const int density = window_.canvasWidget()->density();
+    const int density = canvas_.density();
     const QImage dense = picture();
     if (density == 1 || dense.isNull())
         return dense;
@@ -135,7 +133,7 @@ QImage PictureMenu::windowPicture() const
 
 QImage PictureMenu::wholePicture(const QImage& image, const glimra::PictureRecipe& recipe) const
 {
-    const Canvas* canvas = window_.canvasWidget();
+    const Canvas* canvas = &canvas_;
     const QRect painted = canvas->paintedRect();
     // Only a picture that reaches the lower edge can be cut there.
     if (painted.isEmpty() || painted.bottom() + 1 < canvas->image().height())
@@ -180,31 +178,6 @@ QString PictureMenu::suggestedPath() const
     if (!size.isEmpty())
         name += u'-' + size;
     return QDir(picturesFolder()).filePath(name + QStringLiteral(".png"));
-}
-
-bool PictureMenu::showMenu(const QPoint& local, const QPoint& global)
-{
-    constexpr int kAreaLeft = glimra::kCanvasLeft + 1;
-    constexpr int kAreaTop = glimra::kCanvasTop + 1;
-    if (local.x() < kAreaLeft || local.y() < kAreaTop || !window_.rect().contains(local))
-        return false;
-    // A control lying on the picture area keeps its own menu, or none.
-    if (QWidget* under = window_.childAt(local); under && under != window_.canvasWidget())
-        return false;
-    const bool picture = hasPicture();
-    saveAction->setEnabled(picture);
-    copyAction->setEnabled(picture);
-    QMenu menu(&window_);
-    menu.addAction(saveAction);
-    menu.addAction(window_.largePicture()->saveAction);
-    window_.largePicture()->saveAction->setEnabled(recipe_.has_value() && !window_.largePicture()->running());
-    menu.addAction(copyAction);
-    menu.addSeparator();
-    menu.addAction(openAction);
-    menu.addAction(window_.editorAction);
-    window_.navigation()->addToMenu(menu, local);
-    menu.exec(global);
-    return true;
 }
 
 std::optional<QString> PictureMenu::droppedFile(const QMimeData* data)
@@ -276,14 +249,13 @@ namespace {
 // what it can hold exactly (at most maxLength characters, of valid text), and
 // a file's size obeys the size box's own range: otherwise the window would
 // paint something other than what the file and glimra-render say.
-QString refusal(const glimra::PictureRecipe& recipe, const qTac& window, const QString& path)
+QString refusal(const glimra::PictureRecipe& recipe, const ParameterBoxes& parameterBoxes, const QString& path)
 {
     if (QString why =
             glimra::sizeRefusal(path, recipe.texts.size, QStringLiteral("glimra-render --from %1 -o FILE").arg(path));
         !why.isEmpty())
         return why;
-    const std::array<const QLineEdit*, 5> boxes = {window.TextOne, window.TextTwo, window.TextThree, window.TextFour,
-                                                   window.Textfive};
+    const auto& boxes = parameterBoxes.box;
     for (std::size_t k = 0; k < boxes.size(); ++k) {
         const std::string& text = recipe.texts.*glimra::kParameterNames[k].text;
         const QString key = QStringLiteral("glimra-") + QLatin1String(glimra::kParameterNames[k].name);
@@ -319,7 +291,7 @@ void PictureMenu::openFile(const QString& path)
     if (recipe && !pattern)
         why = QStringLiteral("%1: %2").arg(shown, problem);
     if (pattern)
-        why = refusal(*recipe, window_, shown);
+        why = refusal(*recipe, boxes_, shown);
     if (!why.isEmpty()) {
         why = glimra::shownText(why, 1000);
         // A message that starts with the path keeps it as given.
@@ -329,12 +301,12 @@ void PictureMenu::openFile(const QString& path)
         return;
     }
     // Exactly as typed, so that they read back as the same numbers.
-    const glimra::PatternTexts before = window_.texts();
-    window_.setTexts(recipe->texts);
-    const glimra::PatternTexts held = window_.texts();
+    const glimra::PatternTexts before = boxes_.texts();
+    boxes_.setTexts(recipe->texts);
+    const glimra::PatternTexts held = boxes_.texts();
     for (const glimra::ParameterName& p : glimra::kParameterNames) {
         if (held.*p.text != recipe->texts.*p.text) {
-            window_.setTexts(before);
+            boxes_.setTexts(before);
             complain_(QStringLiteral("Cannot open picture"),
                       QStringLiteral("%1: the setting glimra-%2 does not fit its box exactly")
                           .arg(shown, QLatin1String(p.name)));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "picture/picture_file.h"
+#include "window/parameter_boxes.h"
 
 #include <QObject>
 #include <QString>
@@ -12,13 +13,13 @@
 #include <functional>
 #include <optional>
 
+class Canvas;
 class QAction;
 class QImage;
 class QMimeData;
-class QPoint;
 class QSize;
+class QWidget;
 class RenderSession;
-class qTac;
 
 namespace glimra {
 struct Pattern;
@@ -27,7 +28,9 @@ struct Pattern;
 class PictureMenu : public QObject {
     Q_OBJECT
 public:
-    PictureMenu(qTac& window, RenderSession& session);
+    // Saves and copies what `canvas` shows, and paints again through `boxes`
+    // and `session`; `window` is the parent of its dialogs.
+    PictureMenu(QWidget& window, const Canvas& canvas, ParameterBoxes boxes, RenderSession& session);
 
     QAction* saveAction = nullptr;  // "Save picture…", Ctrl+S
     QAction* copyAction = nullptr;  // "Copy picture", Ctrl+Shift+C
@@ -70,10 +73,6 @@ public:
     // PATTERN-SIZE.png in the pictures folder.
     QString suggestedPath() const;
 
-    // The context menu at a point of the window's client area; false when the
-    // point is not on the picture area (so the menu is not the window's).
-    bool showMenu(const QPoint& local, const QPoint& global);
-
     // The one local file a drag carries, if it carries exactly that.
     static std::optional<QString> droppedFile(const QMimeData* data);
     // Opens the file a drop carries once the drop is over (the dragging
@@ -94,7 +93,9 @@ signals:
     void formulaOpened(const QString& text);
 
 private:
-    qTac& window_;
+    QWidget& window_;
+    const Canvas& canvas_;
+    ParameterBoxes boxes_;
     RenderSession& session_;
     std::optional<glimra::PictureRecipe> recipe_;
     SaveChooser chooseSave_;

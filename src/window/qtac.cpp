@@ -2,13 +2,17 @@
 
 #include "render/frame.h"
 #include "window/accessibility.h"
+#include "window/back_forward.h"
 #include "window/dense_scan.h"
 #include "window/large_picture.h"
-#include "window/navigation.h"
 #include "window/pattern_editor.h"
-#include "window/window_formulas.h"
+#include "window/picture_area_menu.h"
 #include "window/picture_menu.h"
+#include "window/places.h"
+#include "window/pointing.h"
+#include "window/title_progress.h"
 #include "window/window_action.h"
+#include "window/window_formulas.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -60,14 +64,21 @@ qTac::qTac(QWidget* parent)
     session_ = new RenderSession(*canvas_, this);
     buildControls();
     connectHandlers();
-    pictures_ = new PictureMenu(*this, *session_);
-    largePicture_ = new LargePicture(*this);
-    navigation_ = new Navigation(*this, *session_);
+    pictures_ = new PictureMenu(*this, *canvas_, parameterBoxes(), *session_);
+    largePicture_ = new LargePicture(
+        *this, [this] { return pictures_->recipe(); },
+        [this](const QString& title, const QString& text) { pictures_->complain(title, text); });
+    pointing_ = new Pointing(*this, *canvas_, parameterBoxes(), *session_);
+    backForward_ = new BackForward(*this, parameterBoxes(), *session_);
+    places_ = new Places(*this, parameterBoxes(), *session_);
+    titleProgress_ = new TitleProgress(*this);
     // A window of its own, not one of the window's children: the design's
     // controls are all the window holds.
     editor_ = new PatternEditor(nullptr);
     editorAction = windowAction(*this, this, "editorAction", QStringLiteral("Pattern editor\u2026"),
                                 {QKeySequence(Qt::CTRL | Qt::Key_E)}, &qTac::showEditor);
+    pictureAreaMenu_ = new PictureAreaMenu(
+        *this, *canvas_, {*pictures_, *largePicture_, editorAction, *pointing_, *backForward_, *places_});
     connectFeatures();
     setAcceptDrops(true);
 
@@ -138,17 +149,21 @@ void qTac::connectFeatures()
 {
     // Who hears of the renders, in the order they hear: the pattern buttons
     // first (they show the new pattern before anything paints), then what is
-    // remembered of the picture, then the history and the title.
+    // remembered of the picture, then pointing, the history, the place and
+    // the title.
     connect(session_, &RenderSession::started, this, &qTac::highlight);
     connect(session_, &RenderSession::started, pictures_, &PictureMenu::renderStarts);
-    connect(session_, &RenderSession::started, navigation_, &Navigation::renderStarts);
-    connect(session_, &RenderSession::columnPainted, navigation_, &Navigation::columnDone);
+    connect(session_, &RenderSession::started, pointing_, &Pointing::renderStarts);
+    connect(session_, &RenderSession::started, backForward_, &BackForward::renderStarts);
+    connect(session_, &RenderSession::started, places_, &Places::renderStarts);
+    connect(session_, &RenderSession::started, titleProgress_, &TitleProgress::renderStarts);
+    connect(session_, &RenderSession::columnPainted, titleProgress_, &TitleProgress::columnDone);
     connect(session_, &RenderSession::columnPainted, this, [this](int level, long column) {
         // A copy: the observer may replace itself.
         if (const auto observer = columnPainted)
             observer(level, column);
     });
-    connect(session_, &RenderSession::ended, navigation_, &Navigation::renderEnded);
+    connect(session_, &RenderSession::ended, titleProgress_, &TitleProgress::renderEnded);
 
     // The pattern editor paints through the session like a button, shows
     // while its own formula paints, and opens what places, picture files
@@ -167,9 +182,10 @@ void qTac::connectFeatures()
             editor_->setText(text, true);
         showEditor();
     };
-    connect(navigation_, &Navigation::formulaOpened, editor_, showFormula);
+    connect(places_, &Places::formulaOpened, editor_, showFormula);
     connect(pictures_, &PictureMenu::formulaOpened, editor_, showFormula);
-    connect(navigation_, &Navigation::formulaFileGiven, this, &qTac::openFormulaFile);
+    connect(places_, &Places::formulaFileGiven, this, &qTac::openFormulaFile);
+    connect(places_, &Places::pictureFileGiven, pictures_, &PictureMenu::openFile);
 }
 
 bool qTac::paintFormula(const QString& text)
@@ -309,22 +325,6 @@ void qTac::highlight(const glimra::Pattern& pattern)
 
 void qTac::cmdstop_Click() { session_->halt(); }
 
-glimra::PatternTexts qTac::texts() const
-{
-    glimra::PatternTexts texts;
-    const auto box = boxes();
-    for (std::size_t k = 0; k < box.size(); ++k)
-        texts.*glimra::kParameterNames[k].text = box[k]->text().toStdString();
-    return texts;
-}
-
-void qTac::setTexts(const glimra::PatternTexts& texts)
-{
-    const auto box = boxes();
-    for (std::size_t k = 0; k < box.size(); ++k)
-        box[k]->setText(QString::fromStdString(texts.*glimra::kParameterNames[k].text));
-}
-
 void qTac::clearCanvas() { canvas_->clear(); }
 
 // --- window events -------------------------------------------------------------
@@ -376,7 +376,7 @@ void qTac::mouseReleaseEvent(QMouseEvent* event)
 
 void qTac::contextMenuEvent(QContextMenuEvent* event)
 {
-    if (!pictures_->showMenu(event->pos(), event->globalPos()))
+    if (!pictureAreaMenu_->show(event->pos(), event->globalPos()))
         event->ignore();
 }
 

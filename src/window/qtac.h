@@ -10,6 +10,7 @@
 #include "patterns/patterns.h"
 #include "window/canvas.h"
 #include "window/controls.h"
+#include "window/parameter_boxes.h"
 #include "window/render_session.h"
 
 #include <QColor>
@@ -21,11 +22,15 @@
 #include <functional>
 #include <optional>
 
-class Navigation;
+class BackForward;
 class PatternEditor;
 class QAction;
 class LargePicture;
+class PictureAreaMenu;
 class PictureMenu;
+class Places;
+class Pointing;
+class TitleProgress;
 class QPushButton;
 class QTimer;
 
@@ -77,10 +82,11 @@ public:
     QTimer* Timer1 = nullptr;
 
     // The five box texts under the core's names, and writing them back (the
-    // way the picture menu and navigation change the boxes: a render started
+    // way the window's features change the boxes: a render started
     // afterwards reads exactly these texts).
-    glimra::PatternTexts texts() const;
-    void setTexts(const glimra::PatternTexts& texts);
+    glimra::PatternTexts texts() const { return parameterBoxes().texts(); }
+    void setTexts(const glimra::PatternTexts& texts) { parameterBoxes().setTexts(texts); }
+    ParameterBoxes parameterBoxes() const { return {{TextOne, TextTwo, TextThree, TextFour, Textfive}}; }
 
     // The renders on the Canvas: starting, nesting, halting, and what they
     // tell while they run.
@@ -124,9 +130,14 @@ public:
     // Pictures larger than the window, saved in the background.
     LargePicture* largePicture() const { return largePicture_; }
 
-    // Zooming and moving by pointing, back and forward, places, and the
-    // progress in the title.
-    Navigation* navigation() const { return navigation_; }
+    // Zooming and moving by pointing at the picture.
+    Pointing* pointing() const { return pointing_; }
+    // Back and forward through the renders gone through.
+    BackForward* backForward() const { return backForward_; }
+    // Places copied, pasted, dropped and given on the command line.
+    Places* places() const { return places_; }
+    // The picture area's context menu.
+    PictureAreaMenu* pictureAreaMenu() const { return pictureAreaMenu_; }
 
     // The pattern editor, a window of its own: its formula paints here as a
     // pattern button's pattern does. Opened by editorAction ("Pattern
@@ -200,13 +211,15 @@ private:
     void highlight(const glimra::Pattern& pattern);
     void clearCanvas();
     void connectParameterHandlers();
-    // The box of each parameter, in the core's order.
-    std::array<TextBox*, 5> boxes() const { return {TextOne, TextTwo, TextThree, TextFour, Textfive}; }
 
     Canvas* canvas_ = nullptr;
     PictureMenu* pictures_ = nullptr;
     LargePicture* largePicture_ = nullptr;
-    Navigation* navigation_ = nullptr;
+    Pointing* pointing_ = nullptr;
+    BackForward* backForward_ = nullptr;
+    Places* places_ = nullptr;
+    TitleProgress* titleProgress_ = nullptr;
+    PictureAreaMenu* pictureAreaMenu_ = nullptr;
     PatternEditor* editor_ = nullptr;
     bool editorPlaced_ = false;
     QColor savedExitColour_{0, 0, 0};

@@ -85,7 +85,7 @@ bool RenderSession::start(const glimra::Pattern& pattern, const glimra::PatternT
 
 quint64 RenderSession::startWhenIdle(const glimra::Pattern& pattern, TextsSource texts)
 {
-    pending_ = Waiting{&pattern, std::move(texts), ++lastTicket_};
+    pending_ = Waiting{&pattern, glimra::heldFormula(pattern), std::move(texts), ++lastTicket_};
     // The renders running now would paint over the new one: they end after
     // their current column, and it begins once the last of them has returned.
     if (depth_ > 0)

@@ -15,6 +15,7 @@
 #pragma once
 
 #include "render/frame.h"
+#include "window/window_formulas.h"
 
 #include <QObject>
 #include <QString>
@@ -46,8 +47,9 @@ public:
     // Starts `pattern` once no render is running: halts the running ones and
     // begins (from the event loop) when the last of them has returned. A start
     // still waiting is replaced; a start() meanwhile takes its place. Answers
-    // the ticket that `started` carries when this start begins. The pattern
-    // must live until then (the table's patterns always do).
+    // the ticket that `started` carries when this start begins. A formula's
+    // pattern is held until then; any other must live as long (the table's
+    // patterns always do).
     quint64 startWhenIdle(const glimra::Pattern& pattern, TextsSource texts);
     bool startPending() const { return pending_.has_value(); }
 
@@ -75,6 +77,7 @@ private:
 
     struct Waiting {
         const glimra::Pattern* pattern;
+        glimra::HeldFormula formula;  // the pattern's, when a formula
         TextsSource texts;
         quint64 ticket;
     };

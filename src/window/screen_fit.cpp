@@ -1,6 +1,7 @@
 #include "window/screen_fit.h"
 
 #include "render/frame.h"
+#include "window/picture_area.h"
 #include "window/qtac.h"
 
 #include <QApplication>
@@ -102,13 +103,7 @@ void ScreenFit::fit(bool centre)
     move(at);
 }
 
-bool ScreenFit::onPicture(QPoint p) const
-{
-    if (p.x() <= glimra::kCanvasLeft || p.y() <= glimra::kCanvasTop || !design_.rect().contains(p))
-        return false;
-    const QWidget* under = design_.childAt(p);
-    return !under || under == design_.canvasWidget();
-}
+bool ScreenFit::onPicture(QPoint p) const { return glimra::onPictureArea(design_, design_.canvasWidget(), p); }
 
 void ScreenFit::reveal(QWidget* control)
 {
