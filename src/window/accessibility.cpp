@@ -1,6 +1,7 @@
 #include "window/accessibility.h"
 
 #include "render/frame.h"
+#include "window/canvas_origin.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 #include "window/window_action.h"

@@ -3,6 +3,7 @@
 #include "patterns/patterns.h"
 #include "place/place.h"
 #include "render/numtext.h"
+#include "window/canvas_origin.h"
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 #include "window/render_session.h"

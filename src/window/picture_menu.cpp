@@ -4,6 +4,7 @@
 #include "picture/renderer.h"
 #include "window/window_formulas.h"
 #include "render/numtext.h"
+#include "window/canvas_origin.h"
 #include "window/large_picture.h"
 #include "window/navigation.h"
 #include "window/qtac.h"

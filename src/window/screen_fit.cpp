@@ -1,6 +1,7 @@
 #include "window/screen_fit.h"
 
 #include "render/frame.h"
+#include "window/canvas_origin.h"
 #include "window/qtac.h"
 
 #include <QApplication>
