@@ -212,7 +212,7 @@ struct RenderOptions {
     // or processor lacks falls back to a narrower one. Every width gives the
     // same picture.
     int lanes = 0;
-    PlotOrigin origin;  // render() only; renderGrid() plots at m and n
+    PlotOrigin origin = {};  // render() only; renderGrid() plots at m and n
 };
 
 // The widest column scan a render can use here, by its registers' lanes: 4
