@@ -2,7 +2,7 @@
 // 150, offsets 1 and 1 (1024 x 768 pixels), in one run, median of RUNS after a
 // warm-up:
 //   plain1  each formula exactly as written with the C library's sin, cos,
-//           tan and pow (Pattern::libcPixel, one call per pixel), clamped,
+//           tan and pow (CheckedForms::libcPixel, one call per pixel), clamped,
 //           rounded and packed into a buffer, one thread: the straightforward
 //           program;
 //   exact1  the render core on one thread with the correctly rounded
@@ -23,6 +23,7 @@
 //   2 shows the render without AVX2)
 // Run with QT_QPA_PLATFORM=offscreen; see bench/run_bench.sh.
 #include "formula/formula.h"
+#include "patterns/checked.h"
 #include "patterns/patterns.h"
 #include "render/frame.h"
 #include "render/numtext.h"
@@ -81,10 +82,11 @@ double millisecondsOf(const std::function<void()>& work, double* cpu = nullptr)
 std::uint32_t plainRender(const Pattern& p, std::vector<Colour>& picture)
 {
     const Derived d = p.derive(kLarge);
+    const PixelFormula libcPixel = checkedFormsOf(p)->libcPixel;
     std::size_t at = 0;
     for (double i = d.x0 + 1; i <= d.x0 + d.N; i += 1) {
         for (double j = d.y0 + 1; j <= d.y0 + d.S; j += 1) {
-            const Components c = p.libcPixel(d, i, j);
+            const Components c = libcPixel(d, i, j);
             auto channel = [](double v) {
                 if (v < 0)
                     v = 0;

@@ -30,10 +30,7 @@ double median(std::vector<double> v)
 class ImageHost : public RenderHost {
 public:
     explicit ImageHost(QImage& image) : image_(image) {}
-    void plotColumn(const ColumnView& column) override
-    {
-        glimra::plotColumn(image_, column, QPoint(kCanvasLeft + 1, kCanvasTop + 1));
-    }
+    void plotColumn(const ColumnView& column) override { glimra::plotColumn(image_, column, QPoint(1, 1)); }
 
 private:
     QImage& image_;

@@ -1,7 +1,9 @@
-// A RenderHost that keeps what a window's Canvas would receive.
+// A RenderHost that keeps what a window's Canvas would receive, and the
+// options that plot where the window has its picture.
 #pragma once
 
 #include "render/frame.h"
+#include "window/canvas_origin.h"
 
 #include <map>
 #include <utility>
@@ -22,3 +24,12 @@ public:
     }
     void yield() override { ++yields; }
 };
+
+// On `threads` threads (0: one per core), the first pixel at Canvas (161, 51).
+inline glimra::RenderOptions onCanvas(int threads = 0)
+{
+    glimra::RenderOptions options;
+    options.threads = threads;
+    options.origin = glimra::kCanvasOrigin;
+    return options;
+}

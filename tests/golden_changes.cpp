@@ -14,6 +14,7 @@
 #include "golden_table.h"
 #include "math/lanes.h"
 #include "mpfr_oracle.h"
+#include "patterns/checked.h"
 #include "patterns/patterns.h"
 #include "render/frame.h"
 
@@ -75,21 +76,22 @@ int main()
     std::vector<std::string> table;
     for (const Golden& g : kGolden) {
         const Pattern& p = *findPattern(g.pattern);
-        if (!p.libcPixel || !p.chosenPixel) {
+        const CheckedForms* forms = checkedFormsOf(p);
+        if (!forms) {
             std::printf("%s: no C library form to compare with\n", g.pattern);
             ++failures;
             continue;
         }
         // The formula with the C library's functions, pixel by pixel.
-        const Pattern old{p.name, p.derive, p.libcPixel};
+        const Pattern old{p.name, p.derive, forms->libcPixel};
         const Set fault = *digest::faultSet(g.pattern);
         const Set* sets[] = {&kReset, &kLarge, &kOffset, &fault, &kMedium};
         std::string digests;
         RenderResult faulted;
         for (const Set* s : sets) {
             Picture before, after;
-            const RenderResult rb = render(old, s->p, before, RenderOptions{1});
-            const RenderResult ra = render(p, s->p, after);
+            const RenderResult rb = render(old, s->p, before, digest::renderOptions(1));
+            const RenderResult ra = render(p, s->p, after, digest::renderOptions());
             const std::string digest = after.finish(ra);
             const Derived d = *deriveChecked(p, s->p);
             const std::vector<double> is = scanCounters(d.x0, d.N, 1 << 24);
@@ -103,7 +105,7 @@ int main()
                     // The new fault must be one in the reference evaluation too.
                     std::feclearexcept(FE_ALL_EXCEPT);
                     const Components c =
-                        p.chosenPixel(d, is[std::size_t(ra.faultColumn)], js[std::size_t(ra.faultRow)]);
+                        forms->chosenPixel(d, is[std::size_t(ra.faultColumn)], js[std::size_t(ra.faultRow)]);
                     const bool faults = std::fetestexcept(FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID) ||
                                         !std::isfinite(c.red) || !std::isfinite(c.green) || !std::isfinite(c.blue);
                     std::printf("  confirmed by MPFR at %d bits: %s\n", int(kBits), faults ? "yes" : "NO");
@@ -118,7 +120,7 @@ int main()
                     if (a == b)
                         continue;
                     ++changed;
-                    const Colour ref = packColour(p.chosenPixel(d, is[m], js[r]));
+                    const Colour ref = packColour(forms->chosenPixel(d, is[m], js[r]));
                     std::printf("%s %s: column %zu row %zu (i = %.17g, j = %.17g): %s -> %s; MPFR at %d bits: %s %s\n",
                                 g.pattern, s->name, m, r, is[m], js[r], hex(a), hex(b), int(kBits), hex(ref),
                                 ref == b ? "confirmed" : "DIFFERS");

@@ -70,7 +70,7 @@ private slots:
             if (lanes > widestLanes())
                 continue;
             DigestHost host;
-            RenderOptions options;
+            RenderOptions options = digest::renderOptions();
             options.lanes = lanes;
             const RenderResult r = render(p, want.set.p, host, options);
             QCOMPARE(r.outcome, want.faultColumn >= 0 ? Outcome::Faulted : Outcome::Completed);

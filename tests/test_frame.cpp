@@ -126,9 +126,9 @@ private slots:
         QFETCH(QString, y);
         QFETCH(int, columns);
         QFETCH(int, rows);
-        Recorder r;
-        const RenderResult res =
-            render(dune, params(size.toUtf8().constData(), x.toUtf8().constData(), y.toUtf8().constData()), r);
+        const PatternParameters p = params(size.toUtf8().constData(), x.toUtf8().constData(), y.toUtf8().constData());
+        Recorder r, plain;
+        const RenderResult res = render(dune, p, r, onCanvas());
         QCOMPARE(res.outcome, Outcome::Completed);
         QCOMPARE(res.columns, long(columns));
         QCOMPARE(long(r.canvas.size()), long(columns) * rows);
@@ -140,6 +140,11 @@ private slots:
             if (columns > 1)
                 QCOMPARE(r.order[std::size_t(rows)], std::make_pair(162, 51));
         }
+        // The origin is the caller's: without one the first pixel is (1, 1).
+        render(dune, p, plain);
+        QCOMPARE(plain.order.size(), r.order.size());
+        for (std::size_t k = 0; k < r.order.size(); ++k)
+            QCOMPARE(plain.order[k], std::make_pair(r.order[k].first - 160, r.order[k].second - 50));
     }
 
     // S = 300 with P1 = P2 = 0: x0 = y0 = -150, counters run -149 ... 150.
@@ -189,7 +194,7 @@ private slots:
         QFETCH(int, k);
         Recorder r;
         r.haltAfter = k;
-        const RenderResult res = render(dune, params("60"), r, RenderOptions{threads});
+        const RenderResult res = render(dune, params("60"), r, onCanvas(threads));
         QCOMPARE(res.columns, long(k));
         QCOMPARE(res.outcome, k < 60 ? Outcome::Halted : Outcome::Completed);
         QCOMPARE(long(r.canvas.size()), long(k) * 60);
@@ -218,7 +223,7 @@ private slots:
         // size 40, P1 = P2 = 0: x0 = y0 = -20, so column c has i = c - 19
         injection = {FaultKind(kind), double(column - 19), double(row - 19)};
         Recorder r;
-        const RenderResult res = render(faulting, params("40", "0", "0"), r, RenderOptions{threads});
+        const RenderResult res = render(faulting, params("40", "0", "0"), r, onCanvas(threads));
         QCOMPARE(res.outcome, Outcome::Faulted);
         QCOMPARE(res.faultColumn, long(column));
         QCOMPARE(res.faultRow, long(row));
@@ -346,7 +351,7 @@ private slots:
         QCOMPARE(long(r.canvas.size()), 30L * 30);
         QCOMPARE(r.order.front(), std::make_pair(0, 5));
         for (const auto& [pos, colour] : r.canvas)
-            QCOMPARE(colour, plain.canvas.at({pos.first + 10 + 161, pos.second + 51}));
+            QCOMPARE(colour, plain.canvas.at({pos.first + 10 + 1, pos.second + 1}));
 
         injection = {FaultKind::Invalid, double(12 + 10) - 19, double(17) - 19};
         Recorder f;

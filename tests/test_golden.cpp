@@ -62,7 +62,7 @@ private slots:
                 continue;
             const int threads = run.threads;
             DigestHost host;
-            RenderOptions options{threads};
+            RenderOptions options = digest::renderOptions(threads);
             options.lanes = run.lanes;
             const RenderResult r = render(*p, params, host, options);
             QCOMPARE(r.outcome, faultColumn >= 0 ? Outcome::Faulted : Outcome::Completed);

@@ -126,7 +126,7 @@ private slots:
     void overflowEndsRenderAtThatPixel()
     {
         Recorder host;
-        const RenderResult r = render(joke, PatternParameters{30, 30, 60, 2.85e307, 150}, host);
+        const RenderResult r = render(joke, PatternParameters{30, 30, 60, 2.85e307, 150}, host, onCanvas());
         QCOMPARE(r.outcome, Outcome::Faulted);
         QCOMPARE(r.faultColumn, 40L);
         QCOMPARE(r.faultRow, 59L);

@@ -37,7 +37,7 @@ RenderResult paint(const QString& name, const PatternParameters& p, Recorder& ho
     const Pattern* pattern = findPattern(name.toStdString());
     if (!pattern)
         qFatal("pattern %s is not in the table", qPrintable(name));
-    return render(*pattern, p, host);
+    return render(*pattern, p, host, onCanvas());
 }
 
 }  // namespace
@@ -89,8 +89,7 @@ private slots:
         const Pattern probe{"probe", pattern->derive, logCounters};
         counterLog = {};
         Recorder host;
-        RenderOptions oneThread;
-        oneThread.threads = 1;  // the log is not shared between threads
+        const RenderOptions oneThread = onCanvas(1);  // the log is not shared between threads
         const RenderResult r = render(probe, PatternParameters{x, y, size, 1, 150}, host, oneThread);
         QCOMPARE(r.outcome, Outcome::Completed);
         const long columns = size == 768 ? 1024 : long(size);

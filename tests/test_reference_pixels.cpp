@@ -98,7 +98,7 @@ private slots:
             bool haltRequested() override { return kCanvasLeft + yields >= lastX; }
         } host;
         host.lastX = X;
-        render(*p, readParameters(texts), host);
+        render(*p, readParameters(texts), host, onCanvas());
         const auto it = host.canvas.find({X, Y});
         QVERIFY(it != host.canvas.end());
         QCOMPARE(redOf(it->second), red);

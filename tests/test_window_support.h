@@ -4,6 +4,7 @@
 #pragma once
 
 #include "render/frame.h"
+#include "window/canvas_origin.h"
 #include "window/qtac.h"
 
 #include <QCoreApplication>

@@ -110,7 +110,7 @@ int main(int argc, char** argv)
                 return 1;
             }
             digest::Host host;
-            const RenderResult r = render(*pattern, s->p, host, RenderOptions{threads});
+            const RenderResult r = render(*pattern, s->p, host, digest::renderOptions(threads));
             const std::string sha = host.finish(r);
             std::printf("%s %s %s %ld %ld %s\n", pattern->name, s->name, outcomeName(r.outcome), r.faultColumn,
                         r.faultRow, sha.c_str());

@@ -11,6 +11,7 @@
 #include "math/core.h"
 #include "math/lanes.h"
 #include "math/math.h"
+#include "patterns/checked.h"
 #include "patterns/patterns.h"
 #include "mpfr_oracle.h"
 #include "render/frame.h"
@@ -144,9 +145,9 @@ int main(int argc, char** argv)
             lanes::Chosen::table = &kChecked;
             for (std::size_t k; (k = next++) < columns.size();) {
                 const Column& col = columns[k];
-                const Pattern& p = *pictures[col.picture].pattern;
+                const PixelFormula chosenPixel = checkedFormsOf(*pictures[col.picture].pattern)->chosenPixel;
                 for (double j : rows[col.picture])
-                    p.chosenPixel(derived[col.picture], col.i, j);
+                    chosenPixel(derived[col.picture], col.i, j);
             }
             tallies[std::size_t(t)] = c.tally;
             mpfr_free_cache();

@@ -2,6 +2,7 @@
 // cosine and tangent terms of the scaled coordinates, with a power in each.
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
+#include "patterns/checked.h"
 
 namespace glimra {
 namespace {

@@ -2,6 +2,7 @@
 // difference of the coordinates.
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
+#include "patterns/checked.h"
 
 namespace glimra {
 namespace {

@@ -2,6 +2,7 @@
 // third term that feeds the first two back into a cosine.
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
+#include "patterns/checked.h"
 
 namespace glimra {
 namespace {

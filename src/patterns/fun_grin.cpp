@@ -3,6 +3,7 @@
 // each other in a ratio of products.
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
+#include "patterns/checked.h"
 
 namespace glimra {
 namespace {

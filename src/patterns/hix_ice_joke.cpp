@@ -2,6 +2,7 @@
 // one shared frame (the zoom doubled, the brightness unhalved).
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
+#include "patterns/checked.h"
 
 namespace glimra {
 namespace {

@@ -1,7 +1,8 @@
-// What every pattern's formula needs: the clamp, Round and packing of a pixel,
-// the lane types, and the scans that turn one formula, written once as a
-// template on its value type, into the Pattern's pixel function, row table and
-// column scans of one lane, SSE2's two and AVX2's four.
+// What every pattern's formula needs: the lane types, and the scans that turn
+// one formula, written once as a template on its value type, into the
+// Pattern's pixel function, row table and column scans of one lane, SSE2's two
+// and AVX2's four. (The clamp, Round and packing of a pixel are the frame's:
+// render/colour.h.)
 //
 // A formula is a struct F with
 //   static constexpr int rowTerms, columnTerms;      (each at least 1)
@@ -33,27 +34,6 @@ double pow(double, double) = delete;
 double fabs(double) = delete;
 
 inline namespace GLIMRA_ISA {
-
-// Clamps a component to 0 .. 255. A NaN becomes 0 so that packing never
-// converts one to an integer; such a pixel has faulted and is computed again.
-inline double clampComponent(double v)
-{
-    v = v > 0 ? v : 0;
-    return v < 255 ? v : 255;
-}
-
-// Round of a clamped component: for 0 .. 255, adding and subtracting 2^52 in
-// the default rounding mode rounds to the nearest whole number, a half to the
-// even neighbour, exactly as Round does, in two additions on any x86-64.
-inline int roundClamped(double v) { return static_cast<int>((v + 0x1p52) - 0x1p52); }
-
-inline Colour packPixel(double red, double green, double blue)
-{
-    return rgb(roundClamped(clampComponent(red)), roundClamped(clampComponent(green)),
-               roundClamped(clampComponent(blue)));
-}
-
-inline Colour packPixel(const Components& c) { return packPixel(c.red, c.green, c.blue); }
 
 // The frame values most patterns share: centred, the zoom doubled, the
 // brightness as is.
@@ -220,8 +200,9 @@ namespace lanes4 {
 }  // namespace glimra
 
 // Defines the Pattern `object` from its name, derive rule and formula. In the
-// baseline build of a pattern file this is the Pattern itself; in the AVX2
-// build of the same file it is the pattern's AVX2 scan, which the
+// baseline build of a pattern file this is the Pattern itself and its checked
+// forms (checking::object, see patterns/checked.h, which the file includes); in
+// the AVX2 build of the same file it is the pattern's AVX2 scan, which the
 // baseline Pattern points to.
 #if defined(GLIMRA_LANES4_FILE)
 #define GLIMRA_PATTERN(object, label, deriveRule, Formula)                  \
@@ -248,17 +229,18 @@ namespace lanes4 {
 #else
 #define GLIMRA_LANES2_OF(Formula) nullptr
 #endif
-#define GLIMRA_PATTERN(object, label, deriveRule, Formula) \
-    GLIMRA_LANES4_SCAN(object)                             \
-    const Pattern object{label,                            \
-                         deriveRule,                       \
-                         &pixelOf<Formula, lanes::Exact>,  \
-                         &columnOf<Formula, ExactOne>,     \
-                         Formula::rowTerms,                \
-                         &rowsOf<Formula, lanes::Exact>,   \
-                         GLIMRA_LANES2_OF(Formula),        \
-                         GLIMRA_LANES4_OF(object),         \
-                         &pixelOf<Formula, lanes::Libc>,   \
-                         &rowsOf<Formula, lanes::Libc>,    \
-                         &pixelOf<Formula, lanes::Chosen>};
+#define GLIMRA_PATTERN(object, label, deriveRule, Formula)                                                    \
+    GLIMRA_LANES4_SCAN(object)                                                                                \
+    const Pattern object{label,                                                                               \
+                         deriveRule,                                                                          \
+                         &pixelOf<Formula, lanes::Exact>,                                                     \
+                         &columnOf<Formula, ExactOne>,                                                        \
+                         Formula::rowTerms,                                                                   \
+                         &rowsOf<Formula, lanes::Exact>,                                                      \
+                         GLIMRA_LANES2_OF(Formula),                                                           \
+                         GLIMRA_LANES4_OF(object)};                                                           \
+    namespace checking {                                                                                      \
+    const CheckedForms object{&glimra::object, &pixelOf<Formula, lanes::Libc>, &rowsOf<Formula, lanes::Libc>, \
+                              &pixelOf<Formula, lanes::Chosen>};                                              \
+    }
 #endif

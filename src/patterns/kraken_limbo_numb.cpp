@@ -2,6 +2,7 @@
 // that each place the origin of their plane in a way of their own.
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
+#include "patterns/checked.h"
 
 namespace glimra {
 namespace {

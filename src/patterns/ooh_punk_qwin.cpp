@@ -3,6 +3,7 @@
 // a chain of its own with guarded divisions.
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
+#include "patterns/checked.h"
 
 namespace glimra {
 namespace {

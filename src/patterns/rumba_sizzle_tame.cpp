@@ -2,6 +2,7 @@
 // with powers inside their chains.
 #include "patterns/patterns.h"
 #include "patterns/kernel.h"
+#include "patterns/checked.h"
 
 namespace glimra {
 namespace {

@@ -170,17 +170,14 @@ private:
 
 Pass renderInBands(const Plan& plan, BandSink& sink) { return BandRender(plan, plan.bandRows).run(sink); }
 
-// The window's own scan, into an image the size of the scan: image pixel
-// (x, y) is Canvas pixel (161 + x, 51 + y).
+// The window's own scan, into an image the size of the scan: render() plots
+// the first pixel at (1, 1), image pixel (0, 0).
 Pass renderPlain(const Plan& plan, QImage& picture)
 {
     class Host : public RenderHost {
     public:
         Host(const Plan& plan, QImage& picture, long columns) : plan_(plan), picture_(picture), columns_(columns) {}
-        void plotColumn(const ColumnView& column) override
-        {
-            glimra::plotColumn(picture_, column, QPoint(kCanvasLeft + 1, kCanvasTop + 1));
-        }
+        void plotColumn(const ColumnView& column) override { glimra::plotColumn(picture_, column, QPoint(1, 1)); }
         void yield() override { plan_.progress(double(++done_) / double(columns_)); }
         bool haltRequested() override { return plan_.stopped(); }
 

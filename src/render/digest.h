@@ -24,6 +24,21 @@ inline constexpr Set kLarge{"L", {1, 1, 768, 0.15, 150}};
 inline constexpr Set kOffset{"offset", {37.5, -12.25, 64.5, 0.6, 90}};
 inline constexpr Set kMedium{"M", {150, 200, 600, 0.2, 150}};
 
+// The digests were recorded with each picture plotted where the window's
+// Canvas receives it, its first pixel at (161, 51): every golden render
+// plots at this origin.
+inline constexpr PlotOrigin kOrigin{160, 50};
+
+// How a golden picture is rendered: on `threads` threads (0: one per core), at
+// kOrigin.
+inline RenderOptions renderOptions(int threads = 0)
+{
+    RenderOptions options;
+    options.threads = threads;
+    options.origin = kOrigin;
+    return options;
+}
+
 // The reset picture at the brightness where the pattern's overflows after
 // some columns, named "fault"; nothing for a pattern that has no such
 // picture recorded.

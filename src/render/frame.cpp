@@ -2,7 +2,7 @@
 
 #include "math/lanes.h"
 
-#include "patterns/kernel.h"
+#include "render/colour.h"
 #include "render/numtext.h"
 #include "render/parallel.h"
 
@@ -60,9 +60,9 @@ constexpr int kFaultFlags = FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID;
 
 bool finite(const Components& c) { return std::isfinite(c.red) && std::isfinite(c.green) && std::isfinite(c.blue); }
 
-// Canvas pixel for a plot position: the position goes through single
+// The pixel for a plot position: the position goes through single
 // precision, as a plot call takes it, then to the nearest pixel. Far-off
-// positions are pinned well outside any canvas instead of overflowing int.
+// positions are pinned well outside any picture instead of overflowing int.
 int canvasPixel(double position)
 {
     const double v = std::nearbyint(static_cast<double>(static_cast<float>(position)));
@@ -319,10 +319,10 @@ RenderResult render(const Pattern& pattern, const PatternParameters& params, Ren
         return refused("more columns than a render can hold");
     scan.rows = scanCounters(d.y0, d.S, kMaxRows);
     for (double j : scan.rows)
-        scan.ys.push_back(canvasPixel((j - d.y0) + kCanvasTop));
+        scan.ys.push_back(canvasPixel((j - d.y0) + options.origin.top));
     scan.columns = scanCounters(d.x0, d.N, kMaxColumns);
     for (double i : scan.columns)
-        scan.xs.push_back(canvasPixel((i - d.x0) + kCanvasLeft));
+        scan.xs.push_back(canvasPixel((i - d.x0) + options.origin.left));
     return runScan(scan, host, options);
 }
 

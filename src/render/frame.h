@@ -8,9 +8,9 @@
 // the window, the command-line renderer and the tests.
 #pragma once
 
+#include "render/colour.h"
 #include "render/parallel.h"
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -108,15 +108,6 @@ Derived sizedFrame(const PatternParameters& p);
 // x0 = x - Val(Text(N)) / 2, y0 = y - Val(Text(S)) / 2.
 Derived centredFrame(const PatternParameters& p);
 
-struct Components {
-    double red = 0;
-    double green = 0;
-    double blue = 0;
-};
-
-// The colour value R + 256 x G + 65536 x B.
-using Colour = std::uint32_t;
-
 // One column of a pattern's formula at once: the colours of rows j[0 .. count)
 // at column counter i, written to out. `table` holds the pattern's row terms
 // (see Pattern::rowTable).
@@ -140,11 +131,8 @@ struct ColumnArgs {
 // one array after the other). They give bit for bit the colours that `pixel`
 // gives; they may leave a pixel that faults with any colour, since a column
 // that faults is computed again pixel by pixel from `pixel`.
-//
-// `libcPixel` and `libcRowTable` are the same formula with the C library's
-// sin, cos, tan and pow: the benchmark's baseline, never a picture.
-// `chosenPixel` is the formula as written with the functions the calling
-// thread chose (lanes::Chosen), for checks that evaluate it independently.
+// (The same formula with other functions, for the tools' checks and the
+// benchmark, is in patterns/checked.h.)
 using PixelFormula = Components (*)(const Derived&, double i, double j);
 using ColumnScan = void (*)(const Derived&, const ColumnArgs&);
 using RowTable = void (*)(const Derived&, const double* j, std::size_t count, double* table);
@@ -158,25 +146,11 @@ struct Pattern {
     RowTable rowTable = nullptr;
     ColumnScan column2 = nullptr;
     ColumnScan column4 = nullptr;
-    PixelFormula libcPixel = nullptr;
-    RowTable libcRowTable = nullptr;
-    PixelFormula chosenPixel = nullptr;
 };
 
-inline constexpr Colour rgb(int r, int g, int b) { return Colour(r) | Colour(g) << 8 | Colour(b) << 16; }
-inline constexpr int redOf(Colour c) { return int(c & 0xff); }
-inline constexpr int greenOf(Colour c) { return int(c >> 8 & 0xff); }
-inline constexpr int blueOf(Colour c) { return int(c >> 16 & 0xff); }
-
-// The window's background, RGB(64, 64, 64): what every pixel a render never
-// reached shows, in the window and in every picture file.
-inline constexpr Colour kBackground = rgb(64, 64, 64);
-
-// Clamp each component to 0..255, Round it, pack it. Components must be finite.
-Colour packColour(const Components& c);
-
-// One finished column, delivered strictly in scan order. `x` is the Canvas
-// column it is plotted at; `ys` holds the Canvas row of every row of the scan;
+// One finished column, delivered strictly in scan order. `x` is the column it
+// is plotted at; `ys` holds the row every row of the scan is plotted at (see
+// PlotOrigin);
 // `colours` holds one colour per row, fewer only in the column where an
 // arithmetic fault ended the render (the pixels before the fault).
 struct ColumnView {
@@ -218,6 +192,16 @@ struct RenderStats {
     long columns = 0;          // columns delivered
 };
 
+// Where render() plots: the column counter i at x = left + (i - x0), the row
+// counter j at y = top + (j - y0), each through single precision to the
+// nearest pixel, as the design's plot call takes it. The first pixel of a
+// picture is at (left + 1, top + 1); the caller says where that is (the window
+// its canvas, a picture file its own corner).
+struct PlotOrigin {
+    int left = 0;
+    int top = 0;
+};
+
 struct RenderOptions {
     // Threads computing columns; 0 means defaultThreadCount(). Any count gives
     // the same picture.
@@ -228,6 +212,7 @@ struct RenderOptions {
     // or processor lacks falls back to a narrower one. Every width gives the
     // same picture.
     int lanes = 0;
+    PlotOrigin origin = {};  // render() only; renderGrid() plots at m and n
 };
 
 // The widest column scan a render can use here, by its registers' lanes: 4
@@ -242,10 +227,6 @@ using parallel::defaultThreadCount;
 // columns (origin x0, extent N) and rows (y0, S). At most `most` values; empty
 // when the run cannot be scanned (beyond about 9e15), or has no value.
 std::vector<double> scanCounters(double origin, double extent, long most);
-
-// Canvas position of the picture's first pixel is (161, 51).
-inline constexpr int kCanvasLeft = 160;
-inline constexpr int kCanvasTop = 50;
 
 // Runs one render of `pattern` with the given parameters.
 RenderResult render(const Pattern& pattern, const PatternParameters& params, RenderHost& host,

@@ -1,6 +1,7 @@
 #include "window/dense_scan.h"
 
 #include "picture/renderer.h"
+#include "window/canvas_origin.h"
 
 #include <algorithm>
 #include <cmath>

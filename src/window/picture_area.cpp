@@ -1,6 +1,7 @@
 #include "window/picture_area.h"
 
 #include "render/frame.h"
+#include "window/canvas_origin.h"
 
 #include <QWidget>
 

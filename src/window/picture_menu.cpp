@@ -6,6 +6,7 @@
 #include "render/numtext.h"
 #include "window/canvas.h"
 #include "window/refusal_note.h"
+#include "window/canvas_origin.h"
 #include "window/render_session.h"
 #include "window/window_action.h"
 

@@ -1,6 +1,7 @@
 #include "window/pointing.h"
 
 #include "patterns/patterns.h"
+#include "window/canvas_origin.h"
 #include "window/picture_area.h"
 #include "window/refusal_note.h"
 #include "window/render_session.h"

@@ -1,6 +1,7 @@
 #include "window/render_session.h"
 
 #include "window/canvas.h"
+#include "window/canvas_origin.h"
 #include "window/dense_scan.h"
 
 #include <QCoreApplication>
@@ -66,7 +67,7 @@ bool RenderSession::start(const glimra::Pattern& pattern, const glimra::PatternT
         } nested(depth_);
         try {
             // A fault or a refused scan simply ends the picture where it stands.
-            result = density == 1 ? glimra::render(pattern, params, host)
+            result = density == 1 ? glimra::render(pattern, params, host, {.origin = glimra::kCanvasOrigin})
                                   : glimra::renderDense(pattern, params, density, canvas_.width() - glimra::kCanvasLeft,
                                                         canvas_.height() - glimra::kCanvasTop, host);
         } catch (const std::bad_alloc&) {
