@@ -102,7 +102,7 @@ step "ThreadSanitizer"
 cmake -S . -B build-tsan "${checking[@]}" -DGLIMRA_TSAN=ON >/dev/null
 cmake --build build-tsan -j"$jobs" --target test_frame test_parallel test_golden test_reference_pixels
 tsan_supp="$PWD/tests/tsan.supp"
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:suppressions=$tsan_supp" ctest --output-on-failure -R 'test_frame|test_parallel|test_golden|test_reference_pixels')
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:suppressions=$tsan_supp" ctest --output-on-failure -j"$jobs" -R 'test_frame|test_parallel|test_golden|test_reference_pixels')
 
 # The sanitizer tree builds the test programs and what they run, nothing else.
 step "AddressSanitizer and UndefinedBehaviorSanitizer"
@@ -136,6 +136,9 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 step "fuzzing"
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ "${checking[@]}" -DGLIMRA_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j"$jobs" --target fuzz_numtext fuzz_recipe fuzz_formula fuzz_band
+# The readers are fuzzed side by side, one per core; each one's result is
+# told when it ends, and the first finding fails the step after all have
+# ended.
 fuzz() { # target what runs limit_mb dict seeds...
   local target="$1" what="$2" runs="$3" limit="$4" dict="$5"
   shift 5
@@ -145,13 +148,26 @@ fuzz() { # target what runs limit_mb dict seeds...
       -artifact_prefix=build-fuzz/ "$tmp/$target" >"$tmp/$target.log" 2>&1; then
     tail -n 40 "$tmp/$target.log"
     echo "fuzzing $what found a fault; the input is in build-fuzz/"
-    exit 1
+    return 1
   fi
   echo "$what: $(grep -E '^Done [0-9]+ runs' "$tmp/$target.log")"
 }
-fuzz fuzz_numtext "the number reader" 2000000 64 tests/fuzz/numtext.dict tests/fuzz/corpus/*
-fuzz fuzz_recipe "the settings reader" 200000 64 tests/fuzz/recipe.dict tests/fuzz/recipe_corpus/*
-fuzz fuzz_formula "the formula reader" 300000 256 tests/fuzz/formula.dict tests/fuzz/formula_corpus/* \
+running=0
+found=0
+# Starts one fuzzer once fewer than $jobs are running.
+fuzz_beside() {
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || found=1
+    running=$((running - 1))
+  fi
+  fuzz "$@" &
+  running=$((running + 1))
+}
+fuzz_beside fuzz_numtext "the number reader" 2000000 64 tests/fuzz/numtext.dict tests/fuzz/corpus/*
+fuzz_beside fuzz_band "the band-file reader" 200000 256 tests/fuzz/band.dict tests/fuzz/band_corpus/*
+fuzz_beside fuzz_formula "the formula reader" 300000 256 tests/fuzz/formula.dict tests/fuzz/formula_corpus/* \
   src/formula/builtins/*.glimra
-fuzz fuzz_band "the band-file reader" 200000 256 tests/fuzz/band.dict tests/fuzz/band_corpus/*
+fuzz_beside fuzz_recipe "the settings reader" 200000 64 tests/fuzz/recipe.dict tests/fuzz/recipe_corpus/*
+for _ in $(seq "$running"); do wait -n || found=1; done
+[ "$found" -eq 0 ] || exit 1
 step "all passed"
