@@ -308,6 +308,54 @@ private slots:
             QVERIFY2(contents(folder + f.key()) == f.value(), qPrintable(f.key()));
     }
 
+    // The video libraries are the film module's alone: the program starts
+    // without them, and loads the module from beside its own file (through
+    // a link to it too) and from nowhere else, not from the working folder.
+    void filmModule()
+    {
+        QProcess listing;  // what the dynamic loader loads at the start, as ldd lists it
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LD_TRACE_LOADED_OBJECTS"), QStringLiteral("1"));
+        listing.setProcessEnvironment(env);
+        listing.start(QStringLiteral(GLIMRA_RENDER_PATH), {});
+        QVERIFY(listing.waitForFinished(60000));
+        const QByteArray loaded = listing.readAllStandardOutput();
+        QVERIFY2(loaded.contains("libQt6Core") && !loaded.contains("libavcodec") && !loaded.contains("libavformat"),
+                 loaded.constData());
+
+        const QString module = QStringLiteral(GLIMRA_FILM_MODULE_PATH);
+        QVERIFY(QFile::exists(module));
+        const QDir root(path("module"));
+        for (const char* folder : {"bare", "planted/bin/modules", "planted/lib/glimra", "linked"})
+            QVERIFY(root.mkpath(folder));
+        QVERIFY(QFile::copy(QStringLiteral(GLIMRA_RENDER_PATH), root.filePath("bare/glimra-render")));
+        for (const char* plant : {"planted/bin/glimra-film-encoder.so", "planted/bin/modules/glimra-film-encoder.so",
+                                  "planted/lib/glimra/glimra-film-encoder.so"})
+            QVERIFY(QFile::copy(module, root.filePath(plant)));
+        QVERIFY(QFile::link(QStringLiteral(GLIMRA_RENDER_PATH), root.filePath("linked/glimra-render")));
+        auto film = [&](const QString& program, const QString& output) {
+            QProcess p;
+            p.setWorkingDirectory(root.filePath("planted/bin"));
+            p.start(program, {"dune", "--size", "20", "--to-place", "glimra:dune?x=3&size=20&zoom=0.5", "--seconds",
+                              "1", "--fps", "2", "-o", output});
+            if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
+                return Run{};
+            return Run{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+        };
+        const QString bare = root.filePath("bare/glimra-render");
+        Run r = film(bare, root.filePath("bare.mp4"));
+        QVERIFY2(r.exitCode == 2 && r.err.contains("film module"), qPrintable(r.err));
+        QVERIFY(!QFile::exists(root.filePath("bare.mp4")));
+        QCOMPARE(root.entryList(QDir::Files | QDir::Hidden), QStringList());
+        // Frames need no encoder.
+        r = film(bare, root.filePath("frames/"));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(frames(root.filePath("frames")).size(), 2);
+        r = film(root.filePath("linked/glimra-render"), root.filePath("linked.webm"));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(decode(root.filePath("linked.webm")).size(), 2);
+    }
+
     // A link planted at a frame's name is not written through: the file it
     // points at stays as it was; nor is a folder that is a link written into.
     void plantedLinks()

@@ -122,6 +122,7 @@ private slots:
         const QStringList expected = {
             "/usr/bin/glimra",
             "/usr/bin/glimra-render",
+            "/usr/" GLIMRA_FILM_MODULE_DIR "/glimra-film-encoder.so",
             "/usr/share/applications/" + kAppId + ".desktop",
             "/usr/share/doc/glimra/changelog.gz",
             "/usr/share/doc/glimra/copyright",
@@ -141,6 +142,17 @@ private slots:
         const Run r = run(installed("/usr/bin/glimra-render"), {"dune", "--size", "20", "-o", out});
         QVERIFY2(r.exitCode == 0, qPrintable(describe("glimra-render", r)));
         QCOMPARE(QImage(out).size(), QSize(20, 20));
+    }
+
+    // Films load their encoder from where the installation put it.
+    void installedRendererWritesAFilm()
+    {
+        const QString out = tmp_.filePath(QStringLiteral("x.mp4"));
+        const Run r = run(installed("/usr/bin/glimra-render"),
+                          {"dune", "--size", "20", "--to-place", "glimra:dune?x=3&size=20&zoom=0.5", "--seconds", "1",
+                           "--fps", "2", "-o", out});
+        QVERIFY2(r.exitCode == 0, qPrintable(describe("glimra-render", r)));
+        QVERIFY(QFileInfo(out).size() > 0);
     }
 
     // The installed window program opens its window on a private X display.

@@ -102,12 +102,17 @@ FilmResult encodeFilm(const FilmRequest& request, const std::vector<PatternTexts
                     plan.verdict == PicturePlan::Verdict::Refused ? plan.why : "nothing to paint");
     result.width = plan.width;
     result.height = plan.height;
-    OutputFile file(request.output);
     std::string why;
+    // The encoder is made before the file is opened, so that a program
+    // without its film module leaves nothing behind, and ends before the
+    // file does, which it writes into to the last.
+    OutputFile file(request.output);
+    const std::unique_ptr<FilmEncoder> encoder = makeFilmEncoder(&why);
+    if (!encoder)
+        return fail(FilmResult::Status::Refused, why);
     if (!file.open(&why))
         return fail(FilmResult::Status::CannotWrite, why);
-    FilmEncoder encoder;
-    if (!encoder.open(file.stream(), format, int(plan.width), int(plan.height), request.fps, &why))
+    if (!encoder->open(file.stream(), format, int(plan.width), int(plan.height), request.fps, &why))
         return fail(FilmResult::Status::Refused, why);
 
     const auto start = Clock::now();
@@ -144,7 +149,7 @@ FilmResult encodeFilm(const FilmRequest& request, const std::vector<PatternTexts
         const QImage& frame = frames.take(k);
         if (frame.isNull() || (request.stop && request.stop()))
             return fail(FilmResult::Status::Stopped, "stopped");
-        if (!encoder.add(frame, &why))
+        if (!encoder->add(frame, &why))
             return fail(FilmResult::Status::CannotWrite, "cannot write " + request.output + ": " + why);
         frames.release(k);
         if (pool)
@@ -152,7 +157,7 @@ FilmResult encodeFilm(const FilmRequest& request, const std::vector<PatternTexts
         if (request.progress)
             request.progress(int(k + 1), request.frames);
     }
-    if (!encoder.finish(&why))
+    if (!encoder->finish(&why))
         return fail(FilmResult::Status::CannotWrite, "cannot write " + request.output + ": " + why);
     if (!file.commit(&why))
         return fail(FilmResult::Status::CannotWrite, why);

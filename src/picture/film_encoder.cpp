@@ -1,5 +1,7 @@
 #include "picture/film_encoder.h"
 
+#include "version.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -8,10 +10,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <QFileInfo>
-
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace glimra {
 
@@ -50,19 +51,20 @@ int64_t seekPacket(void* opaque, int64_t offset, int whence)
     return ::ftello(out);
 }
 
-}  // namespace
+// The encoder with FFmpeg's libraries.
+class FfmpegEncoder final : public FilmEncoder {
+public:
+    bool open(FILE* out, const std::string& format, int width, int height, double fps, std::string* why) override;
+    bool add(const QImage& frame, std::string* why) override;
+    bool finish(std::string* why) override;
 
-std::string filmFormat(const std::string& path)
-{
-    const QString suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower();
-    if (suffix == QLatin1String("mp4"))
-        return "mp4";
-    if (suffix == QLatin1String("webm"))
-        return "webm";
-    return {};
-}
+private:
+    bool drain(bool flushing, std::string* why);
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
-struct FilmEncoder::State {
+struct FfmpegEncoder::State {
     AVFormatContext* format = nullptr;
     AVIOContext* io = nullptr;
     AVCodecContext* codec = nullptr;
@@ -88,10 +90,7 @@ struct FilmEncoder::State {
     }
 };
 
-FilmEncoder::FilmEncoder() = default;
-FilmEncoder::~FilmEncoder() = default;
-
-bool FilmEncoder::open(FILE* out, const std::string& name, int width, int height, double fps, std::string* why)
+bool FfmpegEncoder::open(FILE* out, const std::string& name, int width, int height, double fps, std::string* why)
 {
     // The library's chatter is not the program's to print; failures are
     // reported through `why`.
@@ -184,7 +183,7 @@ bool FilmEncoder::open(FILE* out, const std::string& name, int width, int height
     return true;
 }
 
-bool FilmEncoder::drain(bool flushing, std::string* why)
+bool FfmpegEncoder::drain(bool flushing, std::string* why)
 {
     State& s = *state_;
     for (;;) {
@@ -206,7 +205,7 @@ bool FilmEncoder::drain(bool flushing, std::string* why)
     }
 }
 
-bool FilmEncoder::add(const QImage& image, std::string* why)
+bool FfmpegEncoder::add(const QImage& image, std::string* why)
 {
     State& s = *state_;
     const QImage frame = image.convertToFormat(QImage::Format_RGB32);
@@ -226,7 +225,7 @@ bool FilmEncoder::add(const QImage& image, std::string* why)
     return drain(false, why);
 }
 
-bool FilmEncoder::finish(std::string* why)
+bool FfmpegEncoder::finish(std::string* why)
 {
     State& s = *state_;
     int r = avcodec_send_frame(s.codec, nullptr);
@@ -248,4 +247,15 @@ bool FilmEncoder::finish(std::string* why)
     return true;
 }
 
+}  // namespace
+
 }  // namespace glimra
+
+// Only this name is visible outside the module (it is built with hidden
+// symbols), so nothing in it can stand in for the program's own.
+extern "C" __attribute__((visibility("default"))) glimra::FilmEncoder* glimra_make_film_encoder(const char* version)
+{
+    if (!version || std::strcmp(version, GLIMRA_VERSION) != 0)
+        return nullptr;
+    return new glimra::FfmpegEncoder;
+}

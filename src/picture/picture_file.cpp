@@ -292,7 +292,11 @@ bool PngStream::finish()
 QByteArray pictureFormat(const QString& path)
 {
     const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
-    if (!suffix.isEmpty() && QImageWriter::supportedImageFormats().contains(suffix))
+    // The formats the toolkit writes itself, without a plugin: asking it
+    // about the others loads every image plugin it has, which takes longer
+    // than writing a small picture.
+    static const QByteArrayList builtIn = {"png", "ppm", "pgm", "pbm", "bmp", "xbm", "xpm"};
+    if (!suffix.isEmpty() && (builtIn.contains(suffix) || QImageWriter::supportedImageFormats().contains(suffix)))
         return suffix;
     struct stat target {};
     if (::stat(QFile::encodeName(path).constData(), &target) == 0 &&
