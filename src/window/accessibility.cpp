@@ -1,12 +1,9 @@
 #include "window/accessibility.h"
 
 #include "render/frame.h"
-<<<<<<< HEAD
+#include "window/canvas_origin.h"
 #include "window/picture_area.h"
 #include "window/picture_area_menu.h"
-=======
-#include "window/canvas_origin.h"
->>>>>>> rooms
 #include "window/picture_menu.h"
 #include "window/qtac.h"
 #include "window/window_action.h"
