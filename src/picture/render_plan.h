@@ -5,7 +5,7 @@
 #pragma once
 
 #include "picture/picture.h"
-#include "picture/renderer.h"
+#include "picture/picture_request.h"
 
 #include <QImage>
 
