@@ -173,8 +173,16 @@ void ScreenChild::realWheel()
         QSKIP("needs an X server, xdotool and a window that scrolls");
     QScrollBar* bar = window_->verticalScrollBar();
     bar->setValue(0);
+    // A synchronous move to where the pointer already is waits for a motion
+    // that never comes (seconds, until xdotool gives up): move only when the
+    // place changes.
+    QPoint pointer(-1, -1);
     auto wheelAt = [&](QPoint global, bool shift) {
-        QStringList args{"mousemove", "--sync", QString::number(global.x()), QString::number(global.y())};
+        QStringList args;
+        if (global != pointer)
+            args << "mousemove"
+                 << "--sync" << QString::number(global.x()) << QString::number(global.y());
+        pointer = global;
         if (shift)
             args << "keydown"
                  << "shift";
