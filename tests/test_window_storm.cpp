@@ -24,7 +24,7 @@
 #include <random>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(GLIMRA_ASAN)
 // The sanitizer runtime's count of the bytes it has handed out (GCC installs
 // no header for it).
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
@@ -49,7 +49,7 @@ unsigned stormSeed()
 // replaces malloc's in the sanitizer build).
 std::size_t heapInUse()
 {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(GLIMRA_ASAN)
     return __sanitizer_get_current_allocated_bytes();
 #else
     const struct mallinfo2 m = mallinfo2();
