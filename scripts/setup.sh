@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(g++ cmake make qt6-base-dev libpng-dev libmpfr-dev fonts-dejavu-core fonts-liberation2 dpkg-dev file
           pkg-config libavformat-dev libavcodec-dev libavutil-dev libswscale-dev)
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(clang-format locales xvfb xauth xdotool x11-apps imagemagick clang libclang-rt-14-dev
+  packages+=(clang-format locales xvfb xauth xdotool x11-apps imagemagick clang lld libclang-rt-14-dev
              desktop-file-utils appstream man-db groff-base lintian xdg-utils openbox parallel
              slurm-wlm
              g++-aarch64-linux-gnu qemu-user libmpfr-dev:arm64 libgmp-dev:arm64)

@@ -2,9 +2,9 @@
 # Installs what is missing, builds, and runs every test headless: once in the
 # optimised build, the golden pictures' digests from an aarch64 build run
 # under qemu-user, the threaded render tests under ThreadSanitizer, a
-# comparison of the pictures two builds paint, the suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and last a fixed number of
-# fuzzing runs on each reader.
+# comparison of the pictures two builds (and two compilers) paint, the suite
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, and last a
+# fixed number of fuzzing runs on each reader.
 #
 #   scripts/test.sh            everything, as CI runs it
 #   scripts/test.sh --quick    the optimised build and its suite only, without
@@ -25,8 +25,13 @@ SECONDS=0
 # Each step's start, so that a slow step shows where the time goes.
 step() { printf '\n== %dm%02ds: %s\n' $((SECONDS / 60)) $((SECONDS % 60)) "$*"; }
 # The checking trees keep line tables, enough for every report's stack, and no
-# more debug information: it is most of their compile time.
-checking=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
+# more debug information: it is most of their compile time. They are built
+# with clang, which compiles them in about two thirds of g++'s time (and so
+# checks the pictures' independence of the compiler, below), and linked with
+# lld.
+checking=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+          -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld
+          -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld)
 
 # One style: the code as .clang-format writes it (the generated math tables
 # aside). A change it would make fails here, before anything is built.
@@ -41,10 +46,52 @@ if $quick; then
   (cd build && ctest --output-on-failure -j"$jobs" -LE 'packaging|cluster')
   exit 0
 fi
+tmp="$(mktemp -d)"
+builder=""
+# A run that stops early stops the builds behind it too (their own process
+# group: the compilers under them as well).
+trap '[ -z "$builder" ] || kill -- -"$builder" 2>/dev/null; rm -rf "$tmp"' EXIT
+
+# The other trees are built behind the optimised build's tests, at the lowest
+# priority: the tests wait on windows, child processes and timers for about
+# half their time, which these builds take, and whatever the tests want goes
+# to the tests. Each tree's build ends in a file of its own; a step that
+# needs the tree waits for it and shows its output.
+set -m
+(
+  built() { # tree target... : builds, and tells how it went in $tmp/tree.done
+    local tree="$1"
+    shift
+    if nice -n 19 cmake --build "$tree" -j"$jobs" --target "$@" >"$tmp/$tree.log" 2>&1; then
+      echo 0 >"$tmp/$tree.done"
+    else
+      echo 1 >"$tmp/$tree.done"
+    fi
+  }
+  cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DGLIMRA_CORE_ONLY=ON \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  built build-aarch64 glimra-digest
+  cmake -S . -B build-tsan "${checking[@]}" -DGLIMRA_TSAN=ON >/dev/null
+  built build-tsan test_frame test_parallel test_golden test_reference_pixels
+  # The sanitizer tree builds the test programs and what they run, and the
+  # readers' fuzz targets (which need clang's libFuzzer), nothing else.
+  cmake -S . -B build-san "${checking[@]}" -DGLIMRA_SANITIZE=ON -DGLIMRA_FUZZ=ON >/dev/null
+  built build-san glimra_tests fuzz_numtext fuzz_recipe fuzz_formula fuzz_band
+) &
+builder=$!
+set +m
+# Waits for a tree's build and shows it; a failed build fails the run.
+await() {
+  while [ ! -e "$tmp/$1.done" ]; do
+    kill -0 "$builder" 2>/dev/null || { echo "the build of $1 did not end"; exit 1; }
+    sleep 1
+  done
+  cat "$tmp/$1.log"
+  [ "$(cat "$tmp/$1.done")" = 0 ] || { echo "the build of $1 failed"; exit 1; }
+}
+
 step "its suite"
 (cd build && ctest --output-on-failure -j"$jobs")
-tmp="$(mktemp -d)"
-trap 'rm -rf "$tmp"' EXIT
 
 # The same pictures on another processor: the core alone, cross-built for
 # aarch64 and run under qemu-user, prints the digests of the golden pictures
@@ -54,9 +101,7 @@ trap 'rm -rf "$tmp"' EXIT
 # minutes each. Then this build once more with the C library kept to its code
 # paths without fused multiply-add, which nothing in a picture may depend on.
 step "aarch64 under qemu, the C library without FMA, each column scan width"
-cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DGLIMRA_CORE_ONLY=ON \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-aarch64 -j"$jobs" --target glimra-digest
+await build-aarch64
 sets=reset,offset,fault,formula
 build/glimra-digest --sets "$sets" >"$tmp/x86-64.txt" || { echo "glimra-digest failed"; exit 1; }
 pictures="$(wc -l <"$tmp/x86-64.txt")"
@@ -99,18 +144,15 @@ done
 # The render core's threads under ThreadSanitizer: the tests that render with
 # several threads. (The window runs on one thread and Qt is not instrumented.)
 step "ThreadSanitizer"
-cmake -S . -B build-tsan "${checking[@]}" -DGLIMRA_TSAN=ON >/dev/null
-cmake --build build-tsan -j"$jobs" --target test_frame test_parallel test_golden test_reference_pixels
+await build-tsan
 tsan_supp="$PWD/tests/tsan.supp"
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1:suppressions=$tsan_supp" ctest --output-on-failure -j"$jobs" -R 'test_frame|test_parallel|test_golden|test_reference_pixels')
 
-# The sanitizer tree builds the test programs and what they run, nothing else.
 step "AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-san "${checking[@]}" -DGLIMRA_SANITIZE=ON >/dev/null
-cmake --build build-san -j"$jobs" --target glimra_tests
+await build-san
 
 # The same picture from both builds: nothing in the arithmetic depends on how
-# the program was optimised.
+# the program was optimised, nor on the compiler.
 for k in $(seq 0 18); do
   build/glimra-render "$k" --size 97 --zoom 0.37 --x 3.5 -o "$tmp/a.ppm" 2>/dev/null
   build-san/glimra-render "$k" --size 97 --zoom 0.37 --x 3.5 --threads 1 -o "$tmp/b.ppm" 2>/dev/null
@@ -132,10 +174,8 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 # repository's stay as they are; a fixed number of runs rather than a fixed
 # time, so that a slow machine checks as much and a fast one is not held. Any
 # finding fails (an allocation over the limit counts as one), and its input is
-# kept in build-fuzz/.
+# kept in build-san/.
 step "fuzzing"
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ "${checking[@]}" -DGLIMRA_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"$jobs" --target fuzz_numtext fuzz_recipe fuzz_formula fuzz_band
 # The readers are fuzzed side by side, one per core; each one's result is
 # told when it ends, and the first finding fails the step after all have
 # ended.
@@ -144,10 +184,10 @@ fuzz() { # target what runs limit_mb dict seeds...
   shift 5
   mkdir "$tmp/$target"
   cp "$@" "$tmp/$target/"
-  if ! build-fuzz/tests/fuzz/"$target" -runs="$runs" -malloc_limit_mb="$limit" -dict="$dict" \
-      -artifact_prefix=build-fuzz/ "$tmp/$target" >"$tmp/$target.log" 2>&1; then
+  if ! build-san/tests/fuzz/"$target" -runs="$runs" -malloc_limit_mb="$limit" -dict="$dict" \
+      -artifact_prefix=build-san/ "$tmp/$target" >"$tmp/$target.log" 2>&1; then
     tail -n 40 "$tmp/$target.log"
-    echo "fuzzing $what found a fault; the input is in build-fuzz/"
+    echo "fuzzing $what found a fault; the input is in build-san/"
     return 1
   fi
   echo "$what: $(grep -E '^Done [0-9]+ runs' "$tmp/$target.log")"
