@@ -207,6 +207,9 @@ struct Ops<lanes::Eight> {
     using Mask = __mmask8;
     using Int = __m256i;
     static constexpr int width = 8;
+    // The masked forms with every lane set: this compiler's plain ones start
+    // from an undefined register, which it warns of.
+    static constexpr __mmask8 kAll = 0xff;
 
     static Mask less(V a, V b) { return _mm512_cmp_pd_mask(a.v, b.v, _CMP_LT_OQ); }
     static Mask equal(V a, V b) { return _mm512_cmp_pd_mask(a.v, b.v, _CMP_EQ_OQ); }
@@ -220,18 +223,18 @@ struct Ops<lanes::Eight> {
     static V flipWhere(Mask m, V a) { return V(_mm512_mask_xor_pd(a.v, m, a.v, _mm512_set1_pd(-0.0))); }
     static V flipBySign(V a, V s) { return V(_mm512_xor_pd(a.v, _mm512_and_pd(s.v, _mm512_set1_pd(-0.0)))); }
 
-    static Int toInt32(V a) { return _mm512_cvtpd_epi32(a.v); }
+    static Int toInt32(V a) { return _mm512_maskz_cvtpd_epi32(kAll, a.v); }
     static Int addInt(Int x, int c) { return _mm256_add_epi32(x, _mm256_set1_epi32(c)); }
     static Int andInt(Int x, int c) { return _mm256_and_si256(x, _mm256_set1_epi32(c)); }
     static Int shiftRight8(Int x) { return _mm256_srai_epi32(x, 8); }
     static Mask bitSet(Int x, int bit) { return _mm256_test_epi32_mask(x, _mm256_set1_epi32(bit)); }
     static V fromExponentField(Int q)
     {
-        return V(_mm512_castsi512_pd(_mm512_slli_epi64(_mm512_cvtepu32_epi64(q), 52)));
+        return V(_mm512_castsi512_pd(_mm512_maskz_slli_epi64(kAll, _mm512_maskz_cvtepu32_epi64(kAll, q), 52)));
     }
     static V exponentField(V x)
     {
-        const __m512i e = _mm512_srli_epi64(_mm512_castpd_si512(x.v), 52);
+        const __m512i e = _mm512_maskz_srli_epi64(kAll, _mm512_castpd_si512(x.v), 52);
         return V(_mm512_or_pd(_mm512_castsi512_pd(e), _mm512_set1_pd(0x1p52))) - V(0x1p52);
     }
     static V significand(V x)
@@ -244,7 +247,8 @@ struct Ops<lanes::Eight> {
     template <int n>
     static V gather(const double* t, Int idx, int c)
     {
-        return V(_mm512_i32gather_pd(_mm256_mullo_epi32(idx, _mm256_set1_epi32(n)), t + c, 8));
+        return V(_mm512_mask_i32gather_pd(_mm512_setzero_pd(), kAll, _mm256_mullo_epi32(idx, _mm256_set1_epi32(n)),
+                                          t + c, 8));
     }
     static void rowsOfFour(const double* t, Int idx, V& c0, V& c1, V& c2, V& c3)
     {
