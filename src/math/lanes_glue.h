@@ -250,18 +250,45 @@ struct Ops<lanes::Eight> {
         return V(_mm512_mask_i32gather_pd(_mm512_setzero_pd(), kAll, _mm256_mullo_epi32(idx, _mm256_set1_epi32(n)),
                                           t + c, 8));
     }
+    // Rows of four and three: eight row loads (rows of three masked, which
+    // touches nothing beyond the row) and a transposition, quicker than
+    // gathers. Row r's element e is lane r of column e.
+    template <int n>
+    static void transposeRows(const double* t, Int idx, V& c0, V& c1, V& c2, V& c3)
+    {
+        alignas(32) int i[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(i), idx);
+        const auto row = [&](int r) {
+            if constexpr (n == 4)
+                return _mm256_loadu_pd(t + 4 * i[r]);
+            else
+                return _mm256_maskz_loadu_pd(0x7, t + 3 * i[r]);
+        };
+        // a0 = rows 0 and 4, a1 = rows 1 and 5, ...: one per 256-bit half.
+        const auto pairOf = [&](int r) {
+            return _mm512_maskz_insertf64x4(kAll, _mm512_castpd256_pd512(row(r)), row(r + 4), 1);
+        };
+        const __m512d a0 = pairOf(0), a1 = pairOf(1), a2 = pairOf(2), a3 = pairOf(3);
+        // Elements 0 and 2 (lo) or 1 and 3 (hi) of rows 0, 1 (or 2, 3) and
+        // 4, 5 (or 6, 7).
+        const __m512d l01 = _mm512_maskz_unpacklo_pd(kAll, a0, a1), h01 = _mm512_maskz_unpackhi_pd(kAll, a0, a1);
+        const __m512d l23 = _mm512_maskz_unpacklo_pd(kAll, a2, a3), h23 = _mm512_maskz_unpackhi_pd(kAll, a2, a3);
+        const __m512i even = _mm512_setr_epi64(0, 1, 8, 9, 4, 5, 12, 13);
+        const __m512i odd = _mm512_setr_epi64(2, 3, 10, 11, 6, 7, 14, 15);
+        c0 = V(_mm512_permutex2var_pd(l01, even, l23));
+        c1 = V(_mm512_permutex2var_pd(h01, even, h23));
+        c2 = V(_mm512_permutex2var_pd(l01, odd, l23));
+        if constexpr (n == 4)
+            c3 = V(_mm512_permutex2var_pd(h01, odd, h23));
+    }
     static void rowsOfFour(const double* t, Int idx, V& c0, V& c1, V& c2, V& c3)
     {
-        c0 = gather<4>(t, idx, 0);
-        c1 = gather<4>(t, idx, 1);
-        c2 = gather<4>(t, idx, 2);
-        c3 = gather<4>(t, idx, 3);
+        transposeRows<4>(t, idx, c0, c1, c2, c3);
     }
     static void rowsOfThree(const double* t, Int idx, V& c0, V& c1, V& c2)
     {
-        c0 = gather<3>(t, idx, 0);
-        c1 = gather<3>(t, idx, 1);
-        c2 = gather<3>(t, idx, 2);
+        V unused;
+        transposeRows<3>(t, idx, c0, c1, c2, unused);
     }
     static void rowsOfTwo(const double* t, Int idx, V& c0, V& c1)
     {
