@@ -326,7 +326,7 @@ GLIMRA_STEP V powFast(V x, V y, MaskOf<V>& ok, V& ehi)
 
     const V kd = roundToInt(eh * V(k256OverLn2));
     const Pair<V> p2 = twoProd<kFma>(kd, V(kLn2By256[1]));
-    const V t = eh - kd * V(kLn2By256[0]);  // exact, as in reduceTrig
+    const V t = eh - kd * V(kLn2By256[0]);  // exact, as in the trigonometric reduction
     const Pair<V> s1 = twoSum(t, -p2.hi);
     const V low = ((s1.lo - p2.lo) + el) - kd * V(kLn2By256[2]);
     const Pair<V> r = twoSum(s1.hi, low);
