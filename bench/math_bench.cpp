@@ -57,13 +57,14 @@ struct Row {
     const char* fn;
     const char* args;
     double libc, ours, fast, exact, declined;
-    double two = 0, four = 0;  // ours on two and four lanes, per argument
+    double two = 0, four = 0, eight = 0;  // ours on two, four and eight lanes, per argument
 };
 
 void print(const Row& r)
 {
-    std::printf("%-4s %-18s %10.2f %10.2f %10.2f %10.0f %12.3g %8.2f %8.2f %8.2f %9.2f\n", r.fn, r.args, r.libc, r.ours,
-                r.fast, r.exact, r.declined, r.libc / r.ours, r.two, r.four, r.libc / std::min(r.two, r.four));
+    std::printf("%-4s %-18s %10.2f %10.2f %10.2f %10.0f %12.3g %8.2f %8.2f %8.2f %8.2f %9.2f\n", r.fn, r.args, r.libc,
+                r.ours, r.fast, r.exact, r.declined, r.libc / r.ours, r.two, r.four, r.eight,
+                r.libc / std::min({r.two, r.four, r.eight}));
 }
 
 Row trigRow(const char* fn, const char* name, double (*libc)(double), double (*ours)(double),
@@ -169,6 +170,7 @@ void timeLanes(Row& row, glimra::lanes::Function f, const std::vector<double>& x
     };
     row.two = at(2);
     row.four = glimra::lanes::widestWidth() >= 4 ? at(4) : row.two;
+    row.eight = glimra::lanes::widestWidth() >= 8 ? at(8) : row.four;
 }
 
 double libcSin(double x) { return std::sin(x); }
@@ -205,8 +207,8 @@ int main(int argc, char** argv)
     }
 
     std::printf("ns per call (fastest of %d passes over %zu arguments; exact path over 20000)\n", rounds, n);
-    std::printf("%-4s %-18s %10s %10s %10s %10s %12s %8s %8s %8s %9s\n", "fn", "arguments", "libc", "ours", "ours fast",
-                "ours exact", "exact share", "libc/ours", "2 lanes", "4 lanes", "libc/best");
+    std::printf("%-4s %-18s %10s %10s %10s %10s %12s %8s %8s %8s %8s %9s\n", "fn", "arguments", "libc", "ours",
+                "ours fast", "ours exact", "exact share", "libc/ours", "2 lanes", "4 lanes", "8 lanes", "libc/best");
     using F = glimra::lanes::Function;
     const auto trig = [&](const char* fn, const char* name, double (*libc)(double), double (*ours)(double),
                           bool (*fast)(double, double&), double (*exact)(double), F f, const std::vector<double>& xs) {

@@ -130,7 +130,7 @@ echo "$pictures digests identical with and without the C library's fused multipl
 # test_digest_golden has checked against the recorded table).
 build/glimra-digest --threads "$jobs" >"$tmp/widest.txt" 2>"$tmp/widest.err"
 widest="$(sed -n 's/^lanes //p' "$tmp/widest.err")"
-for w in 1 2 4; do
+for w in 1 2 4 8; do
   [ "$w" -lt "$widest" ] || break
   GLIMRA_LANES=$w build/glimra-digest --threads "$jobs" >"$tmp/lanes-$w.txt" 2>"$tmp/lanes-$w.err"
   grep -qx "lanes $w" "$tmp/lanes-$w.err" || { echo "GLIMRA_LANES=$w did not force $w lanes"; exit 1; }

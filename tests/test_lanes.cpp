@@ -55,7 +55,7 @@ private slots:
         QTest::addColumn<int>("width");
         const char* names[] = {"sin", "cos", "tan", "pow"};
         for (int f = 0; f < 4; ++f)
-            for (int width : {2, 4})
+            for (int width : {2, 4, 8})
                 QTest::addRow("%s, %d lanes", names[f], width) << f << width;
     }
 

@@ -1,7 +1,10 @@
-// The fast paths of sin, cos, tan and pow. Each is pure arithmetic on doubles
-// and a few table reads, so it can later run on several lanes at once; each
-// either delivers the correctly rounded result or says that it cannot, and
-// the caller then takes the exact (MPFR) path. A fast path never raises
+// The fast paths of sin, cos, tan and pow, written once for every width: each
+// is a template on the value type V (a double for one lane, a vector type of
+// lanes.h for several; dd.h says how they agree bit for bit), pure arithmetic
+// and a few table reads. Each lane either gets the correctly rounded result
+// or is marked as declined in the mask `ok`, and the caller then takes the
+// exact (MPFR) path for it (the lanes' callers through the one-lane
+// function: lanes_math.h). A fast path never raises
 // overflow, divide-by-zero or invalid: every intermediate is finite and of
 // moderate size, no division has a zero divisor, and no conversion to an
 // integer sees a value out of range.
@@ -25,24 +28,36 @@
 #include "math/tables.h"
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 namespace glimra::math::detail {
 
-inline bool roundedOrFail(double h, double l, double c, double& out)
+constexpr double kTrigFastMax = 0x1p30;
+constexpr double kTrigTiny = 0x1p-27;
+constexpr double kSinCosErr = 0x1p-67;
+constexpr double kTanErr = 0x1p-66;
+constexpr double kPowFastYMax = 0x1p64;
+constexpr double kPowFastEMin = -708.0, kPowFastEMax = 709.0;
+
+inline namespace GLIMRA_ISA {
+
+// The rounding test: RN(v) where `ok` stays set (see above; c >= 2 eps).
+template <class V>
+GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 {
-    const double e = c * std::fabs(h);
-    const double up = h + (l + e);
-    const double down = h + (l - e);
-    out = up;
-    return up == down;
+    using O = Ops<V>;
+    const V e = c * O::abs(v.hi);
+    const V up = v.hi + (v.lo + e);
+    const V down = v.hi + (v.lo - e);
+    ok = O::both(ok, O::equal(up, down));
+    return up;
 }
 
 // ---------------------------------------------------------------------------
 // sin, cos and tan
 //
-// Fast path for 2^-27 <= |x| < 2^30 (below 2^-27 the results are x, 1 and x,
+// Fast path for |x| < 2^30 (below 2^-27 the results are x, 1 and x,
 // decided directly; from 2^30 on, reduce_large.h reduces the argument with
 // the bits of 2/pi and the same steps 2 and 3 follow, in trig.cpp).
 //
@@ -88,130 +103,106 @@ inline bool roundedOrFail(double h, double l, double c, double& out)
 // millions of arguments; the largest error it sees is reported there.
 // ---------------------------------------------------------------------------
 
-constexpr double kTrigFastMax = 0x1p30;
-constexpr double kTrigTiny = 0x1p-27;
-constexpr double kSinCosErr = 0x1p-67;
-constexpr double kTanErr = 0x1p-66;
-
-struct TrigReduced {
-    double rh, rl;  // r = rh + rl, |rl| <= ulp(rh) / 2
-    unsigned q;     // k mod 4
-};
-
-// x - k pi/2 for |x| < 2^30 (step 1 above).
-template <bool kFma>
-inline TrigReduced reduceTrig(double x)
+// sin x, cos x or tan x (kind 0, 1, 2) as a double-double before the
+// rounding test, in one body (split into functions, the four-lane forms lost
+// a fifth of their speed to the registers' allocation). With kReduced false,
+// steps 1 to 3 for x = a, |x| < 2^30; with kReduced true, steps 2 and 3 for a
+// reduced argument r = a + b with k mod 4 = q mod 4 (q a whole number below
+// 2^30 in magnitude) from the huge range's reduction (reduce_large.h, at
+// least as precise). Lanes outside the range and lanes with |r| <= 2^-40 are
+// cleared in `ok` and computed on a harmless argument (nothing here raises a
+// flag the result does not imply).
+template <int kind, bool kFma, bool kReduced, class V>
+GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok)
 {
-    const double kd = roundToInt(x * kTwoOverPi);
-    const DD p1 = twoProd<kFma>(kd, kPio2[0]);
-    const double t = x - p1.hi;
-    const DD p2 = twoProd<kFma>(kd, kPio2[1]);
-    const double p3 = kd * kPio2[2];
-    const DD s1 = twoSum(t, -p2.hi);
-    const DD s2 = twoSum(s1.hi, -p1.lo);
-    const double low = ((s1.lo + s2.lo) - p2.lo) - p3;
-    const DD r = twoSum(s2.hi, low);
-    return {r.hi, r.lo, static_cast<unsigned>(static_cast<std::int64_t>(kd)) & 3u};
-}
-
-struct TrigParts {
-    double sh, sl, ch, cl;  // sin a, cos a
-    double bh, bl;          // b = r - a
-    double cb, sb;          // cos b - 1, sin b - b
-};
-
-inline TrigParts trigParts(double rh, double rl)
-{
-    const double jd = roundToInt(rh * 512.0);
-    const double a = jd * 0x1p-9;
-    const DD b = twoSum(rh - a, rl);  // rh - a is exact: a multiple of ulp(rh), below |rh|
-    const int j = static_cast<int>(jd);
-    const double* row = kSinCos[j < 0 ? -j : j];
-    const double sign = j < 0 ? -1.0 : 1.0;
-    const double b2 = b.hi * b.hi;
-    TrigParts p;
-    p.sh = sign * row[0];
-    p.sl = sign * row[1];
-    p.ch = row[2];
-    p.cl = row[3];
-    p.bh = b.hi;
-    p.bl = b.lo;
-    p.cb = b2 * (-0.5 + b2 * (1.0 / 24 - b2 * (1.0 / 720)));
-    p.sb = b.hi * b2 * (-1.0 / 6 + b2 * (1.0 / 120 - b2 * (1.0 / 5040)));
-    return p;
-}
-
-// P + Q b + (P cb + Q sb): sin r for (P, Q) = (S, C), cos r for (C, -S),
-// and their negatives for (-P, -Q) (every step is symmetric in sign, so the
-// selection changes no bit). |P| >= 2^-9 > |Q b| or P = 0 (sin), |P| >= 0.7
-// (cos).
-template <bool kFma>
-inline DD trigOfParts(const TrigParts& p, double ph, double pl, double qh, double ql)
-{
-    DD qb = twoProd<kFma>(qh, p.bh);
-    qb.lo += qh * p.bl + ql * p.bh;
-    const DD h = fastTwoSum(ph, qb.hi);
-    const double tail = ph * p.cb + qh * p.sb;
-    const double lo = tail + ((h.lo + pl) + qb.lo);
-    return fastTwoSum(h.hi, lo);
-}
-
-// n / d in double-double, |d.hi| well away from zero.
-template <bool kFma>
-inline DD divDD(DD n, DD d)
-{
-    const double q1 = n.hi / d.hi;
-    const DD p = twoProd<kFma>(q1, d.hi);
-    const double rem = (((n.hi - p.hi) - p.lo) + n.lo) - q1 * d.lo;
-    return fastTwoSum(q1, rem / d.hi);
-}
-
-// Steps 2 and 3 for a reduced argument r = rh + rl in quadrant q (k mod 4),
-// from whichever reduction: this range's or the huge range's
-// (reduce_large.h, at least as precise).
-template <int kind, bool kFma>
-inline bool trigOfReduced(double rh, double rl, unsigned q0, double& out)
-{
-    if (std::fabs(rh) < 0x1p-40)
-        return false;
-    const TrigParts p = trigParts(rh, rl);
-    if constexpr (kind == 2) {
-        const DD s = trigOfParts<kFma>(p, p.sh, p.sl, p.ch, p.cl);
-        const DD c = trigOfParts<kFma>(p, p.ch, p.cl, -p.sh, -p.sl);
-        DD t = (q0 & 1u) ? divDD<kFma>(c, s) : divDD<kFma>(s, c);
-        if (q0 & 1u)
-            t = {-t.hi, -t.lo};
-        return roundedOrFail(t.hi, t.lo, kTanErr, out);
+    using O = Ops<V>;
+    V rh0, rl0, kd;
+    if constexpr (kReduced) {
+        rh0 = a0;
+        rl0 = b0;
+        kd = q;
     } else {
-        // sin x = sin r, cos r, -sin r, -cos r for q = 0..3; cos x is one
+        // Step 1, the reduction (NaNs tested quietly).
+        const V ax = O::abs(O::select(O::ordered(a0), a0, V(0.0)));
+        ok = O::both(O::less(V(kTrigTiny), ax), O::less(ax, V(kTrigFastMax)));
+        const V x = O::select(ok, a0, V(1.0));
+        kd = roundToInt(x * V(kTwoOverPi));
+        const Pair<V> p1 = twoProd<kFma>(kd, V(kPio2[0]));
+        const V t = x - p1.hi;
+        const Pair<V> p2 = twoProd<kFma>(kd, V(kPio2[1]));
+        const V p3 = kd * V(kPio2[2]);
+        const Pair<V> s1 = twoSum(t, -p2.hi);
+        const Pair<V> s2 = twoSum(s1.hi, -p1.lo);
+        const V low = ((s1.lo + s2.lo) - p2.lo) - p3;
+        const Pair<V> r = twoSum(s2.hi, low);
+        rh0 = r.hi;
+        rl0 = r.lo;
+    }
+    ok = O::both(ok, O::less(V(0x1p-40), O::abs(rh0)));
+    const V rh = O::select(ok, rh0, V(0.5)), rl = O::select(ok, rl0, V(0.0));
+    // Step 2: a = j/512, b = r - a (rh - a is exact: a multiple of ulp(rh),
+    // below |rh|), and table row |j| with the sign of j.
+    const V jd = roundToInt(rh * V(512.0));
+    const V a = jd * V(0x1p-9);
+    const Pair<V> b = twoSum(rh - a, rl);
+    V sh, sl, ch, cl;
+    O::rowsOfFour(&kSinCos[0][0], O::toInt32(O::abs(jd)), sh, sl, ch, cl);
+    sh = O::flipBySign(sh, jd);
+    sl = O::flipBySign(sl, jd);
+    // Selections rather than branches: the quadrant is as good as random.
+    const IntOf<V> k = O::addInt(O::toInt32(kd), kind == 1 ? 1 : 0);
+    const MaskOf<V> odd = O::bitSet(k, 1);
+    const MaskOf<V> neg = O::bitSet(k, 2);
+    const V b2 = b.hi * b.hi;
+    const V cb = b2 * (V(-0.5) + b2 * (V(1.0 / 24) - b2 * V(1.0 / 720)));
+    const V sb = b.hi * b2 * (V(-1.0 / 6) + b2 * (V(1.0 / 120) - b2 * V(1.0 / 5040)));
+    // P + Q b + (P cb + Q sb): sin r for (P, Q) = (S, C), cos r for (C, -S),
+    // and their negatives for (-P, -Q) (every step is symmetric in sign, so
+    // the selection changes no bit). |P| >= 2^-9 > |Q b| or P = 0 (sin),
+    // |P| >= 0.7 (cos).
+    const auto ofParts = [&](V ph, V pl, V qh, V ql) {
+        Pair<V> qb = twoProd<kFma>(qh, b.hi);
+        qb.lo = qb.lo + (qh * b.lo + ql * b.hi);
+        const Pair<V> h = fastTwoSum(ph, qb.hi);
+        const V tail = ph * cb + qh * sb;
+        const V lo = tail + ((h.lo + pl) + qb.lo);
+        return fastTwoSum(h.hi, lo);
+    };
+    if constexpr (kind == 2) {
+        (void)neg;
+        const Pair<V> s = ofParts(sh, sl, ch, cl);
+        const Pair<V> c = ofParts(ch, cl, -sh, -sl);
+        const Pair<V> n{O::select(odd, c.hi, s.hi), O::select(odd, c.lo, s.lo)};
+        const Pair<V> d{O::select(odd, s.hi, c.hi), O::select(odd, s.lo, c.lo)};
+        const Pair<V> t = divDD<kFma>(n, d);
+        return {O::flipWhere(odd, t.hi), O::flipWhere(odd, t.lo)};
+    } else {
+        // sin x = sin r, cos r, -sin r, -cos r for k = 0..3; cos x is one
         // quadrant further on.
-        // Selections rather than branches: the quadrant is as good as random.
-        const unsigned q = kind == 1 ? q0 + 1u : q0;
-        const bool odd = (q & 1u) != 0;
-        const double sign = (q & 2u) ? -1.0 : 1.0;
-        const double ph = sign * (odd ? p.ch : p.sh), pl = sign * (odd ? p.cl : p.sl);
-        const double qh = sign * (odd ? -p.sh : p.ch), ql = sign * (odd ? -p.sl : p.cl);
-        const DD v = trigOfParts<kFma>(p, ph, pl, qh, ql);
-        return roundedOrFail(v.hi, v.lo, kSinCosErr, out);
+        const V ph = O::flipWhere(neg, O::select(odd, ch, sh)), pl = O::flipWhere(neg, O::select(odd, cl, sl));
+        const V qh = O::flipWhere(neg, O::select(odd, -sh, ch)), ql = O::flipWhere(neg, O::select(odd, -sl, cl));
+        return ofParts(ph, pl, qh, ql);
     }
 }
 
-// kind 0: sin, 1: cos, 2: tan.
-template <int kind, bool kFma>
-inline bool trigFast(double x, double& out)
+// sin, cos or tan (kind 0, 1, 2) of x: the result where `ok` is set. NaNs,
+// infinities, |x| >= 2^30 and |x| <= 2^-27 are declined. Below 2^-27,
+// |x|^3/6 and |x|^3/3 are below half an ulp of x, x^2/2 below half the gap
+// under 1: the one-lane function gives x, 1 and x without arithmetic (lanes
+// send them there too: they are rare in a picture).
+template <int kind, bool kFma, class V>
+GLIMRA_STEP V trigFast(V x, MaskOf<V>& ok)
 {
-    // Quiet comparisons: an ordered < on a NaN would raise invalid.
-    const double ax = std::fabs(x);
-    if (std::isless(ax, kTrigTiny)) {
-        // |x|^3/6 and |x|^3/3 are below half an ulp of x, x^2/2 below half
-        // the gap under 1.
-        out = kind == 1 ? 1.0 : x;
-        return true;
-    }
-    if (!std::isless(ax, kTrigFastMax))
-        return false;  // also NaN and infinities
-    const TrigReduced r = reduceTrig<kFma>(x);
-    return trigOfReduced<kind, kFma>(r.rh, r.rl, r.q, out);
+    const Pair<V> v = trigDD<kind, kFma, false>(x, V(0.0), V(0.0), ok);
+    return roundedOrFail(v, V(kind == 2 ? kTanErr : kSinCosErr), ok);
+}
+
+// The same after the huge range's reduction r = rh + rl, k mod 4 = q mod 4.
+template <int kind, bool kFma, class V>
+GLIMRA_STEP V trigOfReduced(V rh, V rl, V q, MaskOf<V>& ok)
+{
+    const Pair<V> v = trigDD<kind, kFma, true>(rh, rl, q, ok);
+    return roundedOrFail(v, V(kind == 2 ? kTanErr : kSinCosErr), ok);
 }
 
 // ---------------------------------------------------------------------------
@@ -248,90 +239,149 @@ inline bool trigFast(double x, double& out)
 // uses c = 2^-78 + |E| 2^-77, more than twice that.
 // ---------------------------------------------------------------------------
 
-constexpr double kPowFastYMax = 0x1p64;
-constexpr double kPowFastEMin = -708.0, kPowFastEMax = 709.0;
-
 // log x as hi + lo for finite x > 0 (subnormals too).
-template <bool kFma>
-inline DD logDD(double x)
+template <bool kFma, class V>
+GLIMRA_STEP Pair<V> logDD(V x)
 {
-    std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
-    int e = static_cast<int>(bits >> 52) - 1023;
-    if (e == -1023) {  // subnormal: scale into the normal range first
-        bits = std::bit_cast<std::uint64_t>(x * 0x1p54);
-        e = static_cast<int>(bits >> 52) - 1023 - 54;
+    using O = Ops<V>;
+    // x = 2^e m: m in [1, 2), and beyond sqrt(2) halved (exact) with e + 1.
+    V m, ed;
+    if constexpr (std::is_same_v<V, double>) {
+        // One lane on the bits: cheaper than the lanes' selections.
+        std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+        int e = static_cast<int>(bits >> 52) - 1023;
+        if (e == -1023) {  // subnormal: scaled into the normal range first
+            bits = std::bit_cast<std::uint64_t>(x * 0x1p54);
+            e = static_cast<int>(bits >> 52) - 1023 - 54;
+        }
+        const std::uint64_t mbits = (bits & 0x000fffffffffffffull) | 0x3ff0000000000000ull;
+        const std::uint64_t over = mbits > std::bit_cast<std::uint64_t>(0x1.6a09e667f3bcdp+0) ? 1u : 0u;
+        m = std::bit_cast<double>(mbits - (over << 52));
+        ed = static_cast<double>(e + static_cast<int>(over));
+    } else {
+        // A subnormal x is scaled into the normal range first (exactly; a
+        // product by 1 for the others, which must not overflow).
+        const MaskOf<V> sub = O::less(x, V(0x1p-1022));
+        const V xn = x * O::select(sub, V(0x1p54), V(1.0));
+        const V m0 = O::significand(xn);
+        const MaskOf<V> over = O::less(V(0x1.6a09e667f3bcdp+0), m0);
+        m = O::select(over, m0 * V(0.5), m0);
+        ed = ((O::exponentField(xn) - V(1023.0)) - O::select(sub, V(54.0), V(0.0))) + O::select(over, V(1.0), V(0.0));
     }
-    // m in [1, 2), and beyond sqrt(2) halved (one off the exponent field:
-    // exact) with e + 1; on the bits, without a branch.
-    const std::uint64_t mbits = (bits & 0x000fffffffffffffull) | 0x3ff0000000000000ull;
-    const std::uint64_t over = mbits > std::bit_cast<std::uint64_t>(0x1.6a09e667f3bcdp+0) ? 1u : 0u;
-    const double m = std::bit_cast<double>(mbits - (over << 52));
-    e += static_cast<int>(over);
-    const int i1 = static_cast<int>(roundToInt((m - 1.0) * 128.0));
-    const double* t1 = kLog1[i1 - kLog1First];
-    const DD m1 = twoProd<kFma>(m, t1[0]);
-    const int i2 = static_cast<int>(roundToInt((m1.hi - 1.0) * 8192.0));
-    const double* t2 = kLog2[i2 - kLog2First];
-    const DD p = twoProd<kFma>(m1.hi, t2[0]);
-    const DD z = twoSum(p.hi - 1.0, p.lo + m1.lo * t2[0]);  // p.hi - 1 is exact (Sterbenz)
 
-    DD z2 = twoProd<kFma>(z.hi, z.hi);
-    z2.lo += 2.0 * z.hi * z.lo;
-    const double w = 1.0 / 3 + z.hi * (-0.25 + z.hi * (0.2 - z.hi * (1.0 / 6)));
-    const double t3 = z2.hi * z.hi * w;
-    const DD s = fastTwoSum(z.hi, -0.5 * z2.hi);  // |z| >= z^2/2
-    const double l1lo = s.lo + (z.lo + (t3 - 0.5 * z2.lo));
+    V t10, t11, t12;
+    O::rowsOfThree(&kLog1[0][0], O::addInt(O::toInt32(roundToInt((m - V(1.0)) * V(128.0))), -kLog1First), t10, t11,
+                   t12);
+    const Pair<V> m1 = twoProd<kFma>(m, t10);
+    V t20, t21, t22;
+    O::rowsOfThree(&kLog2[0][0], O::addInt(O::toInt32(roundToInt((m1.hi - V(1.0)) * V(8192.0))), -kLog2First), t20, t21,
+                   t22);
+    const Pair<V> p = twoProd<kFma>(m1.hi, t20);
+    const Pair<V> z = twoSum(p.hi - V(1.0), p.lo + m1.lo * t20);  // p.hi - 1 is exact (Sterbenz)
 
-    const double ed = static_cast<double>(e);
-    const DD a = twoSum(ed * kLn2[0], t1[1]);  // e * kLn2[0] exact: 42 bits times 11
-    const DD b = twoSum(a.hi, t2[1]);
-    const DD c = twoSum(b.hi, s.hi);
-    const double low = ((a.lo + b.lo) + c.lo) + (((ed * kLn2[1] + t1[2]) + t2[2]) + l1lo);
+    Pair<V> z2 = twoProd<kFma>(z.hi, z.hi);
+    z2.lo = z2.lo + V(2.0) * z.hi * z.lo;
+    const V w = V(1.0 / 3) + z.hi * (V(-0.25) + z.hi * (V(0.2) - z.hi * V(1.0 / 6)));
+    const V t3 = z2.hi * z.hi * w;
+    const Pair<V> s = fastTwoSum(z.hi, V(-0.5) * z2.hi);  // |z| >= z^2/2
+    const V l1lo = s.lo + (z.lo + (t3 - V(0.5) * z2.lo));
+
+    const Pair<V> a = twoSum(ed * V(kLn2[0]), t11);  // e * kLn2[0] exact: 42 bits times 11
+    const Pair<V> b = twoSum(a.hi, t21);
+    const Pair<V> c = twoSum(b.hi, s.hi);
+    const V low = ((a.lo + b.lo) + c.lo) + (((ed * V(kLn2[1]) + t12) + t22) + l1lo);
     return fastTwoSum(c.hi, low);
 }
 
-// Sets ehi = the high word of y log x in every case, so that a caller can
-// tell overflow and underflow apart when the fast path declines.
-template <bool kFma>
-inline bool powFast(double x, double y, double& out, double& ehi)
+// x^y where `ok` is set. The fast path's domain: x > 0 finite, x != 1, y
+// finite, 0 < |y| < kPowFastYMax; other lanes are declined and computed on
+// harmless arguments (kInDomain: the caller has made sure every lane is in
+// it, as the one-lane function does). Sets ehi = the high word of y log x for
+// every lane in the domain, so that a caller can tell overflow and underflow
+// apart when the fast path declines.
+template <bool kFma, bool kInDomain, class V>
+GLIMRA_STEP V powFast(V x, V y, MaskOf<V>& ok, V& ehi)
 {
-    const DD l = logDD<kFma>(x);
-    DD e = twoProd<kFma>(y, l.hi);
-    e = fastTwoSum(e.hi, e.lo + y * l.lo);
+    using O = Ops<V>;
+    V xs = x, ys = y;
+    if constexpr (kInDomain) {
+        ok = O::equal(x, x);
+    } else {
+        // Tested on NaN-free values (quiet comparisons only where NaNs may be).
+        const MaskOf<V> num = O::both(O::ordered(x), O::ordered(y));
+        const V xq = O::select(num, x, V(2.0)), ay = O::abs(O::select(num, y, V(0.5)));
+        ok = O::both(
+            O::both(num, O::both(O::less(V(0.0), xq), O::less(xq, V(HUGE_VAL)))),
+            O::both(O::notMask(O::equal(xq, V(1.0))), O::both(O::less(V(0.0), ay), O::less(ay, V(kPowFastYMax)))));
+        xs = O::select(ok, x, V(2.0));
+        ys = O::select(ok, y, V(0.5));
+    }
+
+    const Pair<V> l = logDD<kFma>(xs);
+    Pair<V> e = twoProd<kFma>(ys, l.hi);
+    e = fastTwoSum(e.hi, e.lo + ys * l.lo);
     ehi = e.hi;
-    if (!(e.hi >= kPowFastEMin && e.hi <= kPowFastEMax))
-        return false;
+    ok = O::both(ok, O::both(O::less(V(kPowFastEMin), e.hi), O::less(e.hi, V(kPowFastEMax))));
+    const V eh = O::select(ok, e.hi, V(0.5)), el = O::select(ok, e.lo, V(0.0));
 
-    const double kd = roundToInt(e.hi * k256OverLn2);
-    const DD p2 = twoProd<kFma>(kd, kLn2By256[1]);
-    const double t = e.hi - kd * kLn2By256[0];  // exact, as in reduceTrig
-    const DD s1 = twoSum(t, -p2.hi);
-    const double low = ((s1.lo - p2.lo) + e.lo) - kd * kLn2By256[2];
-    const DD r = twoSum(s1.hi, low);
+    const V kd = roundToInt(eh * V(k256OverLn2));
+    const Pair<V> p2 = twoProd<kFma>(kd, V(kLn2By256[1]));
+    const V t = eh - kd * V(kLn2By256[0]);  // exact, as in the trigonometric reduction
+    const Pair<V> s1 = twoSum(t, -p2.hi);
+    const V low = ((s1.lo - p2.lo) + el) - kd * V(kLn2By256[2]);
+    const Pair<V> r = twoSum(s1.hi, low);
 
-    const std::int64_t k = static_cast<std::int64_t>(kd);
-    const double* tj = kExp2[k & 255];
-    const std::int64_t q = k >> 8;  // floor(k / 256)
+    // j = k mod 256 and q = floor(k / 256).
+    const IntOf<V> k = O::toInt32(kd);
+    V tj0, tj1;
+    O::rowsOfTwo(&kExp2[0][0], O::andInt(k, 255), tj0, tj1);
+    const V scale = O::fromExponentField(O::addInt(O::shiftRight8(k), 1023));
 
-    const DD r2 = twoProd<kFma>(r.hi, r.hi);
-    const double w = 1.0 / 6 + r.hi * (1.0 / 24 + r.hi * (1.0 / 120 + r.hi * (1.0 / 720 + r.hi * (1.0 / 5040))));
-    const double t3 = r2.hi * r.hi * w;
-    const DD s = fastTwoSum(r.hi, 0.5 * r2.hi);
-    const DD pm = fastTwoSum(s.hi, s.lo + (r.lo + (r.hi * r.lo + (0.5 * r2.lo + t3))));  // exp(r) - 1
+    const Pair<V> r2 = twoProd<kFma>(r.hi, r.hi);
+    const V w =
+        V(1.0 / 6) + r.hi * (V(1.0 / 24) + r.hi * (V(1.0 / 120) + r.hi * (V(1.0 / 720) + r.hi * V(1.0 / 5040))));
+    const V t3 = r2.hi * r.hi * w;
+    const Pair<V> s = fastTwoSum(r.hi, V(0.5) * r2.hi);
+    const Pair<V> pm = fastTwoSum(s.hi, s.lo + (r.lo + (r.hi * r.lo + (V(0.5) * r2.lo + t3))));  // exp(r) - 1
 
-    DD tp = twoProd<kFma>(tj[0], pm.hi);
-    tp.lo += tj[0] * pm.lo + tj[1] * pm.hi;
-    const DD h = fastTwoSum(tj[0], tp.hi);  // 2^(j/256) >= 1 > |tp|
-    const DD v = fastTwoSum(h.hi, h.lo + (tj[1] + tp.lo));
+    Pair<V> tp = twoProd<kFma>(tj0, pm.hi);
+    tp.lo = tp.lo + (tj0 * pm.lo + tj1 * pm.hi);
+    const Pair<V> h = fastTwoSum(tj0, tp.hi);  // 2^(j/256) >= 1 > |tp|
+    const Pair<V> v = fastTwoSum(h.hi, h.lo + (tj1 + tp.lo));
 
-    double rounded;
-    if (!roundedOrFail(v.hi, v.lo, 0x1p-78 + std::fabs(e.hi) * 0x1p-77, rounded))
-        return false;
+    const V rounded = roundedOrFail(v, V(0x1p-78) + O::abs(eh) * V(0x1p-77), ok);
     // The result is normal (|E| bounds above), so scaling by 2^q is exact and
     // commutes with the rounding.
-    out = rounded * std::bit_cast<double>(static_cast<std::uint64_t>(q + 1023) << 52);
-    return true;
+    return O::select(ok, rounded, V(1.0)) * scale;
 }
+
+// One lane, as the public functions call it: true when out is the result.
+template <int kind, bool kFma>
+GLIMRA_STEP bool trigFastOne(double x, double& out)
+{
+    // The tiny arguments decided here; beyond the fast range straight back
+    // (quiet comparisons: an ordered < on a NaN would raise invalid).
+    const double ax = std::fabs(x);
+    if (std::isless(ax, kTrigTiny)) {
+        out = kind == 1 ? 1.0 : x;
+        return true;
+    }
+    if (!std::isless(ax, kTrigFastMax))
+        return false;
+    bool ok;
+    out = trigFast<kind, kFma>(x, ok);
+    return ok;
+}
+
+template <bool kFma>
+GLIMRA_STEP bool powFastOne(double x, double y, double& out, double& ehi)
+{
+    bool ok;
+    out = powFast<kFma, true>(x, y, ok, ehi);
+    return ok;
+}
+
+}  // namespace GLIMRA_ISA
 
 // ---------------------------------------------------------------------------
 // The fast paths as the public functions call them: compiled twice on x86-64,

@@ -1,59 +1,190 @@
-// Double-double arithmetic: a value is hi + lo, two doubles. The error-free
-// transformations below are exact for finite operands whose products and sums
-// neither overflow nor come near the subnormal range (every use in this room
-// keeps its operands above 2^-900 or at zero).
+// Double-double arithmetic on any value type: a value is hi + lo, two doubles
+// (or two vectors of doubles, lane by lane). The error-free transformations
+// below are exact for finite operands whose products and sums neither
+// overflow nor come near the subnormal range (every use in this room keeps
+// its operands above 2^-900 or at zero).
+//
+// The steps are written once, as templates on the value type V: a plain
+// double is the one-lane form, and each vector type of lanes.h has the same
+// operators, IEEE operation for IEEE operation, so a lane computes the bits a
+// double would. What a type provides beyond + - * / (comparisons into masks,
+// selection, table rows, the exact product's error term) is Ops<V>: the one
+// lane's here, the vector types' in lanes_glue.h.
+//
+// Everything inline sits in an inline namespace named after the instruction
+// set its file is compiled for (see lanes.h): a copy compiled with AVX2 or
+// AVX-512 must never stand in for the baseline one.
 #pragma once
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+
+#if defined(__AVX512F__) && defined(__AVX512DQ__) && defined(__AVX512VL__) && defined(__AVX2__) && defined(__FMA__)
+#define GLIMRA_ISA isa_avx512
+#elif defined(__AVX2__) && defined(__FMA__)
+#define GLIMRA_ISA isa_avx2
+#else
+#define GLIMRA_ISA isa_base
+#endif
+
+// core.h's steps are inlined wherever they are used: into the one-lane
+// functions compiled with fused multiply-add (fast.cpp), which a call to an
+// out-of-line copy compiled without would lose, and into each lane function
+// as one body. (The small steps below are left to the compiler: forcing them
+// too made the four-lane functions' register allocation worse.)
+#define GLIMRA_STEP [[gnu::always_inline]] inline
 
 namespace glimra::math::detail {
+inline namespace GLIMRA_ISA {
 
-struct DD {
-    double hi, lo;
+template <class V>
+struct Pair {
+    V hi, lo;
+};
+using DD = Pair<double>;
+
+// What a value type provides beyond arithmetic; specialised for each.
+template <class V>
+struct Ops;
+
+template <class V>
+using MaskOf = typename Ops<V>::Mask;
+template <class V>
+using IntOf = typename Ops<V>::Int;
+
+// One lane: masks are bools, integers 32-bit ints.
+template <>
+struct Ops<double> {
+    using Mask = bool;
+    using Int = std::int32_t;
+    static constexpr int width = 1;
+
+    // Comparisons are made on values without NaNs (callers replace them
+    // first), so an ordered comparison raises nothing.
+    static bool less(double a, double b) { return a < b; }
+    static bool equal(double a, double b) { return a == b; }
+    static bool ordered(double a) { return !std::isunordered(a, a); }
+    static bool both(bool a, bool b) { return a & b; }
+    static bool either(bool a, bool b) { return a | b; }
+    static bool notMask(bool a) { return !a; }
+    static double select(bool m, double a, double b) { return m ? a : b; }
+    static double abs(double a) { return std::fabs(a); }
+    // a with its sign flipped where m is set, or where s is negative: the
+    // same bits as products by -1.
+    static double flipWhere(bool m, double a) { return m ? -a : a; }
+    static double flipBySign(double a, double s)
+    {
+        return std::bit_cast<double>(std::bit_cast<std::uint64_t>(a) ^
+                                     (std::bit_cast<std::uint64_t>(s) & 0x8000000000000000ull));
+    }
+
+    // Whole-numbered values below 2^31 (exact: no rounding).
+    static Int toInt32(double a) { return static_cast<Int>(a); }
+    static Int addInt(Int x, int c) { return x + c; }
+    static Int andInt(Int x, int c) { return x & c; }
+    static Int shiftRight8(Int x) { return x >> 8; }  // floor(x / 256)
+    static bool bitSet(Int x, int bit) { return (x & bit) != 0; }
+    // 2^(q - 1023) for a biased exponent q in [1, 2046].
+    static double fromExponentField(Int q)
+    {
+        return std::bit_cast<double>(static_cast<std::uint64_t>(static_cast<std::uint32_t>(q)) << 52);
+    }
+    // For a positive normal x: its biased exponent as a double, and its
+    // significand in [1, 2).
+    static double exponentField(double x) { return static_cast<double>(std::bit_cast<std::uint64_t>(x) >> 52); }
+    static double significand(double x)
+    {
+        return std::bit_cast<double>((std::bit_cast<std::uint64_t>(x) & 0x000fffffffffffffull) | 0x3ff0000000000000ull);
+    }
+
+    // Rows idx of a table of n doubles per row, one value per column.
+    static void rowsOfFour(const double* t, Int i, double& c0, double& c1, double& c2, double& c3)
+    {
+        const double* r = t + 4 * i;
+        c0 = r[0];
+        c1 = r[1];
+        c2 = r[2];
+        c3 = r[3];
+    }
+    static void rowsOfThree(const double* t, Int i, double& c0, double& c1, double& c2)
+    {
+        const double* r = t + 3 * i;
+        c0 = r[0];
+        c1 = r[1];
+        c2 = r[2];
+    }
+    static void rowsOfTwo(const double* t, Int i, double& c0, double& c1)
+    {
+        const double* r = t + 2 * i;
+        c0 = r[0];
+        c1 = r[1];
+    }
+
+    // The error of p = RN(a b): with a fused multiply-add (kFma, only in code
+    // compiled for a processor that has one) one instruction; without,
+    // Dekker's split does the same with plain products (exact as long as
+    // |a|, |b| < 2^995). Both give the same double.
+    template <bool kFma>
+    static double productError(double a, double b, double p)
+    {
+        if constexpr (kFma) {
+            return __builtin_fma(a, b, -p);
+        } else {
+            constexpr double kSplit = 134217729.0;  // 2^27 + 1
+            const double ca = kSplit * a, cb = kSplit * b;
+            const double ah = ca - (ca - a), al = a - ah;
+            const double bh = cb - (cb - b), bl = b - bh;
+            return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+        }
+    }
 };
 
 // s + e = a + b exactly (Knuth), whatever the magnitudes.
-inline DD twoSum(double a, double b)
+template <class V>
+inline Pair<V> twoSum(V a, V b)
 {
-    const double s = a + b;
-    const double bb = s - a;
-    const double e = (a - (s - bb)) + (b - bb);
-    return {s, e};
+    const V s = a + b;
+    const V bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
 }
 
 // s + e = a + b exactly when |a| >= |b| or a == 0 (Dekker).
-inline DD fastTwoSum(double a, double b)
+template <class V>
+inline Pair<V> fastTwoSum(V a, V b)
 {
-    const double s = a + b;
-    const double e = b - (s - a);
-    return {s, e};
+    const V s = a + b;
+    return {s, b - (s - a)};
 }
 
-// p + e = a * b exactly. With a fused multiply-add (kFma, only in code
-// compiled for a processor that has one) the error term is one instruction;
-// without, Dekker's split does the same with plain products (exact as long as
-// |a|, |b| < 2^995). Both give the same two doubles.
-template <bool kFma>
-inline DD twoProd(double a, double b)
+// p + e = a * b exactly (see Ops::productError: the same two doubles with or
+// without fused multiply-add).
+template <bool kFma, class V>
+inline Pair<V> twoProd(V a, V b)
 {
-    const double p = a * b;
-    if constexpr (kFma) {
-        return {p, __builtin_fma(a, b, -p)};
-    } else {
-        constexpr double kSplit = 134217729.0;  // 2^27 + 1
-        const double ca = kSplit * a, cb = kSplit * b;
-        const double ah = ca - (ca - a), al = a - ah;
-        const double bh = cb - (cb - b), bl = b - bh;
-        return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
-    }
+    const V p = a * b;
+    return {p, Ops<V>::template productError<kFma>(a, b, p)};
 }
 
 // Round to the nearest integer (ties to even) for |t| < 2^51, in the default
 // rounding mode, without a library call or a branch.
-inline double roundToInt(double t)
+template <class V>
+inline V roundToInt(V t)
 {
-    constexpr double kShifter = 0x1.8p52;
-    return (t + kShifter) - kShifter;
+    const V shifter(0x1.8p52);
+    return (t + shifter) - shifter;
 }
 
+// n / d in double-double, |d.hi| well away from zero (error < 2^-100
+// relative).
+template <bool kFma, class V>
+inline Pair<V> divDD(Pair<V> n, Pair<V> d)
+{
+    const V q1 = n.hi / d.hi;
+    const Pair<V> p = twoProd<kFma>(q1, d.hi);
+    const V rem = (((n.hi - p.hi) - p.lo) + n.lo) - q1 * d.lo;
+    return fastTwoSum(q1, rem / d.hi);
+}
+
+}  // namespace GLIMRA_ISA
 }  // namespace glimra::math::detail

@@ -16,23 +16,28 @@ inline bool haveFma() { return __builtin_cpu_supports("fma"); }
 inline bool haveFma() { return false; }
 #endif
 
+// trigFastOne and powFastOne are inlined (always) into these, so that the
+// fused multiply-adds are compiled into them.
 template <int kind>
 GLIMRA_WITH_FMA bool trigWithFma(double x, double& out)
 {
-    return trigFast<kind, true>(x, out);
+    return trigFastOne<kind, true>(x, out);
 }
 
-GLIMRA_WITH_FMA bool powWithFma(double x, double y, double& out, double& ehi) { return powFast<true>(x, y, out, ehi); }
+GLIMRA_WITH_FMA bool powWithFma(double x, double y, double& out, double& ehi)
+{
+    return powFastOne<true>(x, y, out, ehi);
+}
 
 }  // namespace
 
-bool fastSin(double x, double& out) { return haveFma() ? trigWithFma<0>(x, out) : trigFast<0, false>(x, out); }
-bool fastCos(double x, double& out) { return haveFma() ? trigWithFma<1>(x, out) : trigFast<1, false>(x, out); }
-bool fastTan(double x, double& out) { return haveFma() ? trigWithFma<2>(x, out) : trigFast<2, false>(x, out); }
+bool fastSin(double x, double& out) { return haveFma() ? trigWithFma<0>(x, out) : trigFastOne<0, false>(x, out); }
+bool fastCos(double x, double& out) { return haveFma() ? trigWithFma<1>(x, out) : trigFastOne<1, false>(x, out); }
+bool fastTan(double x, double& out) { return haveFma() ? trigWithFma<2>(x, out) : trigFastOne<2, false>(x, out); }
 
 bool fastPow(double x, double y, double& out, double& ehi)
 {
-    return haveFma() ? powWithFma(x, y, out, ehi) : powFast<false>(x, y, out, ehi);
+    return haveFma() ? powWithFma(x, y, out, ehi) : powFastOne<false>(x, y, out, ehi);
 }
 
 }  // namespace glimra::math::detail

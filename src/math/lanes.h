@@ -7,11 +7,13 @@
 // bits as one double whatever width computes it.
 //
 // The lane types live in an inline namespace named after the instruction set
-// the including file is compiled for: the AVX2 scans are compiled with
-// AVX2 in a file of their own, and its copies of these inline functions must
-// never stand in for the baseline ones (the linker would keep either).
+// the including file is compiled for (GLIMRA_ISA, math/dd.h): the AVX2 and
+// AVX-512 scans are compiled with those instruction sets in files of their
+// own, and their copies of these inline functions must never stand in for
+// the baseline ones (the linker would keep either).
 #pragma once
 
+#include "math/dd.h"
 #include "math/math.h"
 
 #include <cmath>
@@ -22,20 +24,20 @@
 #endif
 #if defined(__AVX2__) && defined(__FMA__)
 #include <immintrin.h>
-#define GLIMRA_ISA isa_avx2
-#else
-#define GLIMRA_ISA isa_base
+#endif
+#if defined(__AVX512F__) && defined(__AVX512DQ__) && defined(__AVX512VL__) && defined(__AVX2__) && defined(__FMA__)
+#define GLIMRA_LANES8_TYPES 1
 #endif
 
 namespace glimra::lanes {
 
 // sin, cos, tan or pow of n arguments (pow: x[k] ^ y[k]) on `width` lanes
-// at a time (1, 2 or 4; a width this processor or build lacks is taken one
-// lane at a time), the rest one lane each: for the tests and the benchmark,
+// at a time (1, 2, 4 or 8; a width this processor or build lacks is taken
+// by the widest narrower one it has), the rest one lane each: for the tests and the benchmark,
 // which compare and time the widths.
 enum class Function { Sin, Cos, Tan, Pow };
 void evaluate(Function f, int width, const double* x, const double* y, double* out, std::size_t n);
-// The widest of 1, 2 and 4 this processor and build have, capped by the
+// The widest of 1, 2, 4 and 8 this processor and build have, capped by the
 // environment's GLIMRA_LANES when that names a narrower width.
 int widestWidth();
 // The width a GLIMRA_LANES text names (1, 2, 4 or 8), else 0.
@@ -159,12 +161,38 @@ struct Four {
 
 #endif
 
+#if defined(GLIMRA_LANES8_TYPES)
+// Eight lanes in an AVX-512 register, for processors with AVX-512 F, DQ and
+// VL; only the files compiled for them see this type.
+struct Eight {
+    static constexpr int width = 8;
+    __m512d v;
+
+    Eight() = default;
+    Eight(double x) : v(_mm512_set1_pd(x)) {}
+    explicit Eight(__m512d x) : v(x) {}
+    static Eight load(const double* p) { return Eight(_mm512_loadu_pd(p)); }
+    void store(double* p) const { _mm512_storeu_pd(p, v); }
+
+    friend Eight operator+(Eight a, Eight b) { return Eight(_mm512_add_pd(a.v, b.v)); }
+    friend Eight operator-(Eight a, Eight b) { return Eight(_mm512_sub_pd(a.v, b.v)); }
+    friend Eight operator*(Eight a, Eight b) { return Eight(_mm512_mul_pd(a.v, b.v)); }
+    friend Eight operator/(Eight a, Eight b) { return Eight(_mm512_div_pd(a.v, b.v)); }
+    friend Eight operator-(Eight a) { return Eight(_mm512_xor_pd(a.v, _mm512_set1_pd(-0.0))); }
+    friend Eight fabs(Eight a) { return Eight(_mm512_andnot_pd(_mm512_set1_pd(-0.0), a.v)); }
+    friend Eight sin(Eight a);
+    friend Eight cos(Eight a);
+    friend Eight tan(Eight a);
+    friend Eight pow(Eight a, Eight b);
+};
+#endif
+
 #if defined(__x86_64__)
 // Two registers side by side, twice the rows at a time: a formula's calls are
 // mostly nested, each waiting for the one inside it, and independent groups
 // let the processor work on one while the others wait. The scans use four
-// registers: Twice<Twice<Two>> (eight rows) with SSE2 and Twice<Twice<Four>>
-// (sixteen) with AVX2.
+// registers: Twice<Twice<Two>> (eight rows) with SSE2, Twice<Twice<Four>>
+// (sixteen) with AVX2 and Twice<Eight> (sixteen) with AVX-512.
 template <class H>
 struct Twice {
     static constexpr int width = 2 * H::width;
@@ -205,6 +233,12 @@ Twice<Twice<Four>> sin(Twice<Twice<Four>> x);
 Twice<Twice<Four>> cos(Twice<Twice<Four>> x);
 Twice<Twice<Four>> tan(Twice<Twice<Four>> x);
 Twice<Twice<Four>> pow(Twice<Twice<Four>> x, Twice<Twice<Four>> y);
+#endif
+#if defined(GLIMRA_LANES8_TYPES)
+Twice<Eight> sin(Twice<Eight> x);
+Twice<Eight> cos(Twice<Eight> x);
+Twice<Eight> tan(Twice<Eight> x);
+Twice<Eight> pow(Twice<Eight> x, Twice<Eight> y);
 #endif
 
 }  // namespace GLIMRA_ISA

@@ -2,6 +2,7 @@
 #include "math/lanes.h"
 #include "math/lanes_math.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -27,8 +28,17 @@ Twice<Twice<Two>> pow(Twice<Twice<Two>> a, Twice<Twice<Two>> b) { return detail:
 }  // namespace GLIMRA_ISA
 
 // In lanes4.cpp, compiled with AVX2: the groups of four, returning how many
-// arguments it took.
+// arguments it took; in lanes8.cpp, compiled with AVX-512, those of eight.
 std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n);
+#if defined(GLIMRA_HAVE_LANES8)
+std::size_t evaluateEight(Function f, const double* x, const double* y, double* out, std::size_t n);
+#else
+// Never called: without lanes8.cpp no processor reports eight lanes.
+std::size_t evaluateEight(Function f, const double* x, const double* y, double* out, std::size_t n)
+{
+    return evaluateFour(f, x, y, out, n);
+}
+#endif
 #endif
 
 namespace {
@@ -36,7 +46,14 @@ namespace {
 int processorWidth()
 {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? 4 : 2;
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma"))
+        return 2;
+#if defined(GLIMRA_HAVE_LANES8)
+    // (The runtime's test includes the system's saving of the wide registers.)
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl"))
+        return 8;
+#endif
+    return 4;
 #else
     return 1;
 #endif
@@ -72,9 +89,12 @@ void evaluate(Function f, int width, const double* x, const double* y, double* o
 {
     std::size_t k = 0;
 #if defined(__x86_64__)
-    if (width >= 4 && widestWidth() >= 4)
+    const int w = std::min(width, widestWidth());
+    if (w >= 8)
+        k = evaluateEight(f, x, y, out, n);
+    else if (w >= 4)
         k = evaluateFour(f, x, y, out, n);
-    else if (width >= 2 && widestWidth() >= 2)
+    else if (w >= 2)
         k = detail::groups<Two>(
             f, x, y, out,
             detail::groups<Twice<Two>>(f, x, y, out, detail::groups<Twice<Twice<Two>>>(f, x, y, out, 0, n), n), n);

@@ -33,7 +33,7 @@
 //    relative error is below 2^-96.2, well inside the 2^-85 that the
 //    evaluation's bounds in core.h take for the reduction, so those bounds
 //    and the rounding tests' constants hold unchanged. |r| <= pi/4 (1 + 2^-100)
-//    keeps the table index of trigParts within its 405 rows.
+//    keeps the table index of step 2 (core.h, trigDD) within its 405 rows.
 //
 // How close can a huge double come to a multiple of pi/2? make_tables.cpp
 // measures it with MPFR, exponent by exponent, with the continued fraction of

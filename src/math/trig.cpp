@@ -23,7 +23,9 @@ bool largeFast(double x, double& out)
     if (!std::isgreaterequal(ax, kTrigLargeMin) || !std::isless(ax, std::numeric_limits<double>::infinity()))
         return false;
     const LargeReduced r = reduceLarge(x);
-    return trigOfReduced<kind, false>(r.rh, r.rl, r.q, out);
+    bool ok = true;
+    out = trigOfReduced<kind, false>(r.rh, r.rl, static_cast<double>(r.q), ok);
+    return ok;
 }
 
 }  // namespace

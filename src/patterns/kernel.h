@@ -1,7 +1,7 @@
 // What every pattern's formula needs: the lane types, and the scans that turn
 // one formula, written once as a template on its value type, into the
-// Pattern's pixel function, row table and column scans of one lane, SSE2's two
-// and AVX2's four. (The clamp, Round and packing of a pixel are the frame's:
+// Pattern's pixel function, row table and column scans of one lane, SSE2's two,
+// AVX2's four and AVX-512's eight. (The clamp, Round and packing of a pixel are the frame's:
 // render/colour.h.)
 //
 // A formula is a struct F with
@@ -14,9 +14,10 @@
 // column), pixel() the rest. Written as the formula groups its terms, a pixel
 // is row(), column() and pixel() one after the other, on whatever lanes.
 //
-// This header is compiled twice on x86-64: for the baseline and, in the files
-// that make the AVX2 scans, with AVX2; its inline functions sit in the
-// instruction set's inline namespace (see math/lanes.h).
+// This header is compiled three times on x86-64: for the baseline and, in the
+// files that make the AVX2 and AVX-512 scans, with those instruction sets; its
+// inline functions sit in the instruction set's inline namespace (see
+// math/lanes.h).
 #pragma once
 
 #include "math/lanes.h"
@@ -191,10 +192,13 @@ void columnOf(const Derived& d, const ColumnArgs& col)
 
 }  // namespace GLIMRA_ISA
 
-// The AVX2 scans, made in the files compiled with AVX2 (sixteen rows at a
-// time in four registers; the SSE2 scans take eight); one function per
-// pattern, named after it.
+// The AVX2 and AVX-512 scans, made in the files compiled with those
+// instruction sets (sixteen rows at a time: in four AVX2 registers, in two
+// AVX-512 ones; the SSE2 scans take eight); one function per pattern, named
+// after it.
 namespace lanes4 {
+}
+namespace lanes8 {
 }
 
 }  // namespace glimra
@@ -202,9 +206,18 @@ namespace lanes4 {
 // Defines the Pattern `object` from its name, derive rule and formula. In the
 // baseline build of a pattern file this is the Pattern itself and its checked
 // forms (checking::object, see patterns/checked.h, which the file includes); in
-// the AVX2 build of the same file it is the pattern's AVX2 scan, which the
-// baseline Pattern points to.
-#if defined(GLIMRA_LANES4_FILE)
+// the AVX2 and AVX-512 builds of the same file it is the pattern's scan of
+// that instruction set, which the baseline Pattern points to.
+#if defined(GLIMRA_LANES8_FILE)
+#define GLIMRA_PATTERN(object, label, deriveRule, Formula)     \
+    namespace lanes8 {                                         \
+    void object(const Derived& d, const ColumnArgs& col)       \
+    {                                                          \
+        (void)&deriveRule;                                     \
+        columnOf<Formula, lanes::Twice<lanes::Eight>>(d, col); \
+    }                                                          \
+    }
+#elif defined(GLIMRA_LANES4_FILE)
 #define GLIMRA_PATTERN(object, label, deriveRule, Formula)                  \
     namespace lanes4 {                                                      \
     void object(const Derived& d, const ColumnArgs& col)                    \
@@ -224,6 +237,16 @@ namespace lanes4 {
 #define GLIMRA_LANES4_SCAN(object)
 #define GLIMRA_LANES4_OF(object) nullptr
 #endif
+#if defined(GLIMRA_HAVE_LANES8)
+#define GLIMRA_LANES8_SCAN(object)                  \
+    namespace lanes8 {                              \
+    void object(const Derived&, const ColumnArgs&); \
+    }
+#define GLIMRA_LANES8_OF(object) &lanes8::object
+#else
+#define GLIMRA_LANES8_SCAN(object)
+#define GLIMRA_LANES8_OF(object) nullptr
+#endif
 #if defined(__x86_64__)
 #define GLIMRA_LANES2_OF(Formula) &columnOf<Formula, lanes::Twice<lanes::Twice<lanes::Two>>>
 #else
@@ -231,6 +254,7 @@ namespace lanes4 {
 #endif
 #define GLIMRA_PATTERN(object, label, deriveRule, Formula)                                                    \
     GLIMRA_LANES4_SCAN(object)                                                                                \
+    GLIMRA_LANES8_SCAN(object)                                                                                \
     const Pattern object{label,                                                                               \
                          deriveRule,                                                                          \
                          &pixelOf<Formula, lanes::Exact>,                                                     \
@@ -238,7 +262,8 @@ namespace lanes4 {
                          Formula::rowTerms,                                                                   \
                          &rowsOf<Formula, lanes::Exact>,                                                      \
                          GLIMRA_LANES2_OF(Formula),                                                           \
-                         GLIMRA_LANES4_OF(object)};                                                           \
+                         GLIMRA_LANES4_OF(object),                                                            \
+                         GLIMRA_LANES8_OF(object)};                                                           \
     namespace checking {                                                                                      \
     const CheckedForms object{&glimra::object, &pixelOf<Formula, lanes::Libc>, &rowsOf<Formula, lanes::Libc>, \
                               &pixelOf<Formula, lanes::Chosen>};                                              \

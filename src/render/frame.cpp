@@ -107,6 +107,8 @@ void prepareRows(Scan& s, int lanes)
         s.columnScan = p.column2;
     if (lanes >= 4 && p.column4 && widestLanes() >= 4)
         s.columnScan = p.column4;
+    if (lanes >= 8 && p.column8 && widestLanes() >= 8)
+        s.columnScan = p.column8;
 }
 
 // Recomputes a column pixel by pixel from the formula as written to find the

@@ -124,8 +124,9 @@ struct ColumnArgs {
 // j the row counter, both doubles. Both functions are pure arithmetic.
 //
 // `pixel` is the formula as written, one pixel at a time. `column` (one row
-// at a time), `column2` (SSE2 registers of two lanes) and `column4` (AVX2
-// registers of four, where the build and the processor have them) evaluate
+// at a time), `column2` (SSE2 registers of two lanes), `column4` (AVX2
+// registers of four) and `column8` (AVX-512 registers of eight; each where the
+// build and the processor have them) evaluate
 // the same formula over a whole column, reading the terms that depend on the row alone from a table that
 // `rowTable` fills once per render (`rowTerms` arrays of one value per row,
 // one array after the other). They give bit for bit the colours that `pixel`
@@ -146,6 +147,7 @@ struct Pattern {
     RowTable rowTable = nullptr;
     ColumnScan column2 = nullptr;
     ColumnScan column4 = nullptr;
+    ColumnScan column8 = nullptr;
 };
 
 // One finished column, delivered strictly in scan order. `x` is the column it
@@ -208,15 +210,16 @@ struct RenderOptions {
     int threads = 0;
     RenderStats* stats = nullptr;  // filled in when given
     // The column scan by its registers' lanes: 0 for the widest this
-    // processor has, else 1, 2 (SSE2) or 4 (AVX2 with FMA); a width the build
-    // or processor lacks falls back to a narrower one. Every width gives the
-    // same picture.
+    // processor has, else 1, 2 (SSE2), 4 (AVX2 with FMA) or 8 (AVX-512 F, DQ
+    // and VL); a width the build or processor lacks falls back to a narrower
+    // one. Every width gives the same picture.
     int lanes = 0;
     PlotOrigin origin = {};  // render() only; renderGrid() plots at m and n
 };
 
-// The widest column scan a render can use here, by its registers' lanes: 4
-// with AVX2 and FMA, 2 on any other x86-64, else 1.
+// The widest column scan a render can use here, by its registers' lanes: 8
+// with AVX-512 F, DQ and VL, 4 with AVX2 and FMA, 2 on any other x86-64, else
+// 1 (GLIMRA_LANES caps it).
 int widestLanes();
 
 // One thread per core: what a render uses unless told otherwise.
