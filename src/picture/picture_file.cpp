@@ -1,10 +1,10 @@
 #include "picture/picture_file.h"
 
+#include "picture/toolkit.h"
 #include "render/parallel.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 
 #include <png.h>
 #include <zlib.h>
@@ -95,20 +95,20 @@ struct Piece {
     bool ok = false;
 };
 
-// A row of a 32-bit image as PNG's RGB bytes.
-void rgbBytes(const QImage& image, int y, png_byte* out)
+// A row of pixels as RGB bytes, PNG's and PPM's alike.
+void rgbBytes(const Pixels& image, int y, png_byte* out)
 {
-    const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    const Pixel* line = image.row(y);
     for (int x = 0; x < image.width(); ++x) {
-        out[3 * x] = png_byte(qRed(line[x]));
-        out[3 * x + 1] = png_byte(qGreen(line[x]));
-        out[3 * x + 2] = png_byte(qBlue(line[x]));
+        out[3 * x] = png_byte(redOfPixel(line[x]));
+        out[3 * x + 1] = png_byte(greenOfPixel(line[x]));
+        out[3 * x + 2] = png_byte(blueOfPixel(line[x]));
     }
 }
 
 // `above` is the row before row `first`, for the first piece; a later piece
 // takes the row above it from `rows` itself.
-void compressRows(const QImage& rows, int from, int to, const png_byte* above, int first, int level, Piece& piece)
+void compressRows(const Pixels& rows, int from, int to, const png_byte* above, int first, int level, Piece& piece)
 {
     const std::size_t width = std::size_t(rows.width());
     std::vector<Bytef> data;
@@ -196,7 +196,7 @@ bool PngStream::writeData(const unsigned char* data, std::size_t size)
     return !failed_;
 }
 
-bool PngStream::writeRows(const QImage& rows)
+bool PngStream::writeRows(const Pixels& rows)
 {
     if (failed_ || rows.height() == 0)
         return !failed_;
@@ -233,14 +233,14 @@ bool PngStream::writeBand(const CompressedBand& band)
 const std::vector<unsigned char>& PngStream::previousRow() const { return state_->previous; }
 long PngStream::rowsWritten() const { return state_->rows; }
 
-std::vector<unsigned char> rgbRow(const QImage& image, int y)
+std::vector<unsigned char> rgbRow(const Pixels& image, int y)
 {
     std::vector<unsigned char> row(std::size_t(image.width()) * 3);
     rgbBytes(image, y, row.data());
     return row;
 }
 
-bool compressBand(const QImage& image, int from, const unsigned char* above, long pictureTop, int level, int threads,
+bool compressBand(const Pixels& image, int from, const unsigned char* above, long pictureTop, int level, int threads,
                   CompressedBand& out)
 {
     constexpr long kPieceRows = 64;
@@ -289,15 +289,48 @@ bool PngStream::finish()
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// Formats the toolkit writes itself, without a plugin: asking it about the
+// others loads every image plugin it has, which takes longer than writing a
+// small picture.
+bool toolkitBuiltIn(const QByteArray& suffix)
+{
+    static const QByteArrayList builtIn = {"pgm", "pbm", "bmp", "xbm", "xpm"};
+    return builtIn.contains(suffix);
+}
+
+// Pixels as binary PPM: a short header, then each row's RGB bytes.
+bool writePpm(FILE* out, const Pixels& image, std::string* error, const std::function<bool()>& cancelled)
+{
+    errno = 0;
+    bool ok = std::fprintf(out, "P6\n%d %d\n255\n", image.width(), image.height()) > 0;
+    std::vector<png_byte> row(std::size_t(image.width()) * 3);
+    for (int y = 0; y < image.height() && ok; ++y) {
+        if (y % 1024 == 0 && cancelled && cancelled()) {
+            *error = "cancelled";
+            return false;
+        }
+        rgbBytes(image, y, row.data());
+        ok = std::fwrite(row.data(), 1, row.size(), out) == row.size();
+    }
+    ok = ok && std::fflush(out) == 0;
+    if (!ok)
+        *error = writeFailure(errno ? errno : EIO);
+    return ok;
+}
+
+}  // namespace
+
 QByteArray pictureFormat(const QString& path)
 {
     const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
-    // The formats the toolkit writes itself, without a plugin: asking it
-    // about the others loads every image plugin it has, which takes longer
-    // than writing a small picture.
-    static const QByteArrayList builtIn = {"png", "ppm", "pgm", "pbm", "bmp", "xbm", "xpm"};
-    if (!suffix.isEmpty() && (builtIn.contains(suffix) || QImageWriter::supportedImageFormats().contains(suffix)))
+    if (suffix == "png" || suffix == "ppm" || toolkitBuiltIn(suffix))
         return suffix;
+    if (!suffix.isEmpty()) {
+        const Toolkit* other = toolkit(nullptr);
+        return other && other->writes(suffix.toStdString()) ? suffix : QByteArray();
+    }
     struct stat target {};
     if (::stat(QFile::encodeName(path).constData(), &target) == 0 &&
         (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)))
@@ -305,20 +338,19 @@ QByteArray pictureFormat(const QString& path)
     return {};
 }
 
-bool writeImage(OutputFile& file, const QImage& image, const QByteArray& suffix, const PictureRecipe* recipe,
+bool writeImage(OutputFile& file, const Pixels& image, const QByteArray& suffix, const PictureRecipe* recipe,
                 std::string* error, const std::function<bool()>& cancelled)
 {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     if (suffix == "png") {
-        PngStream png(file.stream(), rgb.width(), rgb.height(), recipe ? recipeChunks(*recipe) : TextChunks{},
+        PngStream png(file.stream(), image.width(), image.height(), recipe ? recipeChunks(*recipe) : TextChunks{},
                       kPngLevel, defaultThreadCount());
         constexpr int kBand = 1024;
-        for (int y = 0; y < rgb.height() && !png.failed(); y += kBand) {
+        for (int y = 0; y < image.height() && !png.failed(); y += kBand) {
             if (cancelled && cancelled()) {
                 *error = "cancelled";
                 return false;
             }
-            png.writeRows(rgb.copy(0, y, rgb.width(), std::min(kBand, rgb.height() - y)));
+            png.writeRows(image.rows(y, std::min(kBand, image.height() - y)));
         }
         if (!png.finish()) {
             *error = png.failure();
@@ -326,29 +358,23 @@ bool writeImage(OutputFile& file, const QImage& image, const QByteArray& suffix,
         }
         return true;
     }
-    QFile device;
-    if (!device.open(file.stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
-        *error = device.errorString().toStdString();
+    if (suffix == "ppm")
+        return writePpm(file.stream(), image, error, cancelled);
+    std::string why;
+    const Toolkit* other = toolkit(&why);
+    if (!other) {
+        *error = "cannot write ." + suffix.toStdString() + " pictures: " + why;
         return false;
     }
-    QImageWriter writer(&device, suffix);
-    errno = 0;
-    const bool written = writer.write(rgb) && device.flush();
-    if (!written) {
-        // The writer knows only that its device failed; the device knows why.
-        const int why = errno;
-        if (device.error() != QFileDevice::NoError)
-            *error = device.errorString().toStdString();
-        else if (std::ferror(file.stream()) && why != 0)
-            *error = writeFailure(why);
-        else
-            *error = writer.errorString().toStdString();
-        return false;
-    }
-    return true;
+    int systemError = 0;
+    if (other->write(file.stream(), image, suffix.toStdString(), error, &systemError))
+        return true;
+    if (systemError != 0)
+        *error = writeFailure(systemError);
+    return false;
 }
 
-bool writePicture(const QImage& image, const QString& path, const PictureRecipe* recipe, QString* error,
+bool writePicture(const Pixels& image, const QString& path, const PictureRecipe* recipe, QString* error,
                   const std::function<bool()>& cancelled)
 {
     std::string why;
