@@ -49,12 +49,12 @@ public:
 
     void fill(Pixel p) { std::fill(pixels_.begin(), pixels_.end(), p); }
 
-    // Rows `top` to `top + rows - 1`, as pixels of their own.
-    Pixels rows(int top, int rows) const
+    // `count` rows from row `top`, as pixels of their own.
+    Pixels rows(int top, int count) const
     {
-        Pixels out(width_, rows);
+        Pixels out(width_, count);
         if (!out.isNull())
-            std::copy_n(row(top), std::size_t(width_) * std::size_t(rows), out.data());
+            std::copy_n(row(top), std::size_t(width_) * std::size_t(count), out.data());
         return out;
     }
 
