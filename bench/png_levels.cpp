@@ -29,11 +29,11 @@ double median(std::vector<double> v)
 
 class ImageHost : public RenderHost {
 public:
-    explicit ImageHost(QImage& image) : image_(image) {}
+    explicit ImageHost(Pixels& image) : image_(image) {}
     void plotColumn(const ColumnView& column) override { glimra::plotColumn(image_, column, QPoint(1, 1)); }
 
 private:
-    QImage& image_;
+    Pixels& image_;
 };
 
 }  // namespace
@@ -51,7 +51,7 @@ int main(int argc, char** argv)
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
     const PatternParameters params = readParameters(texts);
     const Derived d = pattern->derive(params);
-    QImage image(int(d.N), int(d.S), QImage::Format_RGB32);
+    Pixels image(int(d.N), int(d.S));
 
     using Clock = std::chrono::steady_clock;
     auto ms = [](Clock::time_point a) { return std::chrono::duration<double, std::milli>(Clock::now() - a).count(); };
@@ -79,11 +79,11 @@ int main(int argc, char** argv)
             png_write_info(png, info);
             std::vector<png_byte> row(std::size_t(image.width()) * 3);
             for (int y = 0; y < image.height(); ++y) {
-                const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+                const Pixel* line = image.row(y);
                 for (int x = 0; x < image.width(); ++x) {
-                    row[std::size_t(3 * x)] = png_byte(qRed(line[x]));
-                    row[std::size_t(3 * x + 1)] = png_byte(qGreen(line[x]));
-                    row[std::size_t(3 * x + 2)] = png_byte(qBlue(line[x]));
+                    row[std::size_t(3 * x)] = png_byte(redOfPixel(line[x]));
+                    row[std::size_t(3 * x + 1)] = png_byte(greenOfPixel(line[x]));
+                    row[std::size_t(3 * x + 2)] = png_byte(blueOfPixel(line[x]));
                 }
                 png_write_row(png, row.data());
             }

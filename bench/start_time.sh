@@ -1,9 +1,9 @@
 #!/bin/bash
 # Start time of glimra-render: a whole run that renders a picture of size 1,
 # so that nearly all of it is starting and ending the program. Prints the
-# number of shared libraries loaded at the start and the median and fastest
-# wall time of the runs, and the median processor time (user + system),
-# which other work on a shared machine disturbs less.
+# number of shared libraries loaded at the start and by the whole run, the
+# median and fastest wall time of the runs, and the median processor time
+# (user + system), which other work on a shared machine disturbs less.
 #   bench/start_time.sh [BUILD] [RUNS] [-- COMMAND...]
 # BUILD defaults to ./build, RUNS to 20; the command defaults to
 #   BUILD/glimra-render dune --size 1 -o TEMPORARY/x.png
@@ -23,6 +23,8 @@ echo "command: $*"
 echo "libraries at start: $(LD_TRACE_LOADED_OBJECTS=1 "$1" 2>/dev/null | wc -l)"
 # One run first, so that every timed run finds the files in memory.
 "$@" >/dev/null 2>&1 || { echo "the command failed" >&2; exit 1; }
+# Every library the run loads, those loaded later (modules) included.
+echo "libraries loaded by the run: $(LD_DEBUG=libs "$@" 2>&1 >/dev/null | grep -c 'calling init:')"
 TIMEFORMAT='%3R %3U %3S'
 for ((i = 0; i < runs; ++i)); do
     { time "$@" >/dev/null 2>&1; } 2>>"$out/times"

@@ -122,7 +122,8 @@ private slots:
         const QStringList expected = {
             "/usr/bin/glimra",
             "/usr/bin/glimra-render",
-            "/usr/" GLIMRA_FILM_MODULE_DIR "/glimra-film-encoder.so",
+            "/usr/" GLIMRA_MODULE_DIR "/glimra-film-encoder.so",
+            "/usr/" GLIMRA_MODULE_DIR "/glimra-picture-toolkit.so",
             "/usr/share/applications/" + kAppId + ".desktop",
             "/usr/share/doc/glimra/changelog.gz",
             "/usr/share/doc/glimra/copyright",
@@ -136,12 +137,28 @@ private slots:
         QCOMPARE(installed_, expected);
     }
 
+    // Its own formats, and those of the toolkit and the gallery through the
+    // toolkit module, loaded from where the installation put it.
+    void installedRendererWritesAPicture_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("png") << QStringList{"dune", "--size", "20"} << "x.png" << QSize(20, 20);
+        QTest::newRow("ppm") << QStringList{"dune", "--size", "20"} << "x.ppm" << QSize(20, 20);
+        QTest::newRow("the toolkit's bmp") << QStringList{"dune", "--size", "20"} << "x.bmp" << QSize(20, 20);
+        QTest::newRow("gallery") << QStringList{"--gallery", "--size", "20"} << "gallery.png"
+                                 << QSize(5 * (20 + 8) + 8, 4 * (20 + 26 + 8) + 8);
+    }
     void installedRendererWritesAPicture()
     {
-        const QString out = tmp_.filePath(QStringLiteral("x.png"));
-        const Run r = run(installed("/usr/bin/glimra-render"), {"dune", "--size", "20", "-o", out});
+        QFETCH(QStringList, args);
+        QFETCH(QString, file);
+        QFETCH(QSize, size);
+        const QString out = tmp_.filePath(file);
+        const Run r = run(installed("/usr/bin/glimra-render"), args + QStringList{"-o", out});
         QVERIFY2(r.exitCode == 0, qPrintable(describe("glimra-render", r)));
-        QCOMPARE(QImage(out).size(), QSize(20, 20));
+        QCOMPARE(QImage(out).size(), size);
     }
 
     // Films load their encoder from where the installation put it.

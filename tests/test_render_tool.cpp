@@ -1,8 +1,10 @@
 // glimra-render as a user runs it: files, exit codes and what it says.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -357,6 +359,82 @@ private slots:
         QVERIFY(out.waitForFinished(60000));
         QCOMPARE(out.exitCode(), 0);
         QCOMPARE(QImage::fromData(out.readAllStandardOutput()).size(), QSize(20, 20));
+    }
+
+    // The toolkit's graphics are a module's, loaded only for what needs
+    // them: a PNG or PPM render never loads them; the gallery's captions and
+    // the toolkit's formats do, from beside the program's own file (through
+    // a link to it too) and from nowhere else, not from the working folder.
+    void toolkitOnlyWhenNeeded()
+    {
+        const QDir root(path("toolkit"));
+        for (const char* folder : {"bare", "planted/modules", "linked"})
+            QVERIFY(root.mkpath(folder));
+        const QString module =
+            QFileInfo(QStringLiteral(GLIMRA_RENDER_PATH)).dir().filePath("modules/glimra-picture-toolkit.so");
+        QVERIFY(QFile::exists(module));
+        for (const char* plant : {"planted/glimra-picture-toolkit.so", "planted/modules/glimra-picture-toolkit.so"})
+            QVERIFY(QFile::copy(module, root.filePath(plant)));
+        QVERIFY(QFile::copy(QStringLiteral(GLIMRA_RENDER_PATH), root.filePath("bare/glimra-render")));
+        QVERIFY(QFile::link(QStringLiteral(GLIMRA_RENDER_PATH), root.filePath("linked/glimra-render")));
+        // The run, with the shared libraries it loaded as the dynamic loader
+        // tells them on standard error, and whether it started one.
+        auto loaded = [](const QString& err, const QString& library) {
+            return err.contains(QRegularExpression("calling init: \\S*/" + QRegularExpression::escape(library)));
+        };
+        auto run = [&](const QString& program, const QStringList& args) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("libs"));
+            p.setProcessEnvironment(env);
+            p.setWorkingDirectory(root.filePath("planted"));
+            p.start(program, args);
+            if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
+                return Run{};
+            return Run{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+        };
+        const QString tool = QStringLiteral(GLIMRA_RENDER_PATH);
+        const QString bare = root.filePath("bare/glimra-render");
+        const QStringList dune = {"dune", "--size", "30"};
+        struct Case {
+            QString program;
+            QStringList args;
+            QString output;
+            int exitCode;
+            bool toolkit;  // the toolkit's graphics loaded
+        };
+        const Case cases[] = {
+            {tool, dune, "plain.png", 0, false},
+            {tool, dune, "plain.ppm", 0, false},
+            {bare, dune, "bare.png", 0, false},
+            {tool, dune, "toolkit.bmp", 0, true},
+            {root.filePath("linked/glimra-render"), dune, "linked.bmp", 0, true},
+            {tool, {"--gallery", "--size", "30"}, "gallery.png", 0, true},
+            {bare, dune, "bare.bmp", 1, false},
+            {bare, {"--gallery", "--size", "30"}, "bare-gallery.png", 1, false},
+        };
+        for (const Case& c : cases) {
+            const QString out = path(qPrintable(c.output));
+            const Run r = run(c.program, c.args + QStringList{"-o", out});
+            // The loader's report is there to read: the tool's own Qt is.
+            QVERIFY2(loaded(r.err, "libQt6Core.so.6"), qPrintable(c.output));
+            QVERIFY2(r.exitCode == c.exitCode, qPrintable(c.output + ": " + r.err.right(2000)));
+            QCOMPARE(loaded(r.err, "libQt6Gui.so.6"), c.toolkit);
+            QCOMPARE(loaded(r.err, "glimra-picture-toolkit.so"), c.toolkit);
+            QCOMPARE(QFile::exists(out), c.exitCode == 0);
+            if (c.exitCode != 0)
+                QVERIFY2(r.err.contains("toolkit module is not installed"), qPrintable(r.err.right(2000)));
+        }
+        const QImage plain = picture(path("plain.png"));
+        QCOMPARE(plain.size(), QSize(30, 30));
+        QCOMPARE(picture(path("plain.ppm")), plain);
+        QCOMPARE(picture(path("bare.png")), plain);
+        QCOMPARE(picture(path("toolkit.bmp")), plain);
+        QCOMPARE(picture(path("linked.bmp")), plain);
+        // Nineteen thumbnails in rows of five, each with its name below it.
+        const QImage gallery = picture(path("gallery.png"));
+        QCOMPARE(gallery.size(), QSize(5 * (30 + 8) + 8, 4 * (30 + 26 + 8) + 8));
+        QCOMPARE(gallery.copy(8 + 3 * (30 + 8), 8, 30, 30), plain);  // dune is the fourth
     }
 
     // Both programs answer --help and --version on standard output, exit 0.

@@ -5,8 +5,6 @@
 #include "picture/join.h"
 #include "picture/renderer.h"
 
-#include <QGuiApplication>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -142,21 +140,13 @@ int renderOne(const Job& job)
 
 int renderGalleryFile(const Job& job)
 {
-    // Text needs fonts, and fonts need a display connection of some kind;
-    // the offscreen one needs no display at all.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char name[] = "glimra-render";
-    char* argv[] = {name, nullptr};
-    QGuiApplication app(argc, argv);
-
     Progress progress;
     PictureRequest request = requestOf(job, progress);
     request.progress = nullptr;  // thumbnails are quick, and each would start the bar anew
     const auto made = renderGallery(request);
     if (const auto* result = std::get_if<PictureResult>(&made))
         return failed(*result, job);
-    const QImage& gallery = std::get<QImage>(made);
+    const Pixels& gallery = std::get<Pixels>(made);
     QString why;
     if (!writePicture(gallery, QString::fromStdString(job.output), nullptr, &why, interrupted)) {
         if (interrupted())

@@ -95,8 +95,7 @@ private:
             const long rows = std::min(bandRows_, plan_.height - b * bandRows_) + (above ? 1 : 0);
             const FaultAt& known = limit.found() ? limit : out.fault;
             const long columns = known.found() ? std::min(plan_.width, known.m + 1) : plan_.width;
-            QImage band(int(plan_.width), int(rows), QImage::Format_RGB32);
-            band.fill(kBackgroundRgb);
+            Pixels band(int(plan_.width), int(rows), kBackgroundRgb);
             LinearSums sums(perPixel > 1 ? std::size_t(plan_.width) * std::size_t(rows) : 0);
             for (int s = 0; s < perPixel; ++s) {
                 const ScanGrid grid = sampleGrid(plan_, 0, columns, top, rows, s);
@@ -127,10 +126,10 @@ private:
         return out;
     }
 
-    static void leaveBackgroundFrom(QImage& band, long top, const FaultAt& fault)
+    static void leaveBackgroundFrom(Pixels& band, long top, const FaultAt& fault)
     {
         for (int y = 0; y < band.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(band.scanLine(y));
+            Pixel* line = band.row(y);
             for (long x = std::max(0L, fault.m); x < band.width(); ++x)
                 if (fault.covers(x, top + y))
                     line[x] = kBackgroundRgb;
@@ -139,7 +138,7 @@ private:
 
     class Host : public RenderHost {
     public:
-        Host(BandRender& owner, QImage& band, LinearSums& sums, long top, double doneBefore, double share, long columns)
+        Host(BandRender& owner, Pixels& band, LinearSums& sums, long top, double doneBefore, double share, long columns)
             : owner_(owner), band_(band), sums_(sums), top_(top), doneBefore_(doneBefore), share_(share),
               columns_(columns)
         {
@@ -154,7 +153,7 @@ private:
 
     private:
         BandRender& owner_;
-        QImage& band_;
+        Pixels& band_;
         LinearSums& sums_;
         long top_;
         double doneBefore_, share_;
@@ -170,20 +169,20 @@ private:
 
 Pass renderInBands(const Plan& plan, BandSink& sink) { return BandRender(plan, plan.bandRows).run(sink); }
 
-// The window's own scan, into an image the size of the scan: render() plots
-// the first pixel at (1, 1), image pixel (0, 0).
-Pass renderPlain(const Plan& plan, QImage& picture)
+// The window's own scan, into pixels the size of the scan: render() plots
+// the first pixel at (1, 1), pixel (0, 0).
+Pass renderPlain(const Plan& plan, Pixels& picture)
 {
     class Host : public RenderHost {
     public:
-        Host(const Plan& plan, QImage& picture, long columns) : plan_(plan), picture_(picture), columns_(columns) {}
+        Host(const Plan& plan, Pixels& picture, long columns) : plan_(plan), picture_(picture), columns_(columns) {}
         void plotColumn(const ColumnView& column) override { glimra::plotColumn(picture_, column, QPoint(1, 1)); }
         void yield() override { plan_.progress(double(++done_) / double(columns_)); }
         bool haltRequested() override { return plan_.stopped(); }
 
     private:
         const Plan& plan_;
-        QImage& picture_;
+        Pixels& picture_;
         long columns_;
         long done_ = 0;
     } host(plan, picture, plan.width);
@@ -213,9 +212,9 @@ ScanGrid sampleGrid(const Plan& plan, long left, long columns, long top, long ro
     return grid;
 }
 
-// A sample's column, into an image whose first row is picture row `top`
+// A sample's column, into pixels whose first row is picture row `top`
 // when there is one sample per pixel, else into the sums of its light.
-void plotSample(QImage& image, LinearSums& sums, const ColumnView& column, long top)
+void plotSample(Pixels& image, LinearSums& sums, const ColumnView& column, long top)
 {
     if (sums.empty())
         glimra::plotColumn(image, column, QPoint(0, int(top)));

@@ -30,7 +30,7 @@ Pass renderInBands(const Plan& plan, BandSink& sink);
 
 // The window's own scan, into an image the size of the scan: image pixel
 // (x, y) is Canvas pixel (161 + x, 51 + y).
-Pass renderPlain(const Plan& plan, QImage& picture);
+Pass renderPlain(const Plan& plan, Pixels& picture);
 
 // The scan of sample `sample` (0 .. samples² - 1) over a block of the
 // picture: `columns` columns from `left`, `rows` rows from `top`.
@@ -38,6 +38,6 @@ ScanGrid sampleGrid(const Plan& plan, long left, long columns, long top, long ro
 
 // A sample's column, into an image whose first row is picture row `top`
 // when there is one sample per pixel, else into the sums of its light.
-void plotSample(QImage& image, LinearSums& sums, const ColumnView& column, long top);
+void plotSample(Pixels& image, LinearSums& sums, const ColumnView& column, long top);
 
 }  // namespace glimra

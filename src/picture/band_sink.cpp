@@ -16,7 +16,7 @@ class PngSink : public BandSink {
 public:
     explicit PngSink(const SinkTarget& t) : t_(t) { begin(); }
 
-    bool write(const QImage& band, long top, long, bool above) override
+    bool write(const Pixels& band, long top, long, bool above) override
     {
         CompressedBand compressed;
         return compress(band, top, above, compressed) && writeKept(compressed);
@@ -38,7 +38,7 @@ public:
     }
     std::string failure() const override { return !why_.empty() ? why_ : png_->failure(); }
 
-    bool compress(const QImage& band, long top, bool above, CompressedBand& out)
+    bool compress(const Pixels& band, long top, bool above, CompressedBand& out)
     {
         const int from = above ? 1 : 0;
         if (compressBand(band, from, png_->previousRow().data(), top + from, kPngLevel, t_.threads, out))
@@ -67,7 +67,7 @@ class KeptBands : public BandSink {
 public:
     KeptBands(std::unique_ptr<PngSink> png, BandStore& store) : png_(std::move(png)), store_(&store) {}
 
-    bool write(const QImage& band, long top, long index, bool above) override
+    bool write(const Pixels& band, long top, long index, bool above) override
     {
         CompressedBand compressed;
         if (!png_->compress(band, top, above, compressed) || !png_->writeKept(compressed))
@@ -102,7 +102,7 @@ class PartSink : public BandSink {
 public:
     PartSink(const SinkTarget& t) : t_(t), writer_(t.file->stream(), *t.part) {}
 
-    bool write(const QImage& band, long top, long index, bool above) override
+    bool write(const Pixels& band, long top, long index, bool above) override
     {
         const int from = above ? 1 : 0;
         if (above || previous_.empty())
@@ -141,11 +141,10 @@ class ImageSink : public BandSink {
 public:
     explicit ImageSink(const SinkTarget& t) : t_(t) { begin(); }
 
-    bool write(const QImage& band, long top, long, bool) override
+    bool write(const Pixels& band, long top, long, bool) override
     {
         for (int y = 0; y < band.height(); ++y)
-            std::copy_n(reinterpret_cast<const QRgb*>(band.constScanLine(y)), band.width(),
-                        reinterpret_cast<QRgb*>(whole_.scanLine(int(top) + y)));
+            std::copy_n(band.row(y), band.width(), whole_.row(int(top) + y));
         return true;
     }
     bool restart(std::string*) override
@@ -164,14 +163,10 @@ public:
     std::string failure() const override { return {}; }
 
 private:
-    void begin()
-    {
-        whole_ = QImage(int(t_.width), int(t_.height), QImage::Format_RGB32);
-        whole_.fill(toQRgb(kBackground));
-    }
+    void begin() { whole_ = Pixels(int(t_.width), int(t_.height), pixelOf(kBackground)); }
 
     SinkTarget t_;
-    QImage whole_;
+    Pixels whole_;
 };
 
 }  // namespace

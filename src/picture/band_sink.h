@@ -6,11 +6,11 @@
 
 #include "picture/band_file.h"
 #include "picture/output_file.h"
+#include "picture/pixels.h"
 #include "picture/recipe.h"
 #include "render/frame.h"
 
 #include <QByteArray>
-#include <QImage>
 
 #include <functional>
 #include <memory>
@@ -27,7 +27,7 @@ public:
     // `band` holds the picture's rows from `top`, band number `index`; with
     // `above`, its first row is only the row above the rest, which the rest
     // is filtered against.
-    virtual bool write(const QImage& band, long top, long index, bool above) = 0;
+    virtual bool write(const Pixels& band, long top, long index, bool above) = 0;
     // A band an earlier run kept, written instead of rendered; none where
     // nothing is kept.
     virtual std::optional<CompressedBand> kept(long) { return std::nullopt; }
@@ -55,7 +55,7 @@ struct SinkTarget {
     int threads = 1;
     std::function<bool()> stop;
     const BandHeader* part = nullptr;
-    QImage* into = nullptr;
+    Pixels* into = nullptr;
     BandStore* store = nullptr;
 };
 std::unique_ptr<BandSink> makeBandSink(const SinkTarget& target);

@@ -25,15 +25,15 @@ std::optional<PictureEstimate> estimatePicture(const PictureRequest& request)
     double seconds = 0, bytes = 0;
     for (const auto& at : places) {
         const long left = long(double(plan.width - w) * at[0]), top = long(double(plan.height - h) * at[1]);
-        QImage block = backgroundImage(w, h);
+        Pixels block = backgroundImage(w, h);
         LinearSums sums(perPixel > 1 ? std::size_t(w) * std::size_t(h) : 0);
         class Host : public RenderHost {
         public:
-            Host(QImage& block, LinearSums& sums, long top) : block_(block), sums_(sums), top_(top) {}
+            Host(Pixels& block, LinearSums& sums, long top) : block_(block), sums_(sums), top_(top) {}
             void plotColumn(const ColumnView& column) override { plotSample(block_, sums_, column, top_); }
 
         private:
-            QImage& block_;
+            Pixels& block_;
             LinearSums& sums_;
             long top_;
         } host(block, sums, top);

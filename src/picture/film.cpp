@@ -119,7 +119,7 @@ FilmResult encodeFilm(const FilmRequest& request, const std::vector<PatternTexts
     const int threads = request.threads > 0 ? request.threads : parallel::defaultThreadCount();
     const int helpers = std::max(0, threads - 1);
     const std::size_t ahead = std::size_t(std::max(2, 2 * threads));
-    auto renderFrame = [&](long k, QImage& out) {
+    auto renderFrame = [&](long k, Pixels& out) {
         PictureRequest picture;
         picture.pattern = request.pattern;
         picture.recipe = request.start;
@@ -128,10 +128,10 @@ FilmResult encodeFilm(const FilmRequest& request, const std::vector<PatternTexts
         picture.into = &out;
         picture.stop = request.stop;
         if (renderPicture(picture).status != PictureResult::Status::Written)
-            out = QImage();
+            out = Pixels();
         return !out.isNull();
     };
-    parallel::Ordered<QImage> frames(long(path.size()), ahead, helpers, renderFrame, [] { return QImage(); });
+    parallel::Ordered<Pixels> frames(long(path.size()), ahead, helpers, renderFrame, [] { return Pixels(); });
     parallel::Pool* pool = helpers > 0 ? &parallel::Pool::instance() : nullptr;
     if (pool)
         pool->open(frames);
@@ -146,7 +146,7 @@ FilmResult encodeFilm(const FilmRequest& request, const std::vector<PatternTexts
         }
     } closer{pool, frames};
     for (long k = 0; k < long(path.size()); ++k) {
-        const QImage& frame = frames.take(k);
+        const Pixels& frame = frames.take(k);
         if (frame.isNull() || (request.stop && request.stop()))
             return fail(FilmResult::Status::Stopped, "stopped");
         if (!encoder->add(frame, &why))

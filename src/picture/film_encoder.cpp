@@ -55,7 +55,7 @@ int64_t seekPacket(void* opaque, int64_t offset, int whence)
 class FfmpegEncoder final : public FilmEncoder {
 public:
     bool open(FILE* out, const std::string& format, int width, int height, double fps, std::string* why) override;
-    bool add(const QImage& frame, std::string* why) override;
+    bool add(const Pixels& frame, std::string* why) override;
     bool finish(std::string* why) override;
 
 private:
@@ -205,17 +205,16 @@ bool FfmpegEncoder::drain(bool flushing, std::string* why)
     }
 }
 
-bool FfmpegEncoder::add(const QImage& image, std::string* why)
+bool FfmpegEncoder::add(const Pixels& frame, std::string* why)
 {
     State& s = *state_;
-    const QImage frame = image.convertToFormat(QImage::Format_RGB32);
     int r = av_frame_make_writable(s.frame);
     if (r < 0) {
         *why = "out of memory";
         return false;
     }
-    const uint8_t* source[1] = {frame.constBits()};
-    const int stride[1] = {int(frame.bytesPerLine())};
+    const uint8_t* source[1] = {reinterpret_cast<const uint8_t*>(frame.data())};
+    const int stride[1] = {int(frame.width() * sizeof(Pixel))};
     sws_scale(s.scale, source, stride, 0, frame.height(), s.frame->data, s.frame->linesize);
     s.frame->pts = s.next++;
     if ((r = avcodec_send_frame(s.codec, s.frame)) < 0) {

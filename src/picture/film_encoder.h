@@ -6,7 +6,7 @@
 // It is loaded when a film file is first written, from beside the program.
 #pragma once
 
-#include <QImage>
+#include "picture/pixels.h"
 
 #include <cstdio>
 #include <memory>
@@ -25,7 +25,7 @@ public:
     // written last); `format` as filmFormat gives. The encoder runs on the
     // calling thread only.
     virtual bool open(FILE* out, const std::string& format, int width, int height, double fps, std::string* why) = 0;
-    virtual bool add(const QImage& frame, std::string* why) = 0;
+    virtual bool add(const Pixels& frame, std::string* why) = 0;
     virtual bool finish(std::string* why) = 0;
 };
 

@@ -1,21 +1,18 @@
 #include "picture/gallery.h"
 
-#include "picture/picture.h"
-
-#include <QFont>
-#include <QPainter>
+#include "picture/toolkit.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace glimra {
 
-std::variant<QImage, PictureResult> renderGallery(const PictureRequest& request)
+std::variant<Pixels, PictureResult> renderGallery(const PictureRequest& request)
 {
     constexpr int kAcross = 5;
     constexpr int kCaption = 26;
     constexpr int kGap = 8;
-    std::vector<QImage> thumbnails;
+    std::vector<Pixels> thumbnails;
     long cellWidth = 0, cellHeight = 0;
     for (const Pattern* pattern : patternTable()) {
         PictureRequest one = request;
@@ -40,33 +37,34 @@ std::variant<QImage, PictureResult> renderGallery(const PictureRequest& request)
             result.why = "gallery thumbnails are at most " + std::to_string(kMaxPlainSide) + " on a side; refused";
             return result;
         }
-        std::optional<QImage> picture = renderPlainImage(one);
+        std::optional<Pixels> picture = renderPlainImage(one);
         if (!picture) {
             result.status = PictureResult::Status::Stopped;
             return result;
         }
         cellWidth = std::max(cellWidth, result.plan.width);
         cellHeight = std::max(cellHeight, result.plan.height);
-        thumbnails.push_back(*picture);
+        thumbnails.push_back(std::move(*picture));
     }
     const int down = (kPatternCount + kAcross - 1) / kAcross;
-    QImage gallery(int(kAcross * (cellWidth + kGap) + kGap), int(down * (cellHeight + kCaption + kGap) + kGap),
-                   QImage::Format_RGB32);
-    gallery.fill(toQRgb(kBackground));
-    QPainter painter(&gallery);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(15);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(QColor(255, 128, 64));
+    Pixels gallery(int(kAcross * (cellWidth + kGap) + kGap), int(down * (cellHeight + kCaption + kGap) + kGap),
+                   pixelOf(kBackground));
+    std::vector<Caption> captions;
     for (int k = 0; k < kPatternCount; ++k) {
         const int left = int(kGap + (k % kAcross) * (cellWidth + kGap));
         const int top = int(kGap + (k / kAcross) * (cellHeight + kCaption + kGap));
-        painter.drawImage(left, top, thumbnails[std::size_t(k)]);
-        painter.drawText(QRect(left, int(top + cellHeight), int(cellWidth), kCaption), Qt::AlignCenter,
-                         QString::fromLatin1(patternTable()[std::size_t(k)]->name));
+        gallery.place(thumbnails[std::size_t(k)], left, top);
+        captions.push_back(
+            {left, int(top + cellHeight), int(cellWidth), kCaption, patternTable()[std::size_t(k)]->name});
     }
-    painter.end();
+    std::string why;
+    const Toolkit* captioner = toolkit(&why);
+    if (!captioner || !captioner->drawCaptions(gallery, captions, &why)) {
+        PictureResult result;
+        result.status = PictureResult::Status::CannotWrite;
+        result.why = "cannot name the gallery's patterns: " + why;
+        return result;
+    }
     return gallery;
 }
 

@@ -5,13 +5,11 @@
 
 namespace glimra {
 
-QRect plotColumn(QImage& image, const ColumnView& column, QPoint origin)
+QRect plotColumn(Pixels& image, const ColumnView& column, QPoint origin)
 {
     const int x = column.x - origin.x();
     if (x < 0 || x >= image.width())
         return {};
-    uchar* bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
     const int height = image.height();
     int top = INT_MAX;
     int bottom = INT_MIN;
@@ -19,7 +17,7 @@ QRect plotColumn(QImage& image, const ColumnView& column, QPoint origin)
         const long y = long(column.ys[m]) - origin.y();
         if (y < 0 || y >= height)
             continue;
-        reinterpret_cast<QRgb*>(bits + y * stride)[x] = toQRgb(column.colours[m]);
+        image.row(int(y))[x] = pixelOf(column.colours[m]);
         top = std::min(top, int(y));
         bottom = std::max(bottom, int(y));
     }

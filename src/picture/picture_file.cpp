@@ -2,10 +2,6 @@
 
 #include "render/parallel.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QImageWriter>
-
 #include <png.h>
 #include <zlib.h>
 
@@ -14,7 +10,6 @@
 #include <csetjmp>
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
 
 namespace glimra {
 
@@ -95,20 +90,20 @@ struct Piece {
     bool ok = false;
 };
 
-// A row of a 32-bit image as PNG's RGB bytes.
-void rgbBytes(const QImage& image, int y, png_byte* out)
+// A row of pixels as RGB bytes, PNG's and PPM's alike.
+void rgbBytes(const Pixels& image, int y, png_byte* out)
 {
-    const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    const Pixel* line = image.row(y);
     for (int x = 0; x < image.width(); ++x) {
-        out[3 * x] = png_byte(qRed(line[x]));
-        out[3 * x + 1] = png_byte(qGreen(line[x]));
-        out[3 * x + 2] = png_byte(qBlue(line[x]));
+        out[3 * x] = png_byte(redOfPixel(line[x]));
+        out[3 * x + 1] = png_byte(greenOfPixel(line[x]));
+        out[3 * x + 2] = png_byte(blueOfPixel(line[x]));
     }
 }
 
 // `above` is the row before row `first`, for the first piece; a later piece
 // takes the row above it from `rows` itself.
-void compressRows(const QImage& rows, int from, int to, const png_byte* above, int first, int level, Piece& piece)
+void compressRows(const Pixels& rows, int from, int to, const png_byte* above, int first, int level, Piece& piece)
 {
     const std::size_t width = std::size_t(rows.width());
     std::vector<Bytef> data;
@@ -196,7 +191,7 @@ bool PngStream::writeData(const unsigned char* data, std::size_t size)
     return !failed_;
 }
 
-bool PngStream::writeRows(const QImage& rows)
+bool PngStream::writeRows(const Pixels& rows)
 {
     if (failed_ || rows.height() == 0)
         return !failed_;
@@ -233,14 +228,14 @@ bool PngStream::writeBand(const CompressedBand& band)
 const std::vector<unsigned char>& PngStream::previousRow() const { return state_->previous; }
 long PngStream::rowsWritten() const { return state_->rows; }
 
-std::vector<unsigned char> rgbRow(const QImage& image, int y)
+std::vector<unsigned char> rgbRow(const Pixels& image, int y)
 {
     std::vector<unsigned char> row(std::size_t(image.width()) * 3);
     rgbBytes(image, y, row.data());
     return row;
 }
 
-bool compressBand(const QImage& image, int from, const unsigned char* above, long pictureTop, int level, int threads,
+bool compressBand(const Pixels& image, int from, const unsigned char* above, long pictureTop, int level, int threads,
                   CompressedBand& out)
 {
     constexpr long kPieceRows = 64;
@@ -285,85 +280,6 @@ bool PngStream::finish()
     if (!failed_)
         failed_ = !guarded(s.png, [&] { png_write_flush(s.png); });
     return !failed_;
-}
-
-// ---------------------------------------------------------------------------
-
-QByteArray pictureFormat(const QString& path)
-{
-    const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
-    // The formats the toolkit writes itself, without a plugin: asking it
-    // about the others loads every image plugin it has, which takes longer
-    // than writing a small picture.
-    static const QByteArrayList builtIn = {"png", "ppm", "pgm", "pbm", "bmp", "xbm", "xpm"};
-    if (!suffix.isEmpty() && (builtIn.contains(suffix) || QImageWriter::supportedImageFormats().contains(suffix)))
-        return suffix;
-    struct stat target {};
-    if (::stat(QFile::encodeName(path).constData(), &target) == 0 &&
-        (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)))
-        return "png";
-    return {};
-}
-
-bool writeImage(OutputFile& file, const QImage& image, const QByteArray& suffix, const PictureRecipe* recipe,
-                std::string* error, const std::function<bool()>& cancelled)
-{
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    if (suffix == "png") {
-        PngStream png(file.stream(), rgb.width(), rgb.height(), recipe ? recipeChunks(*recipe) : TextChunks{},
-                      kPngLevel, defaultThreadCount());
-        constexpr int kBand = 1024;
-        for (int y = 0; y < rgb.height() && !png.failed(); y += kBand) {
-            if (cancelled && cancelled()) {
-                *error = "cancelled";
-                return false;
-            }
-            png.writeRows(rgb.copy(0, y, rgb.width(), std::min(kBand, rgb.height() - y)));
-        }
-        if (!png.finish()) {
-            *error = png.failure();
-            return false;
-        }
-        return true;
-    }
-    QFile device;
-    if (!device.open(file.stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
-        *error = device.errorString().toStdString();
-        return false;
-    }
-    QImageWriter writer(&device, suffix);
-    errno = 0;
-    const bool written = writer.write(rgb) && device.flush();
-    if (!written) {
-        // The writer knows only that its device failed; the device knows why.
-        const int why = errno;
-        if (device.error() != QFileDevice::NoError)
-            *error = device.errorString().toStdString();
-        else if (std::ferror(file.stream()) && why != 0)
-            *error = writeFailure(why);
-        else
-            *error = writer.errorString().toStdString();
-        return false;
-    }
-    return true;
-}
-
-bool writePicture(const QImage& image, const QString& path, const PictureRecipe* recipe, QString* error,
-                  const std::function<bool()>& cancelled)
-{
-    std::string why;
-    const bool ok = [&] {
-        const QByteArray format = pictureFormat(path);
-        if (format.isEmpty()) {
-            why = "cannot write pictures as ." + QFileInfo(path).suffix().toStdString();
-            return false;
-        }
-        OutputFile file(QFile::encodeName(path).toStdString());
-        return file.open(&why) && writeImage(file, image, format, recipe, &why, cancelled) && file.commit(&why);
-    }();
-    if (!ok && error)
-        *error = QString::fromStdString(why);
-    return ok;
 }
 
 }  // namespace glimra

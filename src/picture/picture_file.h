@@ -1,14 +1,15 @@
 // Picture files: PNG streamed row by row with the settings that made the
-// picture, and every other format the toolkit writes. The settings
+// picture, PPM, and every other format the toolkit writes (picture/toolkit.h). The settings
 // themselves are in recipe.h, the file written whole or not at all in
 // output_file.h.
 #pragma once
 
 #include "picture/output_file.h"
+#include "picture/pixels.h"
 #include "picture/recipe.h"
 #include "render/frame.h"
 
-#include <QImage>
+#include <QByteArray>
 #include <QString>
 
 #include <cstdio>
@@ -34,14 +35,14 @@ struct CompressedBand {
     std::vector<unsigned char> lastRow;
 };
 
-// Compresses rows `from` to the end of a 32-bit image, which are rows
+// Compresses rows `from` to the end of `image`, which are rows
 // `pictureTop` onwards of the picture; `above` is the RGB row just above them
 // (zeros above the picture's first row). False when compressing failed.
-bool compressBand(const QImage& image, int from, const unsigned char* above, long pictureTop, int level, int threads,
+bool compressBand(const Pixels& image, int from, const unsigned char* above, long pictureTop, int level, int threads,
                   CompressedBand& out);
 
-// Row y of a 32-bit image as RGB bytes.
-std::vector<unsigned char> rgbRow(const QImage& image, int y);
+// Row y as RGB bytes.
+std::vector<unsigned char> rgbRow(const Pixels& image, int y);
 
 // Writes a PNG row by row, so a picture never has to be held whole. Every
 // failure (a full disk, a write error) is reported, never thrown.
@@ -54,8 +55,8 @@ public:
     PngStream(const PngStream&) = delete;
     PngStream& operator=(const PngStream&) = delete;
 
-    // Appends the rows of a 32-bit image as wide as the picture.
-    bool writeRows(const QImage& rows);
+    // Appends rows as wide as the picture.
+    bool writeRows(const Pixels& rows);
     // Appends rows compressed before (by compressBand against previousRow()).
     bool writeBand(const CompressedBand& band);
     // The last row written, as RGB bytes (zeros before the first).
@@ -86,20 +87,20 @@ inline constexpr long kMaxSide = 65536;
 inline constexpr int kPngLevel = 1;
 
 // The format a picture is written in under `path`: its suffix ("png", "ppm",
-// ...) when the toolkit can write that, PNG for a pipe or device without one
-// (standard output, say), else empty.
+// ...) when this program or the toolkit can write that, PNG for a pipe or
+// device without one (standard output, say), else empty.
 QByteArray pictureFormat(const QString& path);
 
 // Writes a whole picture into an open output file in the format a suffix
 // names ("png", "ppm", ...); a PNG carries the recipe's text chunks.
 // `cancelled` is asked between bands of rows.
-bool writeImage(OutputFile& file, const QImage& image, const QByteArray& suffix, const PictureRecipe* recipe,
+bool writeImage(OutputFile& file, const Pixels& image, const QByteArray& suffix, const PictureRecipe* recipe,
                 std::string* error, const std::function<bool()>& cancelled = {});
 
 // Writes a whole picture under `path`, its format taken from the suffix; a
 // PNG carries the recipe's text chunks. `cancelled` is asked between bands of
 // rows; a cancelled or failed write leaves no file behind.
-bool writePicture(const QImage& image, const QString& path, const PictureRecipe* recipe, QString* error,
+bool writePicture(const Pixels& image, const QString& path, const PictureRecipe* recipe, QString* error,
                   const std::function<bool()>& cancelled = {});
 
 }  // namespace glimra

@@ -8,8 +8,7 @@
 #include "patterns/patterns.h"
 #include "picture/band_file.h"
 #include "picture/picture_file.h"
-
-#include <QImage>
+#include "picture/pixels.h"
 
 #include <climits>
 #include <functional>
@@ -35,9 +34,9 @@ struct PictureRequest {
     bool resume = false;
     // Render only this part's bands, into the part file beside the target.
     PartOf part;
-    // Set: the picture is rendered into this image instead of a file
+    // Set: the picture is rendered into these pixels instead of a file
     // (`output` is then not used).
-    QImage* into = nullptr;
+    Pixels* into = nullptr;
     // Told the share done so far, 0 to 1, now and then.
     std::function<void(double done)> progress;
     // Asked after every column: true ends the render, and no file is written.

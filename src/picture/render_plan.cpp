@@ -22,7 +22,7 @@ long bandRowsOf(const PictureRequest& request, long width, long height, int samp
     if (request.bandRows > 0)
         return std::min(request.bandRows, height);
     const std::size_t bytesPerRow =
-        std::size_t(width) * (samples > 1 ? sizeof(QRgb) + LinearSums::kBytesPerPixel : sizeof(QRgb));
+        std::size_t(width) * (samples > 1 ? sizeof(Pixel) + LinearSums::kBytesPerPixel : sizeof(Pixel));
     const long byMemory = std::max<long>(1, long(kBandBytes / std::max<std::size_t>(1, bytesPerRow)));
     long rows = byMemory < 64 ? byMemory : byMemory / 64 * 64;
     // Parts get the tallest bands of whole pieces that leave each of them
@@ -104,11 +104,6 @@ Plan makePlan(const PictureRequest& request, PicturePlan& out)
     return plan;
 }
 
-QImage backgroundImage(long width, long height)
-{
-    QImage picture(int(width), int(height), QImage::Format_RGB32);
-    picture.fill(kBackgroundRgb);
-    return picture;
-}
+Pixels backgroundImage(long width, long height) { return Pixels(int(width), int(height), kBackgroundRgb); }
 
 }  // namespace glimra

@@ -7,13 +7,11 @@
 #include "picture/picture.h"
 #include "picture/picture_request.h"
 
-#include <QImage>
-
 #include <vector>
 
 namespace glimra {
 
-inline const QRgb kBackgroundRgb = toQRgb(kBackground);
+inline constexpr Pixel kBackgroundRgb = pixelOf(kBackground);
 
 // The picture of a request, with everything fixed before its scan.
 struct Plan {
@@ -48,7 +46,7 @@ struct Plan {
 // there is anything to render.
 Plan makePlan(const PictureRequest& request, PicturePlan& out);
 
-// An image of the picture's size in the background colour.
-QImage backgroundImage(long width, long height);
+// Pixels of the picture's size in the background colour.
+Pixels backgroundImage(long width, long height);
 
 }  // namespace glimra

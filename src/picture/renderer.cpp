@@ -54,7 +54,7 @@ PictureResult renderPicture(const PictureRequest& request)
 
     const auto start = std::chrono::steady_clock::now();
     Pass out;
-    QImage picture;
+    Pixels picture;
     if (plan.plain()) {
         picture = backgroundImage(plan.width, plan.height);
         out = renderPlain(plan, picture);
@@ -118,13 +118,13 @@ PictureResult renderPicture(const PictureRequest& request)
     return result;
 }
 
-std::optional<QImage> renderPlainImage(const PictureRequest& request)
+std::optional<Pixels> renderPlainImage(const PictureRequest& request)
 {
     PicturePlan verdict;
     const Plan plan = makePlan(request, verdict);
     if (verdict.verdict != PicturePlan::Verdict::Render || !plan.plain())
         return std::nullopt;
-    QImage picture = backgroundImage(plan.width, plan.height);
+    Pixels picture = backgroundImage(plan.width, plan.height);
     if (renderPlain(plan, picture).stopped)
         return std::nullopt;
     return picture;

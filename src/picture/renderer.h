@@ -6,8 +6,6 @@
 
 #include "picture/picture_request.h"
 
-#include <QImage>
-
 #include <optional>
 
 namespace glimra {
@@ -32,6 +30,6 @@ std::optional<PictureEstimate> estimatePicture(const PictureRequest& request);
 // pixel (x, y) is Canvas pixel (161 + x, 51 + y). Nothing when the request is
 // not plain (dense, sampled or larger than kMaxPlainSide) or has nothing to
 // paint, or was stopped.
-std::optional<QImage> renderPlainImage(const PictureRequest& request);
+std::optional<Pixels> renderPlainImage(const PictureRequest& request);
 
 }  // namespace glimra

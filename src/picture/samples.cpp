@@ -57,15 +57,15 @@ void LinearSums::add(const ColumnView& column, long top, int width)
     }
 }
 
-void LinearSums::averageInto(QImage& band, long columns, int count) const
+void LinearSums::averageInto(Pixels& band, long columns, int count) const
 {
     const double n = count;
     for (int y = 0; y < band.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(band.scanLine(y));
+        Pixel* line = band.row(y);
         for (long x = 0; x < columns; ++x) {
             const std::size_t at = 3 * (std::size_t(y) * std::size_t(band.width()) + std::size_t(x));
-            line[x] = qRgb(srgbFromLinear(sums_[at] / n), srgbFromLinear(sums_[at + 1] / n),
-                           srgbFromLinear(sums_[at + 2] / n));
+            line[x] = pixelOf(srgbFromLinear(sums_[at] / n), srgbFromLinear(sums_[at + 1] / n),
+                              srgbFromLinear(sums_[at + 2] / n));
         }
     }
 }

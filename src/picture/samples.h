@@ -5,7 +5,7 @@
 
 #include "render/frame.h"
 
-#include <QImage>
+#include "picture/pixels.h"
 
 #include <span>
 #include <vector>
@@ -30,7 +30,7 @@ public:
     void add(const ColumnView& column, long top, int width);
 
     // The average of `count` samples, for the band's first `columns` columns.
-    void averageInto(QImage& band, long columns, int count) const;
+    void averageInto(Pixels& band, long columns, int count) const;
 
 private:
     std::vector<double> sums_;

@@ -1,16 +1,17 @@
 #include "window/canvas.h"
 
 #include "picture/picture.h"
+#include "picture/qt_toolkit.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 
 Canvas::Canvas(QWidget* parent, QSize size, QColor background)
-    : QWidget(parent), image_(size, QImage::Format_RGB32), background_(background)
+    : QWidget(parent), pixels_(size.width(), size.height(), background.rgb()), image_(glimra::imageOver(pixels_)),
+      background_(background)
 {
     setObjectName(QStringLiteral("Canvas"));
     setGeometry(QRect(QPoint(0, 0), size));
-    image_.fill(background_);
     // Clicks, drags and menus belong to the window it lies in.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -19,7 +20,7 @@ Canvas::Canvas(QWidget* parent, QSize size, QColor background)
 
 void Canvas::plot(const glimra::ColumnView& column)
 {
-    const QRect r = glimra::plotColumn(image_, column);
+    const QRect r = glimra::plotColumn(pixels_, column);
     dirty_ |= r;
     painted_ |= r;
 }
@@ -43,7 +44,7 @@ void Canvas::refreshNow()
 
 void Canvas::clear()
 {
-    image_.fill(background_);
+    pixels_.fill(background_.rgb());
     dirty_ = QRect();
     painted_ = QRect();
     update();
@@ -70,7 +71,11 @@ void Canvas::setDensity(int density)
     if (density == density_ || density < 1)
         return;
     const QSize size = this->size();
-    image_ = image_.scaled(size * density, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    glimra::Pixels scaled =
+        glimra::pixelsOf(image_.scaled(size * density, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    image_ = QImage();
+    pixels_ = std::move(scaled);
+    image_ = glimra::imageOver(pixels_);
     if (!painted_.isEmpty()) {
         const QRect shown = inWindow(painted_);
         painted_ = QRect(shown.topLeft() * density, shown.size() * density);

@@ -5,6 +5,8 @@
 // than computing it.
 #pragma once
 
+#include "picture/pixels.h"
+
 #include <QElapsedTimer>
 #include <QImage>
 #include <QRect>
@@ -21,7 +23,9 @@ public:
 
     Canvas(QWidget* parent, QSize size, QColor background);
 
-    // The picture, `density()` image pixels to a window pixel each way.
+    // The picture, `density()` image pixels to a window pixel each way: a
+    // view of the pixels renders paint into, which changes with them (copy
+    // it to keep what it shows now).
     const QImage& image() const { return image_; }
     int density() const { return density_; }
     // A denser or coarser picture for a screen of another ratio; what is
@@ -53,7 +57,8 @@ private:
     // Image pixels to the window pixels that show them.
     QRect inWindow(const QRect& pixels) const;
 
-    QImage image_;
+    glimra::Pixels pixels_;
+    QImage image_;  // over pixels_
     QColor background_;
     int density_ = 1;
     QRect dirty_;    // painted since the screen was last refreshed

@@ -1,6 +1,7 @@
 #include "window/picture_menu.h"
 
 #include "patterns/patterns.h"
+#include "picture/qt_toolkit.h"
 #include "picture/renderer.h"
 #include "window/window_formulas.h"
 #include "render/numtext.h"
@@ -26,6 +27,7 @@
 #include <QUrl>
 
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -66,6 +68,9 @@ PictureMenu::PictureMenu(QWidget& window, const Canvas& canvas, ParameterBoxes b
     : QObject(&window), window_(window), canvas_(canvas), boxes_(boxes), session_(session)
 {
     setObjectName(QStringLiteral("pictureMenu"));
+    // Pictures saved in the toolkit's formats are written by the toolkit
+    // the window links.
+    glimra::useToolkit(&glimra::qtToolkit());
     auto action = [&](const char* name, const QString& text, const QKeySequence& keys, void (PictureMenu::*slot)()) {
         return windowAction(window, this, name, text, {keys}, slot);
     };
@@ -156,7 +161,7 @@ QImage PictureMenu::wholePicture(const QImage& image, const glimra::PictureRecip
                       QSize(int(plan.width), int(plan.height)));
     if (plan.verdict != glimra::PicturePlan::Verdict::Render || shown.contains(whole))
         return image;
-    QImage rendered;
+    glimra::Pixels rendered;
     request.into = &rendered;
     if (glimra::renderPicture(request).status != glimra::PictureResult::Status::Written || rendered.isNull())
         return image;
@@ -164,7 +169,7 @@ QImage PictureMenu::wholePicture(const QImage& image, const glimra::PictureRecip
     QImage out(both.size(), QImage::Format_RGB32);
     out.fill(canvas->image().pixel(0, 0));
     QPainter p(&out);
-    p.drawImage(whole.topLeft() - both.topLeft(), rendered);
+    p.drawImage(whole.topLeft() - both.topLeft(), glimra::imageOver(std::as_const(rendered)));
     p.drawImage(shown.topLeft() - both.topLeft(), image);
     p.end();
     return out;
@@ -226,7 +231,7 @@ void PictureMenu::save()
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".png");
     QString why;
-    if (!glimra::writePicture(image, path, &recipe, &why))
+    if (!glimra::writePicture(glimra::pixelsOf(image), path, &recipe, &why))
         complain_(QStringLiteral("Cannot save picture"),
                   QStringLiteral("The picture was not saved as %1: %2").arg(QDir::toNativeSeparators(path), why));
 }

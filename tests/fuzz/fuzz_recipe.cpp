@@ -73,8 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fail("cannot open the second file");
     {
         glimra::PngStream png(out, 1, 1, glimra::recipeChunks(*recipe), 1, 1);
-        QImage pixel(1, 1, QImage::Format_RGB32);
-        pixel.fill(0);
+        const glimra::Pixels pixel(1, 1);
         if (!png.writeRows(pixel) || !png.finish())
             fail("cannot write the recipe");
     }
