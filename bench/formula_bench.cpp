@@ -103,7 +103,7 @@ void bounds(int runs)
     });
     std::printf("\nat the term bound: %d sines a pixel, %zu bytes, %d steps a pixel; compiled in %.2f ms\n", lo,
                 text.size(), f->size().perPixel, compileMs);
-    for (const int lanes : {1, 2, 4}) {
+    for (const int lanes : {1, 2, 4, 8}) {
         if (lanes > widestLanes())
             break;
         FirstColumn host;

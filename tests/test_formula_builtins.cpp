@@ -66,7 +66,8 @@ private slots:
         QVERIFY(p.column);
         QVERIFY(widestLanes() < 2 || p.column2);
         QVERIFY(widestLanes() < 4 || p.column4);
-        for (const int lanes : {1, 2, 4}) {
+        QVERIFY(widestLanes() < 8 || p.column8);
+        for (const int lanes : {1, 2, 4, 8}) {
             if (lanes > widestLanes())
                 continue;
             DigestHost host;

@@ -3,10 +3,11 @@
 // and the rows that do not fill a last group one lane each. Every lane gives
 // the bits one double would, so every width paints the same picture.
 //
-// This header is compiled for the baseline and, in the file that makes the
-// AVX2 scan, with AVX2; everything here sits in the instruction set's inline
-// namespace, and it uses no standard library template, so that no copy
-// compiled with AVX2 can stand in for a baseline one.
+// This header is compiled for the baseline and, in the files that make the
+// AVX2 and AVX-512 stages, with those instruction sets; everything here sits
+// in the instruction set's inline namespace, and it uses no standard library
+// template, so that no copy compiled with AVX2 or AVX-512 can stand in for a
+// baseline one.
 #pragma once
 
 #include "formula/program.h"
@@ -192,6 +193,11 @@ void pixelStage(const PixelStage& stage, const double* values, double* slots, co
 
 // The AVX2 pixel stage, made in the file compiled with AVX2.
 namespace lanes4 {
+void pixelStage(const PixelStage& stage, const double* values, double* slots, const ColumnArgs& col);
+}
+
+// The AVX-512 pixel stage, made in the file compiled with AVX-512.
+namespace lanes8 {
 void pixelStage(const PixelStage& stage, const double* values, double* slots, const ColumnArgs& col);
 }
 

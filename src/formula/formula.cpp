@@ -1,6 +1,6 @@
 // A compiled formula as a Pattern: its derived-value rule, its formula one
-// pixel at a time, its row table and its column scans of one, two (SSE2) and
-// four (AVX2) lanes.
+// pixel at a time, its row table and its column scans of one, two (SSE2),
+// four (AVX2) and eight (AVX-512) lanes.
 #include "formula/formula.h"
 #include "formula/evaluate.h"
 
@@ -128,6 +128,13 @@ void columnFour(const Derived& d, const ColumnArgs& col) { columnWith(&lanes4::p
 #define GLIMRA_FORMULA_LANES4 nullptr
 #endif
 
+#if defined(GLIMRA_HAVE_LANES8)
+void columnEight(const Derived& d, const ColumnArgs& col) { columnWith(&lanes8::pixelStage, d, col); }
+#define GLIMRA_FORMULA_LANES8 &columnEight
+#else
+#define GLIMRA_FORMULA_LANES8 nullptr
+#endif
+
 }  // namespace
 
 Formula::Formula(std::unique_ptr<Program> program)
@@ -138,7 +145,8 @@ Formula::Formula(std::unique_ptr<Program> program)
                                              int(program_->rowTerms.size()),
                                              &rowTableFormula,
                                              GLIMRA_FORMULA_LANES2,
-                                             GLIMRA_FORMULA_LANES4}
+                                             GLIMRA_FORMULA_LANES4,
+                                             GLIMRA_FORMULA_LANES8}
 {
 }
 
