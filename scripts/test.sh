@@ -48,9 +48,10 @@ if $quick; then
 fi
 tmp="$(mktemp -d)"
 builder=""
-# A run that stops early stops the builds behind it too (their own process
-# group: the compilers under them as well).
-trap '[ -z "$builder" ] || kill -- -"$builder" 2>/dev/null; rm -rf "$tmp"' EXIT
+fuzzing=""
+# A run that stops early stops what runs behind it too: the builds and the
+# fuzzers, each job its own process group (the compilers under a build too).
+trap 'for job in $builder $fuzzing; do kill -- -"$job" 2>/dev/null || true; done; rm -rf "$tmp"' EXIT
 
 # The other trees are built behind the optimised build's tests, at the lowest
 # priority: the tests wait on windows, child processes and timers for about
@@ -148,8 +149,12 @@ await build-tsan
 tsan_supp="$PWD/tests/tsan.supp"
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1:suppressions=$tsan_supp" ctest --output-on-failure -j"$jobs" -R 'test_frame|test_parallel|test_golden|test_reference_pixels')
 
-step "AddressSanitizer and UndefinedBehaviorSanitizer"
+step "AddressSanitizer and UndefinedBehaviorSanitizer, and fuzzing behind it"
 await build-san
+# The builds are over; their subshell is reaped here, so that no later wait
+# takes its end for another job's.
+wait "$builder" || true
+builder=""
 
 # The same picture from both builds: nothing in the arithmetic depends on how
 # the program was optimised, nor on the compiler.
@@ -164,27 +169,20 @@ echo "19 patterns identical in both builds"
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-# Packaging and the one-node cluster test run tools that are not ours
-# (cpack, lintian, Slurm's daemons): once, in the optimised build, is enough.
-# So is glimra-digest's check against the table: test_golden renders the same
-# pictures in this build.
-(cd build-san && ctest --output-on-failure -j"$jobs" -LE 'packaging|cluster' -E '^test_digest_golden$')
 
 # libFuzzer on the readers, from copies of their seed corpora so that the
 # repository's stay as they are; a fixed number of runs rather than a fixed
 # time, so that a slow machine checks as much and a fast one is not held. Any
 # finding fails (an allocation over the limit counts as one), and its input is
-# kept in build-san/.
-step "fuzzing"
-# The readers are fuzzed side by side, one per core; each one's result is
-# told when it ends, and the first finding fails the step after all have
-# ended.
+# kept in build-san/. The fuzzers run two at a time at the lowest priority,
+# behind the sanitizer tree's tests, on the time those spend waiting; each
+# one's result is told when all have ended.
 fuzz() { # target what runs limit_mb dict seeds...
   local target="$1" what="$2" runs="$3" limit="$4" dict="$5"
   shift 5
   mkdir "$tmp/$target"
   cp "$@" "$tmp/$target/"
-  if ! build-san/tests/fuzz/"$target" -runs="$runs" -malloc_limit_mb="$limit" -dict="$dict" \
+  if ! nice -n 19 build-san/tests/fuzz/"$target" -runs="$runs" -malloc_limit_mb="$limit" -dict="$dict" \
       -artifact_prefix=build-san/ "$tmp/$target" >"$tmp/$target.log" 2>&1; then
     tail -n 40 "$tmp/$target.log"
     echo "fuzzing $what found a fault; the input is in build-san/"
@@ -192,22 +190,42 @@ fuzz() { # target what runs limit_mb dict seeds...
   fi
   echo "$what: $(grep -E '^Done [0-9]+ runs' "$tmp/$target.log")"
 }
-running=0
-found=0
-# Starts one fuzzer once fewer than $jobs are running.
-fuzz_beside() {
-  if [ "$running" -ge "$jobs" ]; then
-    wait -n || found=1
-    running=$((running - 1))
-  fi
-  fuzz "$@" &
-  running=$((running + 1))
-}
-fuzz_beside fuzz_numtext "the number reader" 2000000 64 tests/fuzz/numtext.dict tests/fuzz/corpus/*
-fuzz_beside fuzz_band "the band-file reader" 200000 256 tests/fuzz/band.dict tests/fuzz/band_corpus/*
-fuzz_beside fuzz_formula "the formula reader" 300000 256 tests/fuzz/formula.dict tests/fuzz/formula_corpus/* \
-  src/formula/builtins/*.glimra
-fuzz_beside fuzz_recipe "the settings reader" 200000 64 tests/fuzz/recipe.dict tests/fuzz/recipe_corpus/*
-for _ in $(seq "$running"); do wait -n || found=1; done
-[ "$found" -eq 0 ] || exit 1
+set -m
+(
+  running=0
+  found=0
+  # Starts one fuzzer once fewer than $jobs are running.
+  fuzz_beside() {
+    if [ "$running" -ge "$jobs" ]; then
+      wait -n || found=1
+      running=$((running - 1))
+    fi
+    fuzz "$@" &
+    running=$((running + 1))
+  }
+  fuzz_beside fuzz_numtext "the number reader" 2000000 64 tests/fuzz/numtext.dict tests/fuzz/corpus/*
+  fuzz_beside fuzz_band "the band-file reader" 200000 256 tests/fuzz/band.dict tests/fuzz/band_corpus/*
+  fuzz_beside fuzz_formula "the formula reader" 300000 256 tests/fuzz/formula.dict tests/fuzz/formula_corpus/* \
+    src/formula/builtins/*.glimra
+  fuzz_beside fuzz_recipe "the settings reader" 200000 64 tests/fuzz/recipe.dict tests/fuzz/recipe_corpus/*
+  for _ in $(seq "$running"); do wait -n || found=1; done
+  exit "$found"
+) >"$tmp/fuzzing.log" 2>&1 &
+fuzzing=$!
+set +m
+
+# Packaging and the one-node cluster test run tools that are not ours
+# (cpack, lintian, Slurm's daemons): once, in the optimised build, is enough.
+# So is glimra-digest's check against the table: test_golden renders the same
+# pictures in this build.
+suite=0
+(cd build-san && ctest --output-on-failure -j"$jobs" -LE 'packaging|cluster' -E '^test_digest_golden$') || suite=1
+
+step "fuzzing"
+fuzzed=0
+wait "$fuzzing" || fuzzed=1
+fuzzing=""
+cat "$tmp/fuzzing.log"
+[ "$suite" -eq 0 ] || { echo "the sanitizer tree's tests failed"; exit 1; }
+[ "$fuzzed" -eq 0 ] || exit 1
 step "all passed"
