@@ -48,16 +48,17 @@ private slots:
         QFETCH(long, faultRow);
         const Pattern* p = findPattern(pattern.toStdString());
         QVERIFY(p);
-        // The widest column scan (AVX2's four lanes, else SSE2's two)
-        // with one thread, an odd count and one per core, and the narrower
-        // ones once each; the large pictures with fewer of these, as each
-        // takes a second or more.
+        // The widest column scan (AVX-512's eight lanes, else AVX2's four,
+        // else SSE2's two) with one thread, an odd count and one per core,
+        // and the narrower ones once each; the large pictures with fewer of
+        // these, as each takes a second or more.
         struct Run {
             int threads, lanes;
             bool large;
         };
         const bool large = params.size >= 600;
-        for (const Run run : {Run{1, 0, false}, Run{3, 0, true}, Run{0, 0, false}, Run{0, 1, false}, Run{0, 2, true}}) {
+        for (const Run run : {Run{1, 0, false}, Run{3, 0, true}, Run{0, 0, false}, Run{0, 1, false}, Run{0, 2, true},
+                              Run{0, 4, false}}) {
             if (run.lanes > widestLanes() || (large && !run.large))
                 continue;
             const int threads = run.threads;
