@@ -1,8 +1,8 @@
 // A picture's pixels as the picture library holds them: rows one after the
 // other, each pixel 0xffRRGGBB in a 32-bit word. That is the toolkit's own
 // 32-bit RGB layout too, so the window shows these pixels as an image
-// without copying them (picture/qt_image.h), while a program that only
-// writes files needs no part of the toolkit's graphics.
+// without copying them (imageOver in picture/qt_toolkit.h), while a program
+// that only writes files needs no part of the toolkit's graphics.
 #pragma once
 
 #include "render/colour.h"
