@@ -1,5 +1,7 @@
 #include "window/application.h"
 
+#include "picture/qt_toolkit.h"
+#include "picture/toolkit.h"
 #include "window/button_style.h"
 
 #include <QApplication>
@@ -18,6 +20,10 @@ void prepareApplication(QApplication& app)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.glimra"));
     QApplication::setStyle(new ButtonStyle);
     app.setWindowIcon(applicationIcon());
+    // Pictures saved in the toolkit's formats, and the large ones too, are
+    // written by the toolkit the window links, not by the module the
+    // command-line tool loads.
+    glimra::useToolkit(&glimra::qtToolkit());
 }
 
 QIcon applicationIcon()

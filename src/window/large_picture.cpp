@@ -3,7 +3,6 @@
 #include "window/window_formulas.h"
 
 #include "picture/picture_file.h"
-#include "picture/qt_toolkit.h"
 #include "render/parallel.h"
 #include "window/window_action.h"
 
@@ -176,8 +175,6 @@ LargePicture::LargePicture(QWidget& window, RecipeSource recipe, Complaint compl
     : QObject(&window), window_(window), recipe_(std::move(recipe)), complain_(std::move(complain))
 {
     setObjectName(QStringLiteral("largePicture"));
-    // Large pictures too may be written in the toolkit's formats.
-    glimra::useToolkit(&glimra::qtToolkit());
     saveAction = windowAction(window, this, "saveLargePicture", QStringLiteral("Save large picture\u2026"),
                               {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, &LargePicture::save);
     choose_ = [this](const glimra::PictureRecipe& place) { return askPerson(&window_, place); };

@@ -68,9 +68,6 @@ PictureMenu::PictureMenu(QWidget& window, const Canvas& canvas, ParameterBoxes b
     : QObject(&window), window_(window), canvas_(canvas), boxes_(boxes), session_(session)
 {
     setObjectName(QStringLiteral("pictureMenu"));
-    // Pictures saved in the toolkit's formats are written by the toolkit
-    // the window links.
-    glimra::useToolkit(&glimra::qtToolkit());
     auto action = [&](const char* name, const QString& text, const QKeySequence& keys, void (PictureMenu::*slot)()) {
         return windowAction(window, this, name, text, {keys}, slot);
     };
