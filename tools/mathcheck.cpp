@@ -4,7 +4,8 @@
 // Prints, per function and kind, the arguments checked, the mismatches, how
 // many went to the exact path and how many times the C library's result
 // differs ("not fast": the fast paths declined, for an exact MPFR evaluation
-// or a special value); exits with 1 on any mismatch.
+// or a special value) and the lane results checked; exits with 1 on any
+// mismatch.
 //
 //   glimra-mathcheck [--count N] [--start K] [--seed S] [--threads T] [--only sin|cos|tan|pow]
 //   glimra-mathcheck --errors N [--seed S]
@@ -16,12 +17,16 @@
 // number of threads. sin, cos and tan see the same arguments (MPFR gives sin
 // and cos in one call). Where a fast path decides, every form of it (the one
 // chosen on this processor, the baseline one without fused multiply-add, the
-// huge range's) must give the correctly rounded result too.
+// huge range's) must give the correctly rounded result too, and so must the
+// lanes of every width this processor has (2, 4, 8, as GLIMRA_LANES caps
+// them), which see every argument in groups of their width; their flags are
+// not checked (a group raises the flags of all its lanes at once).
 //
 // --find-hard scans N arguments per function for results nearest a midpoint
 // between two doubles (a long double filter, then MPFR at 200 bits) and
 // prints the closest as rows for math_hard_cases.h.
 #include "math/core.h"
+#include "math/lanes.h"
 #include "math/math.h"
 #include "math/reduce_large.h"
 #include "mpfr_oracle.h"
@@ -194,10 +199,11 @@ constexpr std::size_t kMaxKinds = std::max(kTrigKindCount, kPowKindCount);
 // --- the run ------------------------------------------------------------------
 
 struct Tally {
-    std::uint64_t checked = 0, wrong = 0, wrongFlags = 0, exact = 0, libcDiffers = 0;
+    std::uint64_t checked = 0, wrong = 0, wrongFlags = 0, exact = 0, libcDiffers = 0, lanes = 0;
     void add(const Tally& o)
     {
         checked += o.checked;
+        lanes += o.lanes;
         wrong += o.wrong;
         wrongFlags += o.wrongFlags;
         exact += o.exact;
@@ -220,6 +226,16 @@ struct Job {
 struct Options {
     std::uint64_t seed = 1;
     bool want[4] = {true, true, true, true};
+    std::vector<int> widths;  // of the lanes checked besides one
+};
+
+// The arguments of a group and their references, for the lanes to take
+// again after the one-lane checks.
+struct Group {
+    static constexpr std::size_t kSize = 64;
+    std::size_t size = 0;
+    std::size_t kind[kSize];
+    double x[kSize], y[kSize], want[4][kSize];
 };
 
 std::mutex printLock;
@@ -258,7 +274,7 @@ void judge(Tally& t, int fn, double x, double y, double got, int gotFlags, bool 
     }
 }
 
-void checkTrig(Tallies& out, Oracle& m, const Options& o, std::uint64_t n)
+void checkTrig(Tallies& out, Oracle& m, const Options& o, std::uint64_t n, Group& group)
 {
     Rng g = argumentRng(o.seed, 0, n);
     const std::size_t kind = n % kTrigKindCount;
@@ -278,6 +294,12 @@ void checkTrig(Tallies& out, Oracle& m, const Options& o, std::uint64_t n)
         want[1] = m(Fn::Cos, x);
     if (o.want[2])
         want[2] = m(Fn::Tan, x);
+    const std::size_t slot = group.size++;
+    group.kind[slot] = kind;
+    group.x[slot] = x;
+    group.y[slot] = 0;
+    for (int f = 0; f < 3; ++f)
+        group.want[f][slot] = want[f].value;
     for (int f = 0; f < 3; ++f) {
         if (!o.want[f])
             continue;
@@ -293,7 +315,7 @@ void checkTrig(Tallies& out, Oracle& m, const Options& o, std::uint64_t n)
     }
 }
 
-void checkPow(Tallies& out, Oracle& m, const Options& o, std::uint64_t n)
+void checkPow(Tallies& out, Oracle& m, const Options& o, std::uint64_t n, Group& group)
 {
     Rng g = argumentRng(o.seed, 1, n);
     const std::size_t kind = n % kPowKindCount;
@@ -322,18 +344,56 @@ void checkPow(Tallies& out, Oracle& m, const Options& o, std::uint64_t n)
         forms[0] = -forms[0];
         forms[1] = -forms[1];
     }
-    judge(out.t[3][kind], 3, x, y, got, gotFlags, decided[0], forms, decided, 2, std::pow(x, y), m(Fn::Pow, x, y));
+    const Reference want = m(Fn::Pow, x, y);
+    judge(out.t[3][kind], 3, x, y, got, gotFlags, decided[0], forms, decided, 2, std::pow(x, y), want);
+    const std::size_t slot = group.size++;
+    group.kind[slot] = kind;
+    group.x[slot] = x;
+    group.y[slot] = y;
+    group.want[3][slot] = want.value;
+}
+
+// The group's arguments again, on the lanes of each width.
+void checkLanes(Tallies& out, const Options& o, int stream, const Group& group)
+{
+    static constexpr glimra::lanes::Function kFunctions[4] = {
+        glimra::lanes::Function::Sin, glimra::lanes::Function::Cos, glimra::lanes::Function::Tan,
+        glimra::lanes::Function::Pow};
+    for (int f = stream == 0 ? 0 : 3; f < (stream == 0 ? 3 : 4); ++f) {
+        if (!o.want[f])
+            continue;
+        for (const int width : o.widths) {
+            double got[Group::kSize];
+            glimra::lanes::evaluate(kFunctions[f], width, group.x, group.y, got, group.size);
+            for (std::size_t i = 0; i < group.size; ++i) {
+                Tally& t = out.t[f][group.kind[i]];
+                ++t.lanes;
+                if (!sameBits(got[i], group.want[f][i])) {
+                    ++t.wrong;
+                    std::lock_guard<std::mutex> lock(printLock);
+                    if (++printed <= 20)
+                        std::printf("MISMATCH %s on %d lanes (%a, %a) = %a, expected %a\n", kFnNames[f], width,
+                                    group.x[i], group.y[i], got[i], group.want[f][i]);
+                }
+            }
+        }
+    }
 }
 
 void runJob(const Job& job, const Options& o, Tallies& out)
 {
     glimra::oracle::useDoubleRange();
     Oracle m;
+    Group group;
     for (std::uint64_t n = job.begin; n < job.end; ++n) {
         if (job.stream == 0)
-            checkTrig(out, m, o, n);
+            checkTrig(out, m, o, n, group);
         else
-            checkPow(out, m, o, n);
+            checkPow(out, m, o, n, group);
+        if (group.size == Group::kSize || n + 1 == job.end) {
+            checkLanes(out, o, job.stream, group);
+            group.size = 0;
+        }
     }
 }
 
@@ -382,12 +442,16 @@ int check(std::uint64_t count, std::uint64_t start, unsigned threads, const Opti
                 sum.t[f][k].add(t.t[f][k]);
 
     std::printf("arguments %" PRIu64 " .. %" PRIu64 " of seed %" PRIu64 "\n", start, start + count, o.seed);
-    std::printf("%-4s %-16s %12s %9s %9s %12s %12s\n", "fn", "arguments", "checked", "wrong", "flags", "not fast",
-                "libc differs");
+    std::printf("lanes checked besides one:");
+    for (const int w : o.widths)
+        std::printf(" %d", w);
+    std::printf(o.widths.empty() ? " none on this processor\n" : "\n");
+    std::printf("%-4s %-16s %12s %9s %9s %12s %12s %12s\n", "fn", "arguments", "checked", "wrong", "flags", "not fast",
+                "libc differs", "on lanes");
     bool bad = false;
     const auto line = [](const char* fn, const char* kind, const Tally& t) {
-        std::printf("%-4s %-16s %12" PRIu64 " %9" PRIu64 " %9" PRIu64 " %12" PRIu64 " %12" PRIu64 "\n", fn, kind,
-                    t.checked, t.wrong, t.wrongFlags, t.exact, t.libcDiffers);
+        std::printf("%-4s %-16s %12" PRIu64 " %9" PRIu64 " %9" PRIu64 " %12" PRIu64 " %12" PRIu64 " %12" PRIu64 "\n",
+                    fn, kind, t.checked, t.wrong, t.wrongFlags, t.exact, t.libcDiffers, t.lanes);
     };
     for (int f = 0; f < 4; ++f) {
         if (!o.want[f])
@@ -678,6 +742,9 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    for (const int w : {2, 4, 8})
+        if (w <= glimra::lanes::widestWidth())
+            o.widths.push_back(w);
     if (threads < 1)
         threads = 1;
     if (start > UINT64_MAX - count) {
