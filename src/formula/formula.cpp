@@ -111,7 +111,7 @@ void columnWith(StageRun run, const Derived& d, const ColumnArgs& col)
 
 void columnOne(const Derived& d, const ColumnArgs& col) { columnWith(&pixelStage<ExactOne>, d, col); }
 
-#if defined(__x86_64__)
+#if defined(GLIMRA_LANES2_TYPES)
 void columnTwo(const Derived& d, const ColumnArgs& col)
 {
     columnWith(&pixelStage<lanes::Twice<lanes::Twice<lanes::Two>>>, d, col);

@@ -21,6 +21,10 @@
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
+#define GLIMRA_LANES2_TYPES 1
+#elif defined(__aarch64__) && defined(__ARM_NEON)
+#include <arm_neon.h>
+#define GLIMRA_LANES2_TYPES 1
 #endif
 #if defined(__AVX2__) && defined(__FMA__)
 #include <immintrin.h>
@@ -132,6 +136,32 @@ struct Two {
     friend Two tan(Two a);
     friend Two pow(Two a, Two b);
 };
+#elif defined(GLIMRA_LANES2_TYPES)
+// Two lanes in a NEON register, which every aarch64 has; as with SSE2, a
+// lane whose fast path declines goes to the one-lane function. (The
+// intrinsics are the IEEE operations one by one: with contraction off the
+// compiler fuses none of them.)
+struct Two {
+    static constexpr int width = 2;
+    float64x2_t v;
+
+    Two() = default;
+    Two(double x) : v(vdupq_n_f64(x)) {}
+    explicit Two(float64x2_t x) : v(x) {}
+    static Two load(const double* p) { return Two(vld1q_f64(p)); }
+    void store(double* p) const { vst1q_f64(p, v); }
+
+    friend Two operator+(Two a, Two b) { return Two(vaddq_f64(a.v, b.v)); }
+    friend Two operator-(Two a, Two b) { return Two(vsubq_f64(a.v, b.v)); }
+    friend Two operator*(Two a, Two b) { return Two(vmulq_f64(a.v, b.v)); }
+    friend Two operator/(Two a, Two b) { return Two(vdivq_f64(a.v, b.v)); }
+    friend Two operator-(Two a) { return Two(vnegq_f64(a.v)); }
+    friend Two fabs(Two a) { return Two(vabsq_f64(a.v)); }
+    friend Two sin(Two a);
+    friend Two cos(Two a);
+    friend Two tan(Two a);
+    friend Two pow(Two a, Two b);
+};
 #endif
 
 #if defined(__AVX2__) && defined(__FMA__)
@@ -187,12 +217,13 @@ struct Eight {
 };
 #endif
 
-#if defined(__x86_64__)
+#if defined(GLIMRA_LANES2_TYPES)
 // Two registers side by side, twice the rows at a time: a formula's calls are
 // mostly nested, each waiting for the one inside it, and independent groups
 // let the processor work on one while the others wait. The scans use four
 // registers: Twice<Twice<Two>> (eight rows) with SSE2, Twice<Twice<Four>>
-// (sixteen) with AVX2 and Twice<Eight> (sixteen) with AVX-512.
+// (sixteen) with AVX2 and Twice<Eight> (sixteen) with AVX-512; on aarch64
+// Twice<Twice<Two>> with NEON.
 template <class H>
 struct Twice {
     static constexpr int width = 2 * H::width;

@@ -1,4 +1,5 @@
-// sin, cos, tan and pow on two lanes (SSE2), and the choice of width.
+// sin, cos, tan and pow on two lanes (SSE2 on x86-64, NEON on aarch64), and
+// the choice of width.
 #include "math/lanes.h"
 #include "math/lanes_math.h"
 
@@ -9,7 +10,7 @@
 
 namespace glimra::lanes {
 
-#if defined(__x86_64__)
+#if defined(GLIMRA_LANES2_TYPES)
 inline namespace GLIMRA_ISA {
 
 Two sin(Two a) { return detail::lanesSin(a); }
@@ -26,7 +27,9 @@ Twice<Twice<Two>> tan(Twice<Twice<Two>> a) { return detail::lanesTan(a); }
 Twice<Twice<Two>> pow(Twice<Twice<Two>> a, Twice<Twice<Two>> b) { return detail::lanesPow(a, b); }
 
 }  // namespace GLIMRA_ISA
+#endif
 
+#if defined(__x86_64__)
 // In lanes4.cpp, compiled with AVX2: the groups of four, returning how many
 // arguments it took; in lanes8.cpp, compiled with AVX-512, those of eight.
 std::size_t evaluateFour(Function f, const double* x, const double* y, double* out, std::size_t n);
@@ -54,6 +57,8 @@ int processorWidth()
         return 8;
 #endif
     return 4;
+#elif defined(GLIMRA_LANES2_TYPES)
+    return 2;
 #else
     return 1;
 #endif
@@ -88,13 +93,15 @@ int widestWidth()
 void evaluate(Function f, int width, const double* x, const double* y, double* out, std::size_t n)
 {
     std::size_t k = 0;
-#if defined(__x86_64__)
+#if defined(GLIMRA_LANES2_TYPES)
     const int w = std::min(width, widestWidth());
+#if defined(__x86_64__)
     if (w >= 8)
         k = evaluateEight(f, x, y, out, n);
     else if (w >= 4)
         k = evaluateFour(f, x, y, out, n);
-    else if (w >= 2)
+#endif
+    if (w >= 2 && w < 4)
         k = detail::groups<Two>(
             f, x, y, out,
             detail::groups<Twice<Two>>(f, x, y, out, detail::groups<Twice<Twice<Two>>>(f, x, y, out, 0, n), n), n);

@@ -7,11 +7,13 @@
 
 #include "math/dd.h"
 #include "math/lanes.h"
+#include "math/lanes_glue_neon.h"
 
-#if defined(__x86_64__)
+#if defined(GLIMRA_LANES2_TYPES)
 
 namespace glimra::math::detail {
 inline namespace GLIMRA_ISA {
+#if defined(__x86_64__)
 
 // ---------------------------------------------------------------------------
 // Two lanes, SSE2. Masks are vectors with all bits of a lane set or clear;
@@ -99,6 +101,7 @@ struct Ops<lanes::Two> {
         return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
     }
 };
+#endif
 #endif
 
 #if defined(__AVX2__) && defined(__FMA__)
@@ -304,7 +307,7 @@ struct Ops<lanes::Eight> {
 };
 #endif
 
-#if defined(__x86_64__)
+#if defined(GLIMRA_LANES2_TYPES)
 // ---------------------------------------------------------------------------
 // Two registers side by side: each operation on both halves. Masks and
 // integer lanes are pairs of what one half has. (A vector type as a template

@@ -16,7 +16,7 @@
 #include <cstddef>
 #include <utility>
 
-#if defined(__x86_64__)
+#if defined(GLIMRA_LANES2_TYPES)
 
 namespace glimra::lanes::detail {
 inline namespace GLIMRA_ISA {

@@ -1,6 +1,6 @@
 // What every pattern's formula needs: the lane types, and the scans that turn
 // one formula, written once as a template on its value type, into the
-// Pattern's pixel function, row table and column scans of one lane, SSE2's two,
+// Pattern's pixel function, row table and column scans of one lane, two (SSE2 or NEON),
 // AVX2's four and AVX-512's eight. (The clamp, Round and packing of a pixel are the frame's:
 // render/colour.h.)
 //
@@ -247,7 +247,7 @@ namespace lanes8 {
 #define GLIMRA_LANES8_SCAN(object)
 #define GLIMRA_LANES8_OF(object) nullptr
 #endif
-#if defined(__x86_64__)
+#if defined(GLIMRA_LANES2_TYPES)
 #define GLIMRA_LANES2_OF(Formula) &columnOf<Formula, lanes::Twice<lanes::Twice<lanes::Two>>>
 #else
 #define GLIMRA_LANES2_OF(Formula) nullptr

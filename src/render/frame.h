@@ -124,7 +124,7 @@ struct ColumnArgs {
 // j the row counter, both doubles. Both functions are pure arithmetic.
 //
 // `pixel` is the formula as written, one pixel at a time. `column` (one row
-// at a time), `column2` (SSE2 registers of two lanes), `column4` (AVX2
+// at a time), `column2` (SSE2 or NEON registers of two lanes), `column4` (AVX2
 // registers of four) and `column8` (AVX-512 registers of eight; each where the
 // build and the processor have them) evaluate
 // the same formula over a whole column, reading the terms that depend on the row alone from a table that
@@ -210,7 +210,7 @@ struct RenderOptions {
     int threads = 0;
     RenderStats* stats = nullptr;  // filled in when given
     // The column scan by its registers' lanes: 0 for the widest this
-    // processor has, else 1, 2 (SSE2), 4 (AVX2 with FMA) or 8 (AVX-512 F, DQ
+    // processor has, else 1, 2 (SSE2 or NEON), 4 (AVX2 with FMA) or 8 (AVX-512 F, DQ
     // and VL); a width the build or processor lacks falls back to a narrower
     // one. Every width gives the same picture.
     int lanes = 0;
