@@ -5,13 +5,16 @@
 // outer ones up to about 1e4; powers take bases up to 1e6 (or |tan| values)
 // and exponents in 0..1 (or 0.4). Huge arguments (|x| >= 2^30, every binade
 // to the largest double equally often) are reduced with the bits of 2/pi: the
-// "ours fast" column of their rows is that path.
+// "ours fast" column of their rows is that path. Beside them the C library's
+// vector functions (not correctly rounded) at two, four and eight lanes, and
+// how many of theirs one of our calls costs at the same width.
 //
 //   glimra-math-bench [--n N] [--rounds R]
 #include "math/core.h"
 #include "math/lanes.h"
 #include "math/math.h"
 #include "math/reduce_large.h"
+#include "vector_libc.h"
 
 #include <algorithm>
 #include <bit>
@@ -58,13 +61,22 @@ struct Row {
     const char* args;
     double libc, ours, fast, exact, declined;
     double two = 0, four = 0, eight = 0;  // ours on two, four and eight lanes, per argument
+    double vec[3] = {0, 0, 0};            // the C library's vector functions on 2, 4, 8 lanes (0: none)
 };
 
 void print(const Row& r)
 {
-    std::printf("%-4s %-18s %10.2f %10.2f %10.2f %10.0f %12.3g %8.2f %8.2f %8.2f %8.2f %9.2f\n", r.fn, r.args, r.libc,
+    std::printf("%-4s %-18s %10.2f %10.2f %10.2f %10.0f %12.3g %8.2f %8.2f %8.2f %8.2f %9.2f", r.fn, r.args, r.libc,
                 r.ours, r.fast, r.exact, r.declined, r.libc / r.ours, r.two, r.four, r.eight,
                 r.libc / std::min({r.two, r.four, r.eight}));
+    // One of our calls in calls of the vector library at the same width ("-"
+    // where that width cannot be called here).
+    const double ours[3] = {r.two, r.four, r.eight};
+    for (double v : r.vec)
+        v > 0 ? std::printf(" %8.2f", v) : std::printf(" %8s", "-");
+    for (int w = 0; w < 3; ++w)
+        r.vec[w] > 0 ? std::printf(" %7.1fx", ours[w] / r.vec[w]) : std::printf(" %8s", "-");
+    std::printf("\n");
 }
 
 Row trigRow(const char* fn, const char* name, double (*libc)(double), double (*ours)(double),
@@ -171,6 +183,16 @@ void timeLanes(Row& row, glimra::lanes::Function f, const std::vector<double>& x
     row.two = at(2);
     row.four = glimra::lanes::widestWidth() >= 4 ? at(4) : row.two;
     row.eight = glimra::lanes::widestWidth() >= 8 ? at(8) : row.four;
+    const int widths[3] = {2, 4, 8};
+    for (int w = 0; w < 3; ++w) {
+        if (!vectorLibc(f, widths[w], xs.data(), ys.data(), out.data(), 8))
+            continue;
+        const std::size_t whole = xs.size() / 8 * 8;
+        row.vec[w] = timeIt(rounds, whole, [&] {
+            vectorLibc(f, widths[w], xs.data(), ys.data(), out.data(), whole);
+            return out[whole / 2];
+        });
+    }
 }
 
 double libcSin(double x) { return std::sin(x); }
@@ -207,8 +229,9 @@ int main(int argc, char** argv)
     }
 
     std::printf("ns per call (fastest of %d passes over %zu arguments; exact path over 20000)\n", rounds, n);
-    std::printf("%-4s %-18s %10s %10s %10s %10s %12s %8s %8s %8s %8s %9s\n", "fn", "arguments", "libc", "ours",
-                "ours fast", "ours exact", "exact share", "libc/ours", "2 lanes", "4 lanes", "8 lanes", "libc/best");
+    std::printf("%-4s %-18s %10s %10s %10s %10s %12s %8s %8s %8s %8s %9s %8s %8s %8s %8s %8s %8s\n", "fn", "arguments",
+                "libc", "ours", "ours fast", "ours exact", "exact share", "libc/ours", "2 lanes", "4 lanes", "8 lanes",
+                "libc/best", "libc 2v", "libc 4v", "libc 8v", "ours/2v", "ours/4v", "ours/8v");
     using F = glimra::lanes::Function;
     const auto trig = [&](const char* fn, const char* name, double (*libc)(double), double (*ours)(double),
                           bool (*fast)(double, double&), double (*exact)(double), F f, const std::vector<double>& xs) {
