@@ -6,6 +6,8 @@
 #if defined(GLIMRA_HAVE_LIBMVEC)
 #include <immintrin.h>
 
+#include <cstring>
+
 // The vector-ABI names; each group is passed and returned in one register of
 // its width, so the callers below are compiled for that width's instructions.
 extern "C" {
@@ -27,51 +29,48 @@ namespace {
 
 using glimra::lanes::Function;
 
-// The tail that does not fill a group is left out: the caller times whole
-// groups only (n is a multiple of eight in the benchmark).
+// f on whole groups of R's lanes (the tail that does not fill one is left
+// out: the caller times whole groups only, n a multiple of eight). Inlined
+// into a caller compiled for R's instructions, which the calls need (so the
+// compiler's warning about the vector ABI of an out-of-line copy does not
+// apply: there is none).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+template <class R>
+[[gnu::always_inline]] inline void groups(Function f, R (*sin)(R), R (*cos)(R), R (*tan)(R), R (*pow)(R, R),
+                                          const double* x, const double* y, double* out, std::size_t n)
+{
+    constexpr std::size_t w = sizeof(R) / sizeof(double);
+    for (std::size_t i = 0; i + w <= n; i += w) {
+        R a, b, r;
+        std::memcpy(&a, x + i, sizeof a);
+        switch (f) {
+        case Function::Sin: r = sin(a); break;
+        case Function::Cos: r = cos(a); break;
+        case Function::Tan: r = tan(a); break;
+        default:
+            std::memcpy(&b, y + i, sizeof b);
+            r = pow(a, b);
+            break;
+        }
+        std::memcpy(out + i, &r, sizeof r);
+    }
+}
+#pragma GCC diagnostic pop
+
 void two(Function f, const double* x, const double* y, double* out, std::size_t n)
 {
-    for (std::size_t i = 0; i + 2 <= n; i += 2) {
-        const __m128d a = _mm_loadu_pd(x + i);
-        __m128d r;
-        switch (f) {
-        case Function::Sin: r = _ZGVbN2v_sin(a); break;
-        case Function::Cos: r = _ZGVbN2v_cos(a); break;
-        case Function::Tan: r = _ZGVbN2v_tan(a); break;
-        default: r = _ZGVbN2vv_pow(a, _mm_loadu_pd(y + i)); break;
-        }
-        _mm_storeu_pd(out + i, r);
-    }
+    groups<__m128d>(f, _ZGVbN2v_sin, _ZGVbN2v_cos, _ZGVbN2v_tan, _ZGVbN2vv_pow, x, y, out, n);
 }
 
 __attribute__((target("avx2"))) void four(Function f, const double* x, const double* y, double* out, std::size_t n)
 {
-    for (std::size_t i = 0; i + 4 <= n; i += 4) {
-        const __m256d a = _mm256_loadu_pd(x + i);
-        __m256d r;
-        switch (f) {
-        case Function::Sin: r = _ZGVdN4v_sin(a); break;
-        case Function::Cos: r = _ZGVdN4v_cos(a); break;
-        case Function::Tan: r = _ZGVdN4v_tan(a); break;
-        default: r = _ZGVdN4vv_pow(a, _mm256_loadu_pd(y + i)); break;
-        }
-        _mm256_storeu_pd(out + i, r);
-    }
+    groups<__m256d>(f, _ZGVdN4v_sin, _ZGVdN4v_cos, _ZGVdN4v_tan, _ZGVdN4vv_pow, x, y, out, n);
 }
 
 __attribute__((target("avx512f"))) void eight(Function f, const double* x, const double* y, double* out, std::size_t n)
 {
-    for (std::size_t i = 0; i + 8 <= n; i += 8) {
-        const __m512d a = _mm512_loadu_pd(x + i);
-        __m512d r;
-        switch (f) {
-        case Function::Sin: r = _ZGVeN8v_sin(a); break;
-        case Function::Cos: r = _ZGVeN8v_cos(a); break;
-        case Function::Tan: r = _ZGVeN8v_tan(a); break;
-        default: r = _ZGVeN8vv_pow(a, _mm512_loadu_pd(y + i)); break;
-        }
-        _mm512_storeu_pd(out + i, r);
-    }
+    groups<__m512d>(f, _ZGVeN8v_sin, _ZGVeN8v_cos, _ZGVeN8v_tan, _ZGVeN8vv_pow, x, y, out, n);
 }
 
 }  // namespace
