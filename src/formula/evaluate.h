@@ -1,7 +1,8 @@
 // The pixel stage of a formula's program over one column, written once on the
 // lane type V: each step runs over a block of rows, V::width rows at a time,
-// and the rows that do not fill a last group one lane each. Every lane gives
-// the bits one double would, so every width paints the same picture.
+// then a group of half the width where one fits, and the rows left one lane
+// each. Every lane gives the bits one double would, so every width paints the
+// same picture.
 //
 // This header is compiled for the baseline and, in the files that make the
 // AVX2 and AVX-512 stages, with those instruction sets; everything here sits
@@ -96,29 +97,38 @@ struct Power {
     }
 };
 
+// The rows from k on, V::width at a time as far as whole groups go, then a
+// group of half the width where one fits; returns where it stopped.
 template <class V, class F>
-void overRows(F f, const double* a, double sa, const double* b, double sb, double* out, std::size_t n)
+std::size_t groupsOver(F f, const double* a, double sa, const double* b, double sb, double* out, std::size_t k,
+                       std::size_t n)
 {
     constexpr std::size_t w = V::width;
-    std::size_t k = 0;
     if (a && b) {
         for (; k + w <= n; k += w)
             f(V::load(a + k), V::load(b + k)).store(out + k);
-        for (; k < n; ++k)
-            out[k] = f(ExactOne(a[k]), ExactOne(b[k])).v;
     } else if (a) {
         const V vb(sb);
         for (; k + w <= n; k += w)
             f(V::load(a + k), vb).store(out + k);
-        for (; k < n; ++k)
-            out[k] = f(ExactOne(a[k]), ExactOne(sb)).v;
     } else {
         const V va(sa);
         for (; k + w <= n; k += w)
             f(va, V::load(b + k)).store(out + k);
-        for (; k < n; ++k)
-            out[k] = f(ExactOne(sa), ExactOne(b[k])).v;
     }
+    if constexpr (requires { typename V::Half; })
+        if (k + V::Half::width <= n)
+            k = groupsOver<typename V::Half>(f, a, sa, b, sb, out, k, n);
+    return k;
+}
+
+// f over n rows of a and b (sa, sb where a or b is null); the rows that fill
+// no group take one lane each.
+template <class V, class F>
+void overRows(F f, const double* a, double sa, const double* b, double sb, double* out, std::size_t n)
+{
+    for (std::size_t k = groupsOver<V>(f, a, sa, b, sb, out, 0, n); k < n; ++k)
+        out[k] = f(ExactOne(a ? a[k] : sa), ExactOne(b ? b[k] : sb)).v;
 }
 
 template <class V, class F>
@@ -128,6 +138,9 @@ void overRows(F f, const double* a, double* out, std::size_t n)
     std::size_t k = 0;
     for (; k + w <= n; k += w)
         f(V::load(a + k)).store(out + k);
+    if constexpr (requires { typename V::Half; })
+        for (; k + V::Half::width <= n; k += V::Half::width)
+            f(V::Half::load(a + k)).store(out + k);
     for (; k < n; ++k)
         out[k] = f(ExactOne(a[k])).v;
 }

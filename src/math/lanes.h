@@ -221,12 +221,17 @@ struct Eight {
 // Two registers side by side, twice the rows at a time: a formula's calls are
 // mostly nested, each waiting for the one inside it, and independent groups
 // let the processor work on one while the others wait. The scans use four
-// registers: Twice<Twice<Two>> (eight rows) with SSE2, Twice<Twice<Four>>
-// (sixteen) with AVX2 and Twice<Eight> (sixteen) with AVX-512; on aarch64
-// Twice<Twice<Two>> with NEON.
+// registers: Twice<Twice<Two>> (eight rows) with SSE2 and with NEON,
+// Twice<Twice<Four>> (sixteen) with AVX2 and Twice<Twice<Eight>> (thirty-two)
+// with AVX-512, then a group of Half for the rows left over. (Measured per
+// argument: with AVX-512's thirty-two registers, four groups of eight cost
+// sin a fifth and pow a quarter less than two, and eight groups made sin
+// dearer again; with AVX2's sixteen, eight groups of four made sin dearer
+// than four.)
 template <class H>
 struct Twice {
     static constexpr int width = 2 * H::width;
+    using Half = H;
     H a, b;
 
     Twice() = default;
@@ -270,6 +275,10 @@ Twice<Eight> sin(Twice<Eight> x);
 Twice<Eight> cos(Twice<Eight> x);
 Twice<Eight> tan(Twice<Eight> x);
 Twice<Eight> pow(Twice<Eight> x, Twice<Eight> y);
+Twice<Twice<Eight>> sin(Twice<Twice<Eight>> x);
+Twice<Twice<Eight>> cos(Twice<Twice<Eight>> x);
+Twice<Twice<Eight>> tan(Twice<Twice<Eight>> x);
+Twice<Twice<Eight>> pow(Twice<Twice<Eight>> x, Twice<Twice<Eight>> y);
 #endif
 
 }  // namespace GLIMRA_ISA

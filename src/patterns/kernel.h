@@ -154,28 +154,41 @@ void rowsOf(const Derived& d, const double* j, std::size_t count, double* table)
     }
 }
 
-// One column, V::width rows at a time; the rows that do not fill a last
-// group take one lane each.
+// The rows from m on, V::width at a time, as far as whole groups go; returns
+// where it stopped.
+template <class F, class V>
+std::size_t groupsOf(const Derived& d, const ColumnArgs& col, std::size_t m)
+{
+    V c[F::columnTerms];
+    F::column(d, V(col.i), c);
+    constexpr std::size_t w = V::width;
+    for (; m + w <= col.count; m += w) {
+        V r[F::rowTerms];
+        for (int t = 0; t < F::rowTerms; ++t)
+            r[t] = V::load(col.table + std::size_t(t) * col.count + m);
+        const Rgb<V> p = F::pixel(d, c, r);
+        double red[w], green[w], blue[w];
+        p.red.store(red);
+        p.green.store(green);
+        p.blue.store(blue);
+        for (std::size_t l = 0; l < w; ++l)
+            col.out[m + l] = packPixel(red[l], green[l], blue[l]);
+    }
+    return m;
+}
+
+// One column, V::width rows at a time; of the rows that do not fill a last
+// group, a group of half the width takes what it can, and the rest take one
+// lane each.
 template <class F, class V>
 void columnOf(const Derived& d, const ColumnArgs& col)
 {
     std::size_t m = 0;
     if constexpr (V::width > 1) {
-        V c[F::columnTerms];
-        F::column(d, V(col.i), c);
-        constexpr std::size_t w = V::width;
-        for (; m + w <= col.count; m += w) {
-            V r[F::rowTerms];
-            for (int t = 0; t < F::rowTerms; ++t)
-                r[t] = V::load(col.table + std::size_t(t) * col.count + m);
-            const Rgb<V> p = F::pixel(d, c, r);
-            double red[w], green[w], blue[w];
-            p.red.store(red);
-            p.green.store(green);
-            p.blue.store(blue);
-            for (std::size_t l = 0; l < w; ++l)
-                col.out[m + l] = packPixel(red[l], green[l], blue[l]);
-        }
+        m = groupsOf<F, V>(d, col, m);
+        if constexpr (requires { typename V::Half; })
+            if (col.count - m >= std::size_t(V::Half::width))
+                m = groupsOf<F, typename V::Half>(d, col, m);
         if (m == col.count)
             return;
     }
@@ -193,9 +206,9 @@ void columnOf(const Derived& d, const ColumnArgs& col)
 }  // namespace GLIMRA_ISA
 
 // The AVX2 and AVX-512 scans, made in the files compiled with those
-// instruction sets (sixteen rows at a time: in four AVX2 registers, in two
-// AVX-512 ones; the SSE2 scans take eight); one function per pattern, named
-// after it.
+// instruction sets (in four registers: sixteen rows at a time with AVX2,
+// thirty-two with AVX-512; the SSE2 scans take eight); one function per
+// pattern, named after it.
 namespace lanes4 {
 }
 namespace lanes8 {
@@ -209,13 +222,13 @@ namespace lanes8 {
 // the AVX2 and AVX-512 builds of the same file it is the pattern's scan of
 // that instruction set, which the baseline Pattern points to.
 #if defined(GLIMRA_LANES8_FILE)
-#define GLIMRA_PATTERN(object, label, deriveRule, Formula)     \
-    namespace lanes8 {                                         \
-    void object(const Derived& d, const ColumnArgs& col)       \
-    {                                                          \
-        (void)&deriveRule;                                     \
-        columnOf<Formula, lanes::Twice<lanes::Eight>>(d, col); \
-    }                                                          \
+#define GLIMRA_PATTERN(object, label, deriveRule, Formula)                   \
+    namespace lanes8 {                                                       \
+    void object(const Derived& d, const ColumnArgs& col)                     \
+    {                                                                        \
+        (void)&deriveRule;                                                   \
+        columnOf<Formula, lanes::Twice<lanes::Twice<lanes::Eight>>>(d, col); \
+    }                                                                        \
     }
 #elif defined(GLIMRA_LANES4_FILE)
 #define GLIMRA_PATTERN(object, label, deriveRule, Formula)                  \
