@@ -32,7 +32,7 @@ struct Ops<lanes::Two> {
     static V either(V a, V b) { return V(_mm_or_pd(a.v, b.v)); }
     static V notMask(V m) { return V(_mm_xor_pd(m.v, _mm_castsi128_pd(_mm_set1_epi32(-1)))); }
     static V select(V m, V a, V b) { return V(_mm_or_pd(_mm_and_pd(m.v, a.v), _mm_andnot_pd(m.v, b.v))); }
-    static int laneBits(V m) { return _mm_movemask_pd(m.v); }
+    static std::uint64_t laneBits(V m) { return std::uint64_t(_mm_movemask_pd(m.v)); }
     static V abs(V a) { return fabs(a); }
     static V flipWhere(V m, V a) { return V(_mm_xor_pd(a.v, _mm_and_pd(m.v, _mm_set1_pd(-0.0)))); }
     static V flipBySign(V a, V s) { return V(_mm_xor_pd(a.v, _mm_and_pd(s.v, _mm_set1_pd(-0.0)))); }
@@ -122,7 +122,7 @@ struct Ops<lanes::Four> {
     static V either(V a, V b) { return V(_mm256_or_pd(a.v, b.v)); }
     static V notMask(V m) { return V(_mm256_xor_pd(m.v, _mm256_castsi256_pd(_mm256_set1_epi32(-1)))); }
     static V select(V m, V a, V b) { return V(_mm256_blendv_pd(b.v, a.v, m.v)); }
-    static int laneBits(V m) { return _mm256_movemask_pd(m.v); }
+    static std::uint64_t laneBits(V m) { return std::uint64_t(_mm256_movemask_pd(m.v)); }
     static V abs(V a) { return fabs(a); }
     static V flipWhere(V m, V a) { return V(_mm256_xor_pd(a.v, _mm256_and_pd(m.v, _mm256_set1_pd(-0.0)))); }
     static V flipBySign(V a, V s) { return V(_mm256_xor_pd(a.v, _mm256_and_pd(s.v, _mm256_set1_pd(-0.0)))); }
@@ -221,7 +221,7 @@ struct Ops<lanes::Eight> {
     static Mask either(Mask a, Mask b) { return static_cast<Mask>(a | b); }
     static Mask notMask(Mask m) { return static_cast<Mask>(~m); }
     static V select(Mask m, V a, V b) { return V(_mm512_mask_blend_pd(m, b.v, a.v)); }
-    static int laneBits(Mask m) { return m; }
+    static std::uint64_t laneBits(Mask m) { return m; }
     static V abs(V a) { return fabs(a); }
     static V flipWhere(Mask m, V a) { return V(_mm512_mask_xor_pd(a.v, m, a.v, _mm512_set1_pd(-0.0))); }
     static V flipBySign(V a, V s) { return V(_mm512_xor_pd(a.v, _mm512_and_pd(s.v, _mm512_set1_pd(-0.0)))); }
@@ -334,7 +334,7 @@ struct Ops<lanes::Twice<H>> {
     static Mask either(Mask x, Mask y) { return {O::either(x.a, y.a), O::either(x.b, y.b)}; }
     static Mask notMask(Mask m) { return {O::notMask(m.a), O::notMask(m.b)}; }
     static V select(Mask m, V x, V y) { return {O::select(m.a, x.a, y.a), O::select(m.b, x.b, y.b)}; }
-    static int laneBits(Mask m) { return O::laneBits(m.a) | O::laneBits(m.b) << O::width; }
+    static std::uint64_t laneBits(Mask m) { return O::laneBits(m.a) | O::laneBits(m.b) << O::width; }
     static V abs(V x) { return {O::abs(x.a), O::abs(x.b)}; }
     static V flipWhere(Mask m, V x) { return {O::flipWhere(m.a, x.a), O::flipWhere(m.b, x.b)}; }
     static V flipBySign(V x, V s) { return {O::flipBySign(x.a, s.a), O::flipBySign(x.b, s.b)}; }

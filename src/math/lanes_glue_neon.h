@@ -38,7 +38,7 @@ struct Ops<lanes::Two> {
     static Mask either(Mask a, Mask b) { return vorrq_u64(a, b); }
     static Mask notMask(Mask m) { return veorq_u64(m, vdupq_n_u64(~0ull)); }
     static V select(Mask m, V a, V b) { return V(vbslq_f64(m, a.v, b.v)); }
-    static int laneBits(Mask m) { return int(vgetq_lane_u64(m, 0) & 1) | int(vgetq_lane_u64(m, 1) & 1) << 1; }
+    static std::uint64_t laneBits(Mask m) { return (vgetq_lane_u64(m, 0) & 1) | (vgetq_lane_u64(m, 1) & 1) << 1; }
     static V abs(V a) { return fabs(a); }
     static V flipWhere(Mask m, V a) { return ofBits(veorq_u64(bits(a), vandq_u64(m, signBit()))); }
     static V flipBySign(V a, V s) { return ofBits(veorq_u64(bits(a), vandq_u64(bits(s), signBit()))); }

@@ -14,6 +14,7 @@
 #include "math/math.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 #if defined(GLIMRA_LANES2_TYPES)
@@ -28,8 +29,10 @@ namespace md = math::detail;
 template <class V, class F, class... A>
 V mendDeclined(V result, md::MaskOf<V> ok, F one, A... args)
 {
-    const int done = md::Ops<V>::laneBits(ok);
-    if (done == (1 << V::width) - 1)
+    // One bit a lane (Twice<Twice<Eight>> has thirty-two).
+    static_assert(V::width < 64);
+    const std::uint64_t done = md::Ops<V>::laneBits(ok);
+    if (done == (std::uint64_t(1) << V::width) - 1)
         return result;
     double r[V::width], a[sizeof...(A)][V::width];
     result.store(r);
