@@ -35,23 +35,12 @@ namespace glimra::math::detail {
 
 constexpr double kTrigFastMax = 0x1p30;
 constexpr double kTrigTiny = 0x1p-27;
-constexpr double kTrigUnreduced = 0.785;  // below pi/4: k = 0 (trigFast)
 constexpr double kSinCosErr = 0x1p-67;
 constexpr double kTanErr = 0x1p-66;
 constexpr double kPowFastYMax = 0x1p64;
 constexpr double kPowFastEMin = -708.0, kPowFastEMax = 709.0;
 
 inline namespace GLIMRA_ISA {
-
-// Whether every lane of m is set.
-template <class V>
-GLIMRA_STEP bool allSet(MaskOf<V> m)
-{
-    if constexpr (std::is_same_v<V, double>)
-        return m;
-    else
-        return Ops<V>::laneBits(m) == (std::uint64_t(1) << Ops<V>::width) - 1;
-}
 
 // The rounding test: RN(v) where `ok` stays set (see above; c >= 2 eps).
 template <class V>
@@ -204,19 +193,6 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok)
 template <int kind, bool kFma, class V>
 GLIMRA_STEP V trigFast(V x, MaskOf<V>& ok)
 {
-    using O = Ops<V>;
-    // Below kTrigUnreduced in every lane, step 1 gives k = +0 (x 2/pi is
-    // below 1/2 in magnitude, and (t + 1.5 2^52) - 1.5 2^52 is +0 for such t),
-    // and then r = x + (+0) exactly: every product with k is +0 and every
-    // twoSum adds a zero. Steps 2 and 3 on (x, +0, +0) are the same
-    // operations on the same values, so skipping step 1 changes no bit.
-    // (NaNs tested quietly; the lanes to decline computed on 0.5.)
-    const V ax = O::abs(O::select(O::ordered(x), x, V(1.0)));
-    if (allSet<V>(O::less(ax, V(kTrigUnreduced)))) {
-        ok = O::less(V(kTrigTiny), ax);
-        const Pair<V> v = trigDD<kind, kFma, true>(O::select(ok, x, V(0.5)), V(0.0), V(0.0), ok);
-        return roundedOrFail(v, V(kind == 2 ? kTanErr : kSinCosErr), ok);
-    }
     const Pair<V> v = trigDD<kind, kFma, false>(x, V(0.0), V(0.0), ok);
     return roundedOrFail(v, V(kind == 2 ? kTanErr : kSinCosErr), ok);
 }
