@@ -222,22 +222,20 @@ namespace lanes8 {
 // the AVX2 and AVX-512 builds of the same file it is the pattern's scan of
 // that instruction set, which the baseline Pattern points to.
 #if defined(GLIMRA_LANES8_FILE)
-#define GLIMRA_PATTERN(object, label, deriveRule, Formula)                   \
-    namespace lanes8 {                                                       \
-    void object(const Derived& d, const ColumnArgs& col)                     \
-    {                                                                        \
-        (void)&deriveRule;                                                   \
-        columnOf<Formula, lanes::Twice<lanes::Twice<lanes::Eight>>>(d, col); \
-    }                                                                        \
-    }
+#define GLIMRA_SCAN_ROOM lanes8
+#define GLIMRA_SCAN_LANES lanes::Twice<lanes::Twice<lanes::Eight>>
 #elif defined(GLIMRA_LANES4_FILE)
-#define GLIMRA_PATTERN(object, label, deriveRule, Formula)                  \
-    namespace lanes4 {                                                      \
-    void object(const Derived& d, const ColumnArgs& col)                    \
-    {                                                                       \
-        (void)&deriveRule;                                                  \
-        columnOf<Formula, lanes::Twice<lanes::Twice<lanes::Four>>>(d, col); \
-    }                                                                       \
+#define GLIMRA_SCAN_ROOM lanes4
+#define GLIMRA_SCAN_LANES lanes::Twice<lanes::Twice<lanes::Four>>
+#endif
+#if defined(GLIMRA_SCAN_ROOM)
+#define GLIMRA_PATTERN(object, label, deriveRule, Formula) \
+    namespace GLIMRA_SCAN_ROOM {                           \
+    void object(const Derived& d, const ColumnArgs& col)   \
+    {                                                      \
+        (void)&deriveRule;                                 \
+        columnOf<Formula, GLIMRA_SCAN_LANES>(d, col);      \
+    }                                                      \
     }
 #else
 #if defined(GLIMRA_HAVE_LANES4)
