@@ -97,8 +97,8 @@ struct Power {
     }
 };
 
-// The rows from k on, V::width at a time as far as whole groups go, then a
-// group of half the width where one fits; returns where it stopped.
+// The rows from k on, V::width at a time as far as whole groups go; returns
+// where it stopped.
 template <class V, class F>
 std::size_t groupsOver(F f, const double* a, double sa, const double* b, double sb, double* out, std::size_t k,
                        std::size_t n)
@@ -116,18 +116,19 @@ std::size_t groupsOver(F f, const double* a, double sa, const double* b, double 
         for (; k + w <= n; k += w)
             f(va, V::load(b + k)).store(out + k);
     }
-    if constexpr (requires { typename V::Half; })
-        if (k + V::Half::width <= n)
-            k = groupsOver<typename V::Half>(f, a, sa, b, sb, out, k, n);
     return k;
 }
 
-// f over n rows of a and b (sa, sb where a or b is null); the rows that fill
-// no group take one lane each.
+// f over n rows of a and b (sa, sb where a or b is null): V::width rows at a
+// time, then a group of half the width where one fits, and the rows left one
+// lane each.
 template <class V, class F>
 void overRows(F f, const double* a, double sa, const double* b, double sb, double* out, std::size_t n)
 {
-    for (std::size_t k = groupsOver<V>(f, a, sa, b, sb, out, 0, n); k < n; ++k)
+    std::size_t k = groupsOver<V>(f, a, sa, b, sb, out, 0, n);
+    if constexpr (requires { typename V::Half; })
+        k = groupsOver<typename V::Half>(f, a, sa, b, sb, out, k, n);
+    for (; k < n; ++k)
         out[k] = f(ExactOne(a ? a[k] : sa), ExactOne(b ? b[k] : sb)).v;
 }
 
