@@ -626,12 +626,13 @@ void measureErrors(std::uint64_t count, std::uint64_t seed)
     mpfr_init2(y, 300);
     for (std::uint64_t n = 0; n < count; ++n) {
         const double x = n % 3 == 0 ? uniform(g, -1e4, 1e4) : n % 3 == 1 ? logUniform(g, -27, 3) : nearPiOver2(g);
-        bool ok = false;
-        // sin x, cos x and tan x before the rounding test (the quadrant's
-        // signs included; they do not change relative errors: compare
+        bool ok = false, negate = false;
+        // sin x, cos x and tan x before the rounding test (without the
+        // quadrant's sign, which does not change relative errors: compare
         // |values|).
-        const gd::DD v[3] = {gd::trigDD<0, false, false>(x, 0.0, 0.0, ok), gd::trigDD<1, false, false>(x, 0.0, 0.0, ok),
-                             gd::trigDD<2, false, false>(x, 0.0, 0.0, ok)};
+        const gd::DD v[3] = {gd::trigDD<0, false, false>(x, 0.0, 0.0, ok, negate),
+                             gd::trigDD<1, false, false>(x, 0.0, 0.0, ok, negate),
+                             gd::trigDD<2, false, false>(x, 0.0, 0.0, ok, negate)};
         if (ok) {
             mpfr_set_d(a, x, MPFR_RNDN);
             int (*f[3])(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t) = {mpfr_sin, mpfr_cos, mpfr_tan};

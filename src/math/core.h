@@ -11,13 +11,16 @@
 //
 // Notation: u = 2^-53 is the unit roundoff; "RN" is rounding to nearest.
 //
-// The rounding test (roundedOrFail). The fast result is a double-double
-// h + l with |l| <= ulp(h) (each path ends with fastTwoSum) and a proven
-// bound |y - (h + l)| <= eps * |h| on its distance from the exact value y.
-// The test computes up = RN(h + RN(l + e)) and down = RN(h + RN(l - e)) with
-// e = RN(c * |h|), c >= 2 * eps. Since RN(l + e) >= (l + e)(1 - u) and
-// |l| <= 2^-52 |h|, h + RN(l + e) >= h + l + c|h|(1 - u)^2 - 2^-105 |h|
-// >= h + l + eps|h| >= y (as eps >= 2^-100), and likewise on the other side.
+// The rounding test (roundedOrFail). The fast result is a sum h + l of two
+// doubles with |l| <= 2^-18 |h| (pow's ends with fastTwoSum, |l| <= u |h|;
+// sin's and cos's need not) and a proven bound |y - (h + l)| <= eps * |h| on
+// its distance from the exact value y. The test computes
+// up = RN(h + RN(l + e)) and down = RN(h + RN(l - e)) with e = RN(c * |h|),
+// where c (1 - u)^2 >= eps + u |l| / |h| (2 eps is enough for pow; sin, cos
+// and tan have c = 4 eps or more against u |l| / |h| <= 2^-71 <= eps / 2).
+// Since RN(l + e) >= (l + e) - u |l + e|, h + RN(l + e)
+// >= h + l + c|h|(1 - u)^2 - u|l| >= h + l + eps|h| >= y, and likewise on the
+// other side.
 // Rounding to nearest is monotonic, so down <= RN(y) <= up; when they are
 // equal, that double is RN(y). When they differ the exact value may lie on
 // either side of a rounding boundary (a midpoint between doubles) and the
@@ -62,21 +65,29 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 // the bits of 2/pi and the same steps 2 and 3 follow, in trig.cpp).
 //
 // 1. Reduction, Cody-Waite with pi/2 = P1 + P2 + P3 + t (three doubles,
-//    |t| < 2^-160): k = RN(RN(x * 2/pi)), |k| < 2^29.3, so
+//    P1 = RN(pi/2), |t| < 2^-160): k = RN(RN(x * 2/pi)), |k| < 2^29.3, so
 //    |x - k pi/2| <= pi/4 + 2^-21 (the product's relative error is below
-//    2^-52). k * P1 = p1 + e1 and k * P2 = p2 + e2 exactly (twoProd);
-//    x - p1 is exact (Sterbenz for |k| >= 2; for |k| = 1 the difference is a
-//    multiple of ulp(x) of magnitude below |x|); both twoSums are exact. The
-//    only roundings are the three additions of the small terms and k * P3:
-//    with |e1|, |p2| < 2^-22, |e2|, |k P3| < 2^-76 and the twoSum errors below
-//    u times their sums, the absolute error of r is at most
+//    2^-52). k * P2 = p2 + e2 exactly (twoProd). With a fused multiply-add
+//    x - k P1 is exact in one rounding: it is below pi/4 + 2^-21 + 2^-23.7
+//    < 1 in magnitude and a multiple of 2^-52 (for |x| >= 1 both terms are;
+//    below 1, k = 0 or |k| = 1 and |x| > 1/2, multiples of 2^-53 below 1).
+//    Without, k * P1 = p1 + e1 exactly (twoProd), x - p1 is exact (Sterbenz
+//    for |k| >= 2; for |k| = 1 the difference is a multiple of ulp(x) of
+//    magnitude below |x|) and -e1 joins in one more twoSum. The twoSums are
+//    exact, and so is the last fastTwoSum in every lane kept (below): the low
+//    word it adds is below 2^-52 |s| + 2^-74.9, s the larger word. The only
+//    roundings are the additions of the small terms (three, or two) and
+//    k * P3: with |e1|, |p2| < 2^-22, |e2|, |k P3| < 2^-76 and the twoSum
+//    errors below u times their sums, the absolute error of r is at most
 //    3u (2u |r| + 2^-74.3) + 2^-129.7 (k P3) + 2^-130.7 (k t)
 //    < 2^-103.4 |r| + 2^-125.5. The fast path requires |r| >= 2^-40, so the
 //    relative error of r is below 2^-85, and an error delta in r moves
 //    sin(r), cos(r) (|r| <= 0.79) by at most delta relative. Below 2^-40 (one
 //    argument in 2^39) the exact path takes over; for |x| < pi/4, k = 0 and
 //    r = x exactly.
-// 2. r = a + b with a = j/512, |b| <= 2^-10 (1 + 2^-40): sin(r) =
+// 2. r = a + b with a = j/512, |b| <= 2^-10 (1 + 2^-40) (rh - a is zero or
+//    a multiple of ulp(rh), at least twice |rl|: the sum with rl is exact in
+//    fastTwoSum): sin(r) =
 //    S + C b + (S cb + C sb), cos(r) = C - S b + (C cb - S sb), where S, C =
 //    sin a, cos a come from a table as hi + lo (relative error < 2^-105),
 //    cb = cos b - 1 and sb = sin b - b. C b and S b are double-doubles
@@ -95,9 +106,13 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 //    For cos(r), |C| <= 1.001 |cos r| (r is within 2^-10 of a and tan a <= 1)
 //    and |C cb| <= 2^-21 |C|: 7u * 2^-21 = 2^-71.2, the tail's additions
 //    2^-74 each, the rest below 2^-80: total < 2^-70.8.
-//    tan = sin/cos (or -cos/sin) in double-double division (error < 2^-100):
-//    the two errors add, < 2^-69. The rounding test uses c = 2^-67 (sin, cos) and 2^-66 (tan),
-//    more than twice the bound, so the tests are safe with room to spare.
+//    The result is left as the sum of two doubles, the high word h of the
+//    first fastTwoSum and the low word l: |l| <= 2^-19 |h| (the tail is below
+//    2^-19.5 |sin r|, the other terms near ulp(h)).
+//    tan = sin/cos (or -cos/sin) in double-double division (error < 2^-100)
+//    of the two results normalised by one more fastTwoSum each: the two
+//    errors add, < 2^-69. The rounding test uses c = 2^-67 (sin, cos) and
+//    2^-66 (tan), four times the bound or more (see roundedOrFail).
 //
 // The checker (glimra-mathcheck) compares the fast path with MPFR on many
 // millions of arguments; the largest error it sees is reported there.
@@ -105,7 +120,9 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 
 // sin x, cos x or tan x (kind 0, 1, 2) as a double-double before the
 // rounding test, in one body (split into functions, the four-lane forms lost
-// a fifth of their speed to the registers' allocation). With kReduced false,
+// a fifth of their speed to the registers' allocation), and in `negate` the
+// lanes whose result is the negative of that (the sign is applied to the
+// rounded result: rounding to nearest is symmetric). With kReduced false,
 // steps 1 to 3 for x = a, |x| < 2^30; with kReduced true, steps 2 and 3 for a
 // reduced argument r = a + b with k mod 4 = q mod 4 (q a whole number below
 // 2^30 in magnitude) from the huge range's reduction (reduce_large.h, at
@@ -113,7 +130,7 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 // cleared in `ok` and computed on a harmless argument (nothing here raises a
 // flag the result does not imply).
 template <int kind, bool kFma, bool kReduced, class V>
-GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok)
+GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
 {
     using O = Ops<V>;
     V rh0, rl0, kd;
@@ -127,14 +144,20 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok)
         ok = O::both(O::less(V(kTrigTiny), ax), O::less(ax, V(kTrigFastMax)));
         const V x = O::select(ok, a0, V(1.0));
         kd = roundToInt(x * V(kTwoOverPi));
-        const Pair<V> p1 = twoProd<kFma>(kd, V(kPio2[0]));
-        const V t = x - p1.hi;
         const Pair<V> p2 = twoProd<kFma>(kd, V(kPio2[1]));
         const V p3 = kd * V(kPio2[2]);
-        const Pair<V> s1 = twoSum(t, -p2.hi);
-        const Pair<V> s2 = twoSum(s1.hi, -p1.lo);
-        const V low = ((s1.lo + s2.lo) - p2.lo) - p3;
-        const Pair<V> r = twoSum(s2.hi, low);
+        Pair<V> s;
+        V low;
+        if constexpr (O::template fused<kFma>) {
+            s = twoSum(O::negMulAdd(kd, V(kPio2[0]), x), -p2.hi);
+            low = (s.lo - p2.lo) - p3;
+        } else {
+            const Pair<V> p1 = twoProd<kFma>(kd, V(kPio2[0]));
+            const Pair<V> s1 = twoSum(x - p1.hi, -p2.hi);
+            s = twoSum(s1.hi, -p1.lo);
+            low = ((s1.lo + s.lo) - p2.lo) - p3;
+        }
+        const Pair<V> r = fastTwoSum(s.hi, low);
         rh0 = r.hi;
         rl0 = r.lo;
     }
@@ -144,7 +167,7 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok)
     // below |rh|), and table row |j| with the sign of j.
     const V jd = roundToInt(rh * V(512.0));
     const V a = jd * V(0x1p-9);
-    const Pair<V> b = twoSum(rh - a, rl);
+    const Pair<V> b = fastTwoSum(rh - a, rl);
     V sh, sl, ch, cl;
     O::rowsOfFour(&kSinCos[0][0], O::toInt32(O::abs(jd)), sh, sl, ch, cl);
     sh = O::flipBySign(sh, jd);
@@ -156,32 +179,29 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok)
     const V b2 = b.hi * b.hi;
     const V cb = b2 * (V(-0.5) + b2 * (V(1.0 / 24) - b2 * V(1.0 / 720)));
     const V sb = b.hi * b2 * (V(-1.0 / 6) + b2 * (V(1.0 / 120) - b2 * V(1.0 / 5040)));
-    // P + Q b + (P cb + Q sb): sin r for (P, Q) = (S, C), cos r for (C, -S),
-    // and their negatives for (-P, -Q) (every step is symmetric in sign, so
-    // the selection changes no bit). |P| >= 2^-9 > |Q b| or P = 0 (sin),
-    // |P| >= 0.7 (cos).
+    // P + Q b + (P cb + Q sb): sin r for (P, Q) = (S, C), cos r for (C, -S).
+    // |P| >= 2^-9 > |Q b| or P = 0 (sin), |P| >= 0.7 (cos).
     const auto ofParts = [&](V ph, V pl, V qh, V ql) {
         Pair<V> qb = twoProd<kFma>(qh, b.hi);
         qb.lo = qb.lo + (qh * b.lo + ql * b.hi);
         const Pair<V> h = fastTwoSum(ph, qb.hi);
         const V tail = ph * cb + qh * sb;
-        const V lo = tail + ((h.lo + pl) + qb.lo);
-        return fastTwoSum(h.hi, lo);
+        return Pair<V>{h.hi, tail + ((h.lo + pl) + qb.lo)};
     };
     if constexpr (kind == 2) {
         (void)neg;
-        const Pair<V> s = ofParts(sh, sl, ch, cl);
-        const Pair<V> c = ofParts(ch, cl, -sh, -sl);
+        const Pair<V> s0 = ofParts(sh, sl, ch, cl), c0 = ofParts(ch, cl, -sh, -sl);
+        const Pair<V> s = fastTwoSum(s0.hi, s0.lo), c = fastTwoSum(c0.hi, c0.lo);
         const Pair<V> n{O::select(odd, c.hi, s.hi), O::select(odd, c.lo, s.lo)};
         const Pair<V> d{O::select(odd, s.hi, c.hi), O::select(odd, s.lo, c.lo)};
-        const Pair<V> t = divDD<kFma>(n, d);
-        return {O::flipWhere(odd, t.hi), O::flipWhere(odd, t.lo)};
+        negate = odd;
+        return divDD<kFma>(n, d);
     } else {
         // sin x = sin r, cos r, -sin r, -cos r for k = 0..3; cos x is one
         // quadrant further on.
-        const V ph = O::flipWhere(neg, O::select(odd, ch, sh)), pl = O::flipWhere(neg, O::select(odd, cl, sl));
-        const V qh = O::flipWhere(neg, O::select(odd, -sh, ch)), ql = O::flipWhere(neg, O::select(odd, -sl, cl));
-        return ofParts(ph, pl, qh, ql);
+        negate = neg;
+        return ofParts(O::select(odd, ch, sh), O::select(odd, cl, sl), O::select(odd, -sh, ch),
+                       O::select(odd, -sl, cl));
     }
 }
 
@@ -193,16 +213,18 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok)
 template <int kind, bool kFma, class V>
 GLIMRA_STEP V trigFast(V x, MaskOf<V>& ok)
 {
-    const Pair<V> v = trigDD<kind, kFma, false>(x, V(0.0), V(0.0), ok);
-    return roundedOrFail(v, V(kind == 2 ? kTanErr : kSinCosErr), ok);
+    MaskOf<V> negate;
+    const Pair<V> v = trigDD<kind, kFma, false>(x, V(0.0), V(0.0), ok, negate);
+    return Ops<V>::flipWhere(negate, roundedOrFail(v, V(kind == 2 ? kTanErr : kSinCosErr), ok));
 }
 
 // The same after the huge range's reduction r = rh + rl, k mod 4 = q mod 4.
 template <int kind, bool kFma, class V>
 GLIMRA_STEP V trigOfReduced(V rh, V rl, V q, MaskOf<V>& ok)
 {
-    const Pair<V> v = trigDD<kind, kFma, true>(rh, rl, q, ok);
-    return roundedOrFail(v, V(kind == 2 ? kTanErr : kSinCosErr), ok);
+    MaskOf<V> negate;
+    const Pair<V> v = trigDD<kind, kFma, true>(rh, rl, q, ok, negate);
+    return Ops<V>::flipWhere(negate, roundedOrFail(v, V(kind == 2 ? kTanErr : kSinCosErr), ok));
 }
 
 // ---------------------------------------------------------------------------

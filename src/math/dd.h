@@ -121,6 +121,11 @@ struct Ops<double> {
         c1 = r[1];
     }
 
+    // c - a b rounded once, where a fused multiply-add is at hand (kFma).
+    template <bool kFma>
+    static constexpr bool fused = kFma;
+    static double negMulAdd(double a, double b, double c) { return __builtin_fma(-a, b, c); }
+
     // The error of p = RN(a b): with a fused multiply-add (kFma, only in code
     // compiled for a processor that has one) one instruction; without,
     // Dekker's split does the same with plain products (exact as long as
@@ -175,15 +180,25 @@ inline V roundToInt(V t)
     return (t + shifter) - shifter;
 }
 
-// n / d in double-double, |d.hi| well away from zero (error < 2^-100
-// relative).
+// n / d in double-double for a normalised n (|n.lo| <= ulp(n.hi) / 2) and
+// |d.lo| <= u |d.hi|, d.hi well away from zero and infinity: error below
+// 2^-100 relative. One division, the costliest step on every width. With
+// v = RN(1/d.hi) and q1 = RN(n.hi v), q1 d.hi = n.hi (1 + t), |t| < 2.01u,
+// so n.hi - p.hi is exact (Sterbenz) and the remainder rho = n - q1 d (exact
+// value) is below 4.03u |n.hi|. Its computed value rem takes four roundings,
+// of results below 2.01u, 3.02u, 1.01u and 4.03u times |n.hi|: within
+// 10.1u^2 |n.hi| = 2^-102.7 |n.hi|. rem v is rem / d.hi within 2.01u
+// relative (2^-103 |q|), and rho / d differs from rho / d.hi by less than
+// 1.01u of it (2^-104 |q|). The last sum is exact (|rem v| < 2^-50 |q1|).
+// Altogether below 2^-101.5 |n / d|.
 template <bool kFma, class V>
 inline Pair<V> divDD(Pair<V> n, Pair<V> d)
 {
-    const V q1 = n.hi / d.hi;
+    const V v = V(1.0) / d.hi;
+    const V q1 = n.hi * v;
     const Pair<V> p = twoProd<kFma>(q1, d.hi);
     const V rem = (((n.hi - p.hi) - p.lo) + n.lo) - q1 * d.lo;
-    return fastTwoSum(q1, rem / d.hi);
+    return fastTwoSum(q1, rem * v);
 }
 
 }  // namespace GLIMRA_ISA

@@ -92,6 +92,8 @@ struct Ops<lanes::Two> {
 
     // SSE2 has no fused multiply-add: Dekker's split, as Ops<double> without.
     template <bool>
+    static constexpr bool fused = false;
+    template <bool>
     static V productError(V a, V b, V p)
     {
         const V split(134217729.0);
@@ -197,6 +199,9 @@ struct Ops<lanes::Four> {
     {
         return V(_mm256_fmsub_pd(a.v, b.v, p.v));
     }
+    template <bool>
+    static constexpr bool fused = true;
+    static V negMulAdd(V a, V b, V c) { return V(_mm256_fnmadd_pd(a.v, b.v, c.v)); }
 };
 #endif
 
@@ -304,6 +309,9 @@ struct Ops<lanes::Eight> {
     {
         return V(_mm512_fmsub_pd(a.v, b.v, p.v));
     }
+    template <bool>
+    static constexpr bool fused = true;
+    static V negMulAdd(V a, V b, V c) { return V(_mm512_fnmadd_pd(a.v, b.v, c.v)); }
 };
 #endif
 
@@ -369,6 +377,9 @@ struct Ops<lanes::Twice<H>> {
     {
         return {O::template productError<kFma>(x.a, y.a, p.a), O::template productError<kFma>(x.b, y.b, p.b)};
     }
+    template <bool kFma>
+    static constexpr bool fused = O::template fused<kFma>;
+    static V negMulAdd(V x, V y, V z) { return {O::negMulAdd(x.a, y.a, z.a), O::negMulAdd(x.b, y.b, z.b)}; }
 };
 #pragma GCC diagnostic pop
 

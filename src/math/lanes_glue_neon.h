@@ -102,6 +102,9 @@ struct Ops<lanes::Two> {
     {
         return V(vfmaq_f64(vnegq_f64(p.v), a.v, b.v));
     }
+    template <bool>
+    static constexpr bool fused = true;
+    static V negMulAdd(V a, V b, V c) { return V(vfmsq_f64(c.v, a.v, b.v)); }
 };
 
 }  // namespace GLIMRA_ISA
