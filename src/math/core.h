@@ -133,17 +133,20 @@ template <int kind, bool kFma, bool kReduced, class V>
 GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
 {
     using O = Ops<V>;
-    V rh0, rl0, kd;
+    // ks = 1.5 * 2^52 + k: k rounded, and its bits for the quadrant.
+    const V shifter(0x1.8p52);
+    V rh0, rl0, ks;
     if constexpr (kReduced) {
         rh0 = a0;
         rl0 = b0;
-        kd = q;
+        ks = q + shifter;
     } else {
         // Step 1, the reduction (NaNs tested quietly).
         const V ax = O::abs(O::select(O::ordered(a0), a0, V(0.0)));
         ok = O::both(O::less(V(kTrigTiny), ax), O::less(ax, V(kTrigFastMax)));
         const V x = O::select(ok, a0, V(1.0));
-        kd = roundToInt(x * V(kTwoOverPi));
+        ks = x * V(kTwoOverPi) + shifter;
+        const V kd = ks - shifter;
         const Pair<V> p2 = twoProd<kFma>(kd, V(kPio2[1]));
         const V p3 = kd * V(kPio2[2]);
         Pair<V> s;
@@ -173,9 +176,9 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
     sh = O::flipBySign(sh, jd);
     sl = O::flipBySign(sl, jd);
     // Selections rather than branches: the quadrant is as good as random.
-    const IntOf<V> k = O::addInt(O::toInt32(kd), kind == 1 ? 1 : 0);
-    const MaskOf<V> odd = O::bitSet(k, 1);
-    const MaskOf<V> neg = O::bitSet(k, 2);
+    const V kq = kind == 1 ? ks + V(1.0) : ks;
+    const MaskOf<V> odd = O::bitOfWhole(kq, 1);
+    const MaskOf<V> neg = O::bitOfWhole(kq, 2);
     const V b2 = b.hi * b.hi;
     const V cb = b2 * (V(-0.5) + b2 * (V(1.0 / 24) - b2 * V(1.0 / 720)));
     const V sb = b.hi * b2 * (V(-1.0 / 6) + b2 * (V(1.0 / 120) - b2 * V(1.0 / 5040)));

@@ -84,7 +84,10 @@ struct Ops<double> {
     static Int addInt(Int x, int c) { return x + c; }
     static Int andInt(Int x, int c) { return x & c; }
     static Int shiftRight8(Int x) { return x >> 8; }  // floor(x / 256)
-    static bool bitSet(Int x, int bit) { return (x & bit) != 0; }
+    // For s = 1.5 * 2^52 + k with k whole, |k| < 2^51 (the sum that rounds k
+    // in roundToInt): whether k has the bit `bit` (a power of two) set. The
+    // low bits of s's significand are k's in two's complement.
+    static bool bitOfWhole(double s, int bit) { return (std::bit_cast<std::uint64_t>(s) & unsigned(bit)) != 0; }
     // 2^(q - 1023) for a biased exponent q in [1, 2046].
     static double fromExponentField(Int q)
     {

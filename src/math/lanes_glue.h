@@ -41,10 +41,12 @@ struct Ops<lanes::Two> {
     static Int addInt(Int x, int c) { return _mm_add_epi32(x, _mm_set1_epi32(c)); }
     static Int andInt(Int x, int c) { return _mm_and_si128(x, _mm_set1_epi32(c)); }
     static Int shiftRight8(Int x) { return _mm_srai_epi32(x, 8); }
-    static V bitSet(Int x, int bit)
+    // The low 32-bit word's comparison copied into the high one.
+    static V bitOfWhole(V s, int bit)
     {
-        const __m128i m = _mm_cmpeq_epi32(andInt(x, bit), _mm_set1_epi32(bit));
-        return V(_mm_castsi128_pd(_mm_unpacklo_epi32(m, m)));
+        const __m128i b = _mm_set1_epi64x(bit);
+        const __m128i m = _mm_cmpeq_epi32(_mm_and_si128(_mm_castpd_si128(s.v), b), b);
+        return V(_mm_castsi128_pd(_mm_shuffle_epi32(m, 0xa0)));
     }
     static V fromExponentField(Int q)
     {
@@ -133,10 +135,12 @@ struct Ops<lanes::Four> {
     static Int addInt(Int x, int c) { return _mm_add_epi32(x, _mm_set1_epi32(c)); }
     static Int andInt(Int x, int c) { return _mm_and_si128(x, _mm_set1_epi32(c)); }
     static Int shiftRight8(Int x) { return _mm_srai_epi32(x, 8); }
-    static V bitSet(Int x, int bit)
+    // The bit shifted into the sign: the one bit of a mask that selections,
+    // sign flips and laneBits read (blendv, and with -0.0, movemask).
+    static V bitOfWhole(V s, int bit)
     {
-        const __m128i m = _mm_cmpeq_epi32(andInt(x, bit), _mm_set1_epi32(bit));
-        return V(_mm256_castsi256_pd(_mm256_cvtepi32_epi64(m)));
+        return V(
+            _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_castpd_si256(s.v), 63 - std::countr_zero(unsigned(bit)))));
     }
     static V fromExponentField(Int q)
     {
@@ -235,7 +239,10 @@ struct Ops<lanes::Eight> {
     static Int addInt(Int x, int c) { return _mm256_add_epi32(x, _mm256_set1_epi32(c)); }
     static Int andInt(Int x, int c) { return _mm256_and_si256(x, _mm256_set1_epi32(c)); }
     static Int shiftRight8(Int x) { return _mm256_srai_epi32(x, 8); }
-    static Mask bitSet(Int x, int bit) { return _mm256_test_epi32_mask(x, _mm256_set1_epi32(bit)); }
+    static Mask bitOfWhole(V s, int bit)
+    {
+        return _mm512_test_epi64_mask(_mm512_castpd_si512(s.v), _mm512_set1_epi64(bit));
+    }
     static V fromExponentField(Int q)
     {
         return V(_mm512_castsi512_pd(_mm512_maskz_slli_epi64(kAll, _mm512_maskz_cvtepu32_epi64(kAll, q), 52)));
@@ -351,7 +358,7 @@ struct Ops<lanes::Twice<H>> {
     static Int addInt(Int x, int c) { return {O::addInt(x.a, c), O::addInt(x.b, c)}; }
     static Int andInt(Int x, int c) { return {O::andInt(x.a, c), O::andInt(x.b, c)}; }
     static Int shiftRight8(Int x) { return {O::shiftRight8(x.a), O::shiftRight8(x.b)}; }
-    static Mask bitSet(Int x, int bit) { return {O::bitSet(x.a, bit), O::bitSet(x.b, bit)}; }
+    static Mask bitOfWhole(V s, int bit) { return {O::bitOfWhole(s.a, bit), O::bitOfWhole(s.b, bit)}; }
     static V fromExponentField(Int q) { return {O::fromExponentField(q.a), O::fromExponentField(q.b)}; }
     static V exponentField(V x) { return {O::exponentField(x.a), O::exponentField(x.b)}; }
     static V significand(V x) { return {O::significand(x.a), O::significand(x.b)}; }

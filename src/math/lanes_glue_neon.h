@@ -48,7 +48,7 @@ struct Ops<lanes::Two> {
     static Int addInt(Int x, int c) { return vaddq_s64(x, vdupq_n_s64(c)); }
     static Int andInt(Int x, int c) { return vandq_s64(x, vdupq_n_s64(c)); }
     static Int shiftRight8(Int x) { return vshrq_n_s64(x, 8); }
-    static Mask bitSet(Int x, int bit) { return vtstq_s64(x, vdupq_n_s64(bit)); }
+    static Mask bitOfWhole(V s, int bit) { return vtstq_u64(bits(s), vdupq_n_u64(bit)); }
     static V fromExponentField(Int q) { return V(vreinterpretq_f64_s64(vshlq_n_s64(q, 52))); }
     // The exponent field (below 2^11) placed in the significand of 2^52,
     // then 2^52 taken away.
