@@ -10,6 +10,9 @@
 // integer sees a value out of range.
 //
 // Notation: u = 2^-53 is the unit roundoff; "RN" is rounding to nearest.
+// Where a width has a fused multiply-add, a b + c below is one instruction
+// (mulAdd, dd.h): the bounds count a rounding for the product and one for
+// the sum, so they hold for both forms.
 //
 // The rounding test (roundedOrFail). The fast result is a sum h + l of two
 // doubles with |l| <= 2^-18 |h| (pow's ends with fastTwoSum, |l| <= u |h|;
@@ -148,17 +151,16 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
         ks = x * V(kTwoOverPi) + shifter;
         const V kd = ks - shifter;
         const Pair<V> p2 = twoProd<kFma>(kd, V(kPio2[1]));
-        const V p3 = kd * V(kPio2[2]);
         Pair<V> s;
         V low;
         if constexpr (O::template fused<kFma>) {
             s = twoSum(O::negMulAdd(kd, V(kPio2[0]), x), -p2.hi);
-            low = (s.lo - p2.lo) - p3;
+            low = negMulAdd<kFma>(kd, V(kPio2[2]), s.lo - p2.lo);
         } else {
             const Pair<V> p1 = twoProd<kFma>(kd, V(kPio2[0]));
             const Pair<V> s1 = twoSum(x - p1.hi, -p2.hi);
             s = twoSum(s1.hi, -p1.lo);
-            low = ((s1.lo + s.lo) - p2.lo) - p3;
+            low = ((s1.lo + s.lo) - p2.lo) - kd * V(kPio2[2]);
         }
         const Pair<V> r = fastTwoSum(s.hi, low);
         rh0 = r.hi;
@@ -180,15 +182,15 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
     const MaskOf<V> odd = O::bitOfWhole(kq, 1);
     const MaskOf<V> neg = O::bitOfWhole(kq, 2);
     const V b2 = b.hi * b.hi;
-    const V cb = b2 * (V(-0.5) + b2 * (V(1.0 / 24) - b2 * V(1.0 / 720)));
-    const V sb = b.hi * b2 * (V(-1.0 / 6) + b2 * (V(1.0 / 120) - b2 * V(1.0 / 5040)));
+    const V cb = b2 * mulAdd<kFma>(b2, negMulAdd<kFma>(b2, V(1.0 / 720), V(1.0 / 24)), V(-0.5));
+    const V sb = b.hi * b2 * mulAdd<kFma>(b2, negMulAdd<kFma>(b2, V(1.0 / 5040), V(1.0 / 120)), V(-1.0 / 6));
     // P + Q b + (P cb + Q sb): sin r for (P, Q) = (S, C), cos r for (C, -S).
     // |P| >= 2^-9 > |Q b| or P = 0 (sin), |P| >= 0.7 (cos).
     const auto ofParts = [&](V ph, V pl, V qh, V ql) {
         Pair<V> qb = twoProd<kFma>(qh, b.hi);
-        qb.lo = qb.lo + (qh * b.lo + ql * b.hi);
+        qb.lo = qb.lo + mulAdd<kFma>(qh, b.lo, ql * b.hi);
         const Pair<V> h = fastTwoSum(ph, qb.hi);
-        const V tail = ph * cb + qh * sb;
+        const V tail = mulAdd<kFma>(ph, cb, qh * sb);
         return Pair<V>{h.hi, tail + ((h.lo + pl) + qb.lo)};
     };
     if constexpr (kind == 2) {
@@ -302,19 +304,19 @@ GLIMRA_STEP Pair<V> logDD(V x)
     O::rowsOfThree(&kLog2[0][0], O::addInt(O::toInt32(roundToInt((m1.hi - V(1.0)) * V(8192.0))), -kLog2First), t20, t21,
                    t22);
     const Pair<V> p = twoProd<kFma>(m1.hi, t20);
-    const Pair<V> z = twoSum(p.hi - V(1.0), p.lo + m1.lo * t20);  // p.hi - 1 is exact (Sterbenz)
+    const Pair<V> z = twoSum(p.hi - V(1.0), mulAdd<kFma>(m1.lo, t20, p.lo));  // p.hi - 1 is exact (Sterbenz)
 
     Pair<V> z2 = twoProd<kFma>(z.hi, z.hi);
-    z2.lo = z2.lo + V(2.0) * z.hi * z.lo;
-    const V w = V(1.0 / 3) + z.hi * (V(-0.25) + z.hi * (V(0.2) - z.hi * V(1.0 / 6)));
+    z2.lo = mulAdd<kFma>(V(2.0) * z.hi, z.lo, z2.lo);
+    const V w = mulAdd<kFma>(z.hi, mulAdd<kFma>(z.hi, negMulAdd<kFma>(z.hi, V(1.0 / 6), V(0.2)), V(-0.25)), V(1.0 / 3));
     const V t3 = z2.hi * z.hi * w;
     const Pair<V> s = fastTwoSum(z.hi, V(-0.5) * z2.hi);  // |z| >= z^2/2
-    const V l1lo = s.lo + (z.lo + (t3 - V(0.5) * z2.lo));
+    const V l1lo = s.lo + (z.lo + negMulAdd<kFma>(V(0.5), z2.lo, t3));
 
     const Pair<V> a = twoSum(ed * V(kLn2[0]), t11);  // e * kLn2[0] exact: 42 bits times 11
     const Pair<V> b = twoSum(a.hi, t21);
     const Pair<V> c = twoSum(b.hi, s.hi);
-    const V low = ((a.lo + b.lo) + c.lo) + (((ed * V(kLn2[1]) + t12) + t22) + l1lo);
+    const V low = ((a.lo + b.lo) + c.lo) + ((mulAdd<kFma>(ed, V(kLn2[1]), t12) + t22) + l1lo);
     return fastTwoSum(c.hi, low);
 }
 
@@ -344,16 +346,16 @@ GLIMRA_STEP V powFast(V x, V y, MaskOf<V>& ok, V& ehi)
 
     const Pair<V> l = logDD<kFma>(xs);
     Pair<V> e = twoProd<kFma>(ys, l.hi);
-    e = fastTwoSum(e.hi, e.lo + ys * l.lo);
+    e = fastTwoSum(e.hi, mulAdd<kFma>(ys, l.lo, e.lo));
     ehi = e.hi;
     ok = O::both(ok, O::both(O::less(V(kPowFastEMin), e.hi), O::less(e.hi, V(kPowFastEMax))));
     const V eh = O::select(ok, e.hi, V(0.5)), el = O::select(ok, e.lo, V(0.0));
 
     const V kd = roundToInt(eh * V(k256OverLn2));
     const Pair<V> p2 = twoProd<kFma>(kd, V(kLn2By256[1]));
-    const V t = eh - kd * V(kLn2By256[0]);  // exact, as in the trigonometric reduction
+    const V t = negMulAdd<kFma>(kd, V(kLn2By256[0]), eh);  // exact, as in the trigonometric reduction
     const Pair<V> s1 = twoSum(t, -p2.hi);
-    const V low = ((s1.lo - p2.lo) + el) - kd * V(kLn2By256[2]);
+    const V low = negMulAdd<kFma>(kd, V(kLn2By256[2]), (s1.lo - p2.lo) + el);
     const Pair<V> r = twoSum(s1.hi, low);
 
     // j = k mod 256 and q = floor(k / 256).
@@ -363,14 +365,18 @@ GLIMRA_STEP V powFast(V x, V y, MaskOf<V>& ok, V& ehi)
     const V scale = O::fromExponentField(O::addInt(O::shiftRight8(k), 1023));
 
     const Pair<V> r2 = twoProd<kFma>(r.hi, r.hi);
-    const V w =
-        V(1.0 / 6) + r.hi * (V(1.0 / 24) + r.hi * (V(1.0 / 120) + r.hi * (V(1.0 / 720) + r.hi * V(1.0 / 5040))));
+    const V w = mulAdd<kFma>(
+        r.hi,
+        mulAdd<kFma>(r.hi, mulAdd<kFma>(r.hi, mulAdd<kFma>(r.hi, V(1.0 / 5040), V(1.0 / 720)), V(1.0 / 120)),
+                     V(1.0 / 24)),
+        V(1.0 / 6));
     const V t3 = r2.hi * r.hi * w;
     const Pair<V> s = fastTwoSum(r.hi, V(0.5) * r2.hi);
-    const Pair<V> pm = fastTwoSum(s.hi, s.lo + (r.lo + (r.hi * r.lo + (V(0.5) * r2.lo + t3))));  // exp(r) - 1
+    const Pair<V> pm =
+        fastTwoSum(s.hi, s.lo + (r.lo + mulAdd<kFma>(r.hi, r.lo, mulAdd<kFma>(V(0.5), r2.lo, t3))));  // exp(r) - 1
 
     Pair<V> tp = twoProd<kFma>(tj0, pm.hi);
-    tp.lo = tp.lo + (tj0 * pm.lo + tj1 * pm.hi);
+    tp.lo = tp.lo + mulAdd<kFma>(tj0, pm.lo, tj1 * pm.hi);
     const Pair<V> h = fastTwoSum(tj0, tp.hi);  // 2^(j/256) >= 1 > |tp|
     const Pair<V> v = fastTwoSum(h.hi, h.lo + (tj1 + tp.lo));
 

@@ -128,6 +128,7 @@ struct Ops<double> {
     template <bool kFma>
     static constexpr bool fused = kFma;
     static double negMulAdd(double a, double b, double c) { return __builtin_fma(-a, b, c); }
+    static double mulAdd(double a, double b, double c) { return __builtin_fma(a, b, c); }
 
     // The error of p = RN(a b): with a fused multiply-add (kFma, only in code
     // compiled for a processor that has one) one instruction; without,
@@ -174,6 +175,28 @@ inline Pair<V> twoProd(V a, V b)
     return {p, Ops<V>::template productError<kFma>(a, b, p)};
 }
 
+// a b + c and c - a b: one fused instruction where the width has one (kFma
+// for one lane), else a product and a sum. An error bound that counts a
+// rounding for each holds for the fused form, which has one rounding fewer;
+// the results may differ, so only in code whose output is checked for
+// correct rounding (core.h), where they change at most which lanes decline.
+template <bool kFma, class V>
+GLIMRA_STEP V mulAdd(V a, V b, V c)
+{
+    if constexpr (Ops<V>::template fused<kFma>)
+        return Ops<V>::mulAdd(a, b, c);
+    else
+        return a * b + c;
+}
+template <bool kFma, class V>
+GLIMRA_STEP V negMulAdd(V a, V b, V c)
+{
+    if constexpr (Ops<V>::template fused<kFma>)
+        return Ops<V>::negMulAdd(a, b, c);
+    else
+        return c - a * b;
+}
+
 // Round to the nearest integer (ties to even) for |t| < 2^51, in the default
 // rounding mode, without a library call or a branch.
 template <class V>
@@ -200,7 +223,7 @@ inline Pair<V> divDD(Pair<V> n, Pair<V> d)
     const V v = V(1.0) / d.hi;
     const V q1 = n.hi * v;
     const Pair<V> p = twoProd<kFma>(q1, d.hi);
-    const V rem = (((n.hi - p.hi) - p.lo) + n.lo) - q1 * d.lo;
+    const V rem = negMulAdd<kFma>(q1, d.lo, ((n.hi - p.hi) - p.lo) + n.lo);
     return fastTwoSum(q1, rem * v);
 }
 

@@ -206,6 +206,7 @@ struct Ops<lanes::Four> {
     template <bool>
     static constexpr bool fused = true;
     static V negMulAdd(V a, V b, V c) { return V(_mm256_fnmadd_pd(a.v, b.v, c.v)); }
+    static V mulAdd(V a, V b, V c) { return V(_mm256_fmadd_pd(a.v, b.v, c.v)); }
 };
 #endif
 
@@ -319,6 +320,7 @@ struct Ops<lanes::Eight> {
     template <bool>
     static constexpr bool fused = true;
     static V negMulAdd(V a, V b, V c) { return V(_mm512_fnmadd_pd(a.v, b.v, c.v)); }
+    static V mulAdd(V a, V b, V c) { return V(_mm512_fmadd_pd(a.v, b.v, c.v)); }
 };
 #endif
 
@@ -387,6 +389,7 @@ struct Ops<lanes::Twice<H>> {
     template <bool kFma>
     static constexpr bool fused = O::template fused<kFma>;
     static V negMulAdd(V x, V y, V z) { return {O::negMulAdd(x.a, y.a, z.a), O::negMulAdd(x.b, y.b, z.b)}; }
+    static V mulAdd(V x, V y, V z) { return {O::mulAdd(x.a, y.a, z.a), O::mulAdd(x.b, y.b, z.b)}; }
 };
 #pragma GCC diagnostic pop
 

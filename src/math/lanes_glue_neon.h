@@ -105,6 +105,7 @@ struct Ops<lanes::Two> {
     template <bool>
     static constexpr bool fused = true;
     static V negMulAdd(V a, V b, V c) { return V(vfmsq_f64(c.v, a.v, b.v)); }
+    static V mulAdd(V a, V b, V c) { return V(vfmaq_f64(c.v, a.v, b.v)); }
 };
 
 }  // namespace GLIMRA_ISA
