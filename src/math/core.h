@@ -170,7 +170,7 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
     const V rh = O::select(ok, rh0, V(0.5)), rl = O::select(ok, rl0, V(0.0));
     // Step 2: a = j/512, b = r - a (rh - a is exact: a multiple of ulp(rh),
     // below |rh|), and table row |j| with the sign of j.
-    const V jd = roundToInt(rh * V(512.0));
+    const V jd = O::nearest(rh * V(512.0));
     const V a = jd * V(0x1p-9);
     const Pair<V> b = fastTwoSum(rh - a, rl);
     V sh, sl, ch, cl;
@@ -297,12 +297,10 @@ GLIMRA_STEP Pair<V> logDD(V x)
     }
 
     V t10, t11, t12;
-    O::rowsOfThree(&kLog1[0][0], O::addInt(O::toInt32(roundToInt((m - V(1.0)) * V(128.0))), -kLog1First), t10, t11,
-                   t12);
+    O::rowsOfThree(&kLog1[0][0], O::addInt(O::nearestInt32((m - V(1.0)) * V(128.0)), -kLog1First), t10, t11, t12);
     const Pair<V> m1 = twoProd<kFma>(m, t10);
     V t20, t21, t22;
-    O::rowsOfThree(&kLog2[0][0], O::addInt(O::toInt32(roundToInt((m1.hi - V(1.0)) * V(8192.0))), -kLog2First), t20, t21,
-                   t22);
+    O::rowsOfThree(&kLog2[0][0], O::addInt(O::nearestInt32((m1.hi - V(1.0)) * V(8192.0)), -kLog2First), t20, t21, t22);
     const Pair<V> p = twoProd<kFma>(m1.hi, t20);
     const Pair<V> z = twoSum(p.hi - V(1.0), mulAdd<kFma>(m1.lo, t20, p.lo));  // p.hi - 1 is exact (Sterbenz)
 
@@ -351,7 +349,7 @@ GLIMRA_STEP V powFast(V x, V y, MaskOf<V>& ok, V& ehi)
     ok = O::both(ok, O::both(O::less(V(kPowFastEMin), e.hi), O::less(e.hi, V(kPowFastEMax))));
     const V eh = O::select(ok, e.hi, V(0.5)), el = O::select(ok, e.lo, V(0.0));
 
-    const V kd = roundToInt(eh * V(k256OverLn2));
+    const V kd = O::nearest(eh * V(k256OverLn2));
     const Pair<V> p2 = twoProd<kFma>(kd, V(kLn2By256[1]));
     const V t = negMulAdd<kFma>(kd, V(kLn2By256[0]), eh);  // exact, as in the trigonometric reduction
     const Pair<V> s1 = twoSum(t, -p2.hi);

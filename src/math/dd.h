@@ -44,6 +44,15 @@ struct Pair {
 };
 using DD = Pair<double>;
 
+// Round to the nearest integer (ties to even) for |t| < 2^51, in the default
+// rounding mode, without a library call or a branch.
+template <class V>
+inline V roundToInt(V t)
+{
+    const V shifter(0x1.8p52);
+    return (t + shifter) - shifter;
+}
+
 // What a value type provides beyond arithmetic; specialised for each.
 template <class V>
 struct Ops;
@@ -81,6 +90,10 @@ struct Ops<double> {
 
     // Whole-numbered values below 2^31 (exact: no rounding).
     static Int toInt32(double a) { return static_cast<Int>(a); }
+    // The nearest whole number (ties to even), as a double and as an integer
+    // lane (|a| < 2^31), in the default rounding mode.
+    static double nearest(double a) { return roundToInt(a); }
+    static Int nearestInt32(double a) { return static_cast<Int>(roundToInt(a)); }
     static Int addInt(Int x, int c) { return x + c; }
     static Int andInt(Int x, int c) { return x & c; }
     static Int shiftRight8(Int x) { return x >> 8; }  // floor(x / 256)
@@ -195,15 +208,6 @@ GLIMRA_STEP V negMulAdd(V a, V b, V c)
         return Ops<V>::negMulAdd(a, b, c);
     else
         return c - a * b;
-}
-
-// Round to the nearest integer (ties to even) for |t| < 2^51, in the default
-// rounding mode, without a library call or a branch.
-template <class V>
-inline V roundToInt(V t)
-{
-    const V shifter(0x1.8p52);
-    return (t + shifter) - shifter;
 }
 
 // n / d in double-double for a normalised n (|n.lo| <= ulp(n.hi) / 2) and

@@ -38,6 +38,8 @@ struct Ops<lanes::Two> {
     static V flipBySign(V a, V s) { return V(_mm_xor_pd(a.v, _mm_and_pd(s.v, _mm_set1_pd(-0.0)))); }
 
     static Int toInt32(V a) { return _mm_cvtpd_epi32(a.v); }
+    static V nearest(V a) { return roundToInt(a); }
+    static Int nearestInt32(V a) { return _mm_cvtpd_epi32(a.v); }  // in the rounding mode, to nearest
     static Int addInt(Int x, int c) { return _mm_add_epi32(x, _mm_set1_epi32(c)); }
     static Int andInt(Int x, int c) { return _mm_and_si128(x, _mm_set1_epi32(c)); }
     static Int shiftRight8(Int x) { return _mm_srai_epi32(x, 8); }
@@ -132,6 +134,8 @@ struct Ops<lanes::Four> {
     static V flipBySign(V a, V s) { return V(_mm256_xor_pd(a.v, _mm256_and_pd(s.v, _mm256_set1_pd(-0.0)))); }
 
     static Int toInt32(V a) { return _mm256_cvtpd_epi32(a.v); }
+    static V nearest(V a) { return V(_mm256_round_pd(a.v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC)); }
+    static Int nearestInt32(V a) { return _mm256_cvtpd_epi32(a.v); }
     static Int addInt(Int x, int c) { return _mm_add_epi32(x, _mm_set1_epi32(c)); }
     static Int andInt(Int x, int c) { return _mm_and_si128(x, _mm_set1_epi32(c)); }
     static Int shiftRight8(Int x) { return _mm_srai_epi32(x, 8); }
@@ -237,6 +241,11 @@ struct Ops<lanes::Eight> {
     static V flipBySign(V a, V s) { return V(_mm512_xor_pd(a.v, _mm512_and_pd(s.v, _mm512_set1_pd(-0.0)))); }
 
     static Int toInt32(V a) { return _mm512_maskz_cvtpd_epi32(kAll, a.v); }
+    static V nearest(V a)
+    {
+        return V(_mm512_maskz_roundscale_pd(kAll, a.v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+    }
+    static Int nearestInt32(V a) { return _mm512_maskz_cvtpd_epi32(kAll, a.v); }
     static Int addInt(Int x, int c) { return _mm256_add_epi32(x, _mm256_set1_epi32(c)); }
     static Int andInt(Int x, int c) { return _mm256_and_si256(x, _mm256_set1_epi32(c)); }
     static Int shiftRight8(Int x) { return _mm256_srai_epi32(x, 8); }
@@ -357,6 +366,8 @@ struct Ops<lanes::Twice<H>> {
     static V flipBySign(V x, V s) { return {O::flipBySign(x.a, s.a), O::flipBySign(x.b, s.b)}; }
 
     static Int toInt32(V x) { return {O::toInt32(x.a), O::toInt32(x.b)}; }
+    static V nearest(V x) { return {O::nearest(x.a), O::nearest(x.b)}; }
+    static Int nearestInt32(V x) { return {O::nearestInt32(x.a), O::nearestInt32(x.b)}; }
     static Int addInt(Int x, int c) { return {O::addInt(x.a, c), O::addInt(x.b, c)}; }
     static Int andInt(Int x, int c) { return {O::andInt(x.a, c), O::andInt(x.b, c)}; }
     static Int shiftRight8(Int x) { return {O::shiftRight8(x.a), O::shiftRight8(x.b)}; }

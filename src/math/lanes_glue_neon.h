@@ -45,6 +45,8 @@ struct Ops<lanes::Two> {
 
     // Truncation, as the one lane's conversion (the values are whole).
     static Int toInt32(V a) { return vcvtq_s64_f64(a.v); }
+    static V nearest(V a) { return V(vrndnq_f64(a.v)); }
+    static Int nearestInt32(V a) { return vcvtnq_s64_f64(a.v); }
     static Int addInt(Int x, int c) { return vaddq_s64(x, vdupq_n_s64(c)); }
     static Int andInt(Int x, int c) { return vandq_s64(x, vdupq_n_s64(c)); }
     static Int shiftRight8(Int x) { return vshrq_n_s64(x, 8); }
