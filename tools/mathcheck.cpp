@@ -614,16 +614,21 @@ double log2RelErr(gd::DD v, mpfr_t exact)
     return e;
 }
 
+// sin x, cos x and tan x before the rounding test (without the quadrant's
+// sign, which does not change relative errors: compare |values|).
+template <bool kFma>
+[[gnu::always_inline]] inline void trigValues(double x, gd::DD v[3], bool& ok)
+{
+    bool negate = false;
+    v[0] = gd::trigDD<0, kFma, false>(x, 0.0, 0.0, ok, negate);
+    v[1] = gd::trigDD<1, kFma, false>(x, 0.0, 0.0, ok, negate);
+    v[2] = gd::trigDD<2, kFma, false>(x, 0.0, 0.0, ok, negate);
+}
+
 // The same values in the forms with fused multiply-adds (one rounding fewer
 // in the sums, and another reduction), where the processor has them.
 #if defined(__x86_64__)
-[[gnu::target("fma")]] void fusedValues(double x, gd::DD v[3], bool& ok)
-{
-    bool negate = false;
-    v[0] = gd::trigDD<0, true, false>(x, 0.0, 0.0, ok, negate);
-    v[1] = gd::trigDD<1, true, false>(x, 0.0, 0.0, ok, negate);
-    v[2] = gd::trigDD<2, true, false>(x, 0.0, 0.0, ok, negate);
-}
+[[gnu::target("fma")]] void fusedValues(double x, gd::DD v[3], bool& ok) { trigValues<true>(x, v, ok); }
 [[gnu::target("fma")]] gd::DD fusedLog(double x) { return gd::logDD<true>(x); }
 bool haveFused() { return __builtin_cpu_supports("fma"); }
 #else
@@ -653,13 +658,9 @@ void measureErrors(std::uint64_t count, std::uint64_t seed)
     mpfr_init2(y, 300);
     for (std::uint64_t n = 0; n < count; ++n) {
         const double x = n % 3 == 0 ? uniform(g, -1e4, 1e4) : n % 3 == 1 ? logUniform(g, -27, 3) : nearPiOver2(g);
-        bool ok = false, negate = false;
-        // sin x, cos x and tan x before the rounding test (without the
-        // quadrant's sign, which does not change relative errors: compare
-        // |values|).
-        const gd::DD v[3] = {gd::trigDD<0, false, false>(x, 0.0, 0.0, ok, negate),
-                             gd::trigDD<1, false, false>(x, 0.0, 0.0, ok, negate),
-                             gd::trigDD<2, false, false>(x, 0.0, 0.0, ok, negate)};
+        bool ok = false;
+        gd::DD v[3];
+        trigValues<false>(x, v, ok);
         gd::DD vf[3];
         bool okFused = false;
         if (fused)

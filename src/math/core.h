@@ -180,7 +180,6 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
     // Selections rather than branches: the quadrant is as good as random.
     const V kq = kind == 1 ? ks + V(1.0) : ks;
     const MaskOf<V> odd = O::bitOfWhole(kq, 1);
-    const MaskOf<V> neg = O::bitOfWhole(kq, 2);
     const V b2 = b.hi * b.hi;
     const V cb = b2 * mulAdd<kFma>(b2, negMulAdd<kFma>(b2, V(1.0 / 720), V(1.0 / 24)), V(-0.5));
     const V sb = b.hi * b2 * mulAdd<kFma>(b2, negMulAdd<kFma>(b2, V(1.0 / 5040), V(1.0 / 120)), V(-1.0 / 6));
@@ -194,7 +193,6 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
         return Pair<V>{h.hi, tail + ((h.lo + pl) + qb.lo)};
     };
     if constexpr (kind == 2) {
-        (void)neg;
         const Pair<V> s0 = ofParts(sh, sl, ch, cl), c0 = ofParts(ch, cl, -sh, -sl);
         const Pair<V> s = fastTwoSum(s0.hi, s0.lo), c = fastTwoSum(c0.hi, c0.lo);
         const Pair<V> n{O::select(odd, c.hi, s.hi), O::select(odd, c.lo, s.lo)};
@@ -204,7 +202,7 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
     } else {
         // sin x = sin r, cos r, -sin r, -cos r for k = 0..3; cos x is one
         // quadrant further on.
-        negate = neg;
+        negate = O::bitOfWhole(kq, 2);
         return ofParts(O::select(odd, ch, sh), O::select(odd, cl, sl), O::select(odd, -sh, ch),
                        O::select(odd, -sl, cl));
     }
