@@ -70,51 +70,73 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 // 1. Reduction, Cody-Waite with pi/2 = P1 + P2 + P3 + t (three doubles,
 //    P1 = RN(pi/2), |t| < 2^-160): k = RN(RN(x * 2/pi)), |k| < 2^29.3, so
 //    |x - k pi/2| <= pi/4 + 2^-21 (the product's relative error is below
-//    2^-52). k * P2 = p2 + e2 exactly (twoProd). With a fused multiply-add
-//    x - k P1 is exact in one rounding: it is below pi/4 + 2^-21 + 2^-23.7
-//    < 1 in magnitude and a multiple of 2^-52 (for |x| >= 1 both terms are;
-//    below 1, k = 0 or |k| = 1 and |x| > 1/2, multiples of 2^-53 below 1).
-//    Without, k * P1 = p1 + e1 exactly (twoProd), x - p1 is exact (Sterbenz
-//    for |k| >= 2; for |k| = 1 the difference is a multiple of ulp(x) of
-//    magnitude below |x|) and -e1 joins in one more twoSum. The twoSums are
-//    exact, and so is the last fastTwoSum in every lane kept (below): the low
-//    word it adds is below 2^-52 |s| + 2^-74.9, s the larger word. The only
-//    roundings are the additions of the small terms (three, or two) and
-//    k * P3: with |e1|, |p2| < 2^-22, |e2|, |k P3| < 2^-76 and the twoSum
-//    errors below u times their sums, the absolute error of r is at most
+//    2^-52). k * P2 = p2 + e2 exactly (twoProd), and with a fused
+//    multiply-add x - k P1 is exact in one rounding: it is below
+//    pi/4 + 2^-21 + 2^-23.7 < 1 in magnitude and a multiple of 2^-52 (for
+//    |x| >= 1 both terms are; below 1, k = 0 or |k| = 1 and |x| > 1/2,
+//    multiples of 2^-53 below 1).
+//    The twoSum is exact, and so is the last fastTwoSum in every lane kept:
+//    the low word it adds is below 2^-52 |s| + 2^-74.9, s the larger word.
+//    The only roundings are the additions of the small terms (two) and
+//    k * P3: with |p2| < 2^-22, |e2|, |k P3| < 2^-76 and the twoSum error
+//    below u times its sum, the absolute error of r is at most
 //    3u (2u |r| + 2^-74.3) + 2^-129.7 (k P3) + 2^-130.7 (k t)
 //    < 2^-103.4 |r| + 2^-125.5. The fast path requires |r| >= 2^-40, so the
 //    relative error of r is below 2^-85, and an error delta in r moves
 //    sin(r), cos(r) (|r| <= 0.79) by at most delta relative. Below 2^-40 (one
 //    argument in 2^39) the exact path takes over; for |x| < pi/4, k = 0 and
 //    r = x exactly.
+//    Without a fused multiply-add, pi/2 = Q1 + Q2 + Q3 + Q4 + t'
+//    (kPio2Short: Q1 to Q3 of 23 bits, |Q2| < 2^-23.6, |Q3| < 2^-47.3,
+//    |Q4| < 2^-71.3, |t'| < 2^-124), so k Q1, k Q2 and k Q3 are exact (30 and
+//    23 bits). x - k Q1 is exact (Sterbenz for |k| >= 2, k Q1 being within
+//    2^-23 relative of k pi/2; for |k| = 1 a multiple of 2^-53 below 1), and
+//    so is t2 = x - k Q1 - k Q2: a multiple of 2^-52 (of 2^-53 for |x| < 1),
+//    below pi/4 + 2^-21 + 2^29.4 |Q3 + Q4| < 1 in magnitude. The twoSum of t2
+//    and -k Q3 is exact; low = s.lo - k Q4 rounds the product (2^-95, as
+//    |k Q4| < 2^-42) and the difference (u (u + 2^-42) < 2^-95), and k t'
+//    is below 2^-94.6: the absolute error of r is below 2^-93.2. So for
+//    k != 0 the fast path requires |r| > 2^-20 (one argument in 2^20.6), and
+//    the relative error of r is below 2^-73.2; for k = 0, r = x exactly. The
+//    fastTwoSum is exact in those lanes (the low word is below 2^-41.9).
 // 2. r = a + b with a = j/512, |b| <= 2^-10 (1 + 2^-40) (rh - a is zero or
 //    a multiple of ulp(rh), at least twice |rl|: the sum with rl is exact in
 //    fastTwoSum): sin(r) =
 //    S + C b + (S cb + C sb), cos(r) = C - S b + (C cb - S sb), where S, C =
-//    sin a, cos a come from a table as hi + lo (relative error < 2^-105),
-//    cb = cos b - 1 and sb = sin b - b. C b and S b are double-doubles
-//    (twoProd, error < 2^-104 relative); cb and sb are Taylor polynomials
-//    evaluated in double: cb = b^2(-1/2 + b^2(1/24 - b^2/720)) (remainder
-//    < b^8/8! < 2^-95), sb = b b^2(-1/6 + b^2(1/120 - b^2/5040)) (remainder
-//    < |b|^9/9! < 2^-108). The series alternate with falling terms, so the
-//    remainder bounds are the first omitted terms.
+//    sin a, cos a come from a table, each as a head of 26 bits and the double
+//    nearest the rest (relative error < 2^-79; row 0 is 0 and 1 exactly),
+//    cb = cos b - 1 and sb = sin b - b. In the products C b and S b the head
+//    times b.hi is exact: in twoProd, or without a fused multiply-add as the
+//    head times bHead, b.hi rounded to a multiple of 2^-36 (27 bits at most),
+//    plus the head times bRest = b.hi - bHead (exact, below 2^-37), rounded
+//    (2^-90 of the head); the rest of the product joins the low word. cb and
+//    sb are Taylor polynomials evaluated in double:
+//    cb = b^2(-1/2 + b^2(1/24 - b^2/720)) (remainder < b^8/8! < 2^-95),
+//    sb = b b^2(-1/6 + b^2(1/120 - b^2/5040)) (remainder < |b|^9/9! <
+//    2^-108). The series alternate with falling terms, so the remainder
+//    bounds are the first omitted terms; they are multiplied by S and C
+//    rounded to doubles (head plus rest), not by the heads, which would cost
+//    2^-26 of them.
 // 3. Error of sin(r). Counting one u per rounding: b^2 = RN(bh^2) is b^2
 //    within 3u (bl < u bh); cb within 7u including the coefficients and
-//    S_hi for S; |cb| <= 2^-21. For j >= 1, |S| <= 2 |sin r| (worst at j = 1),
-//    so S cb contributes 7u * 2^-20 = 2^-70.2 relative; C sb (|sb| < 2^-31.6,
-//    6u) at most 2^-72; the tail's own sum and its addition to the low word
-//    (each at most u |tail|, |tail| <= 2^-19.4 |sin r|) 2^-72.4 each; the
-//    table, C b and the reduction below 2^-84.8 together. Total < 2^-69.5.
+//    RN(S) for S; |cb| <= 2^-21. For j >= 1, |S| <= 2 |sin r| and
+//    |sin r| >= 2^-10 (worst at j = 1), so S cb contributes 7u * 2^-20 =
+//    2^-70.2 relative; C sb (|sb| < 2^-31.6, 6u) at most 2^-72; the tail's
+//    own sum and its addition to the low word (each at most u |tail|,
+//    |tail| <= 2^-19.4 |sin r|) 2^-72.4 each; the table 2^-77.4, the
+//    products' low parts 2^-78.4, the low word's other two additions (of
+//    terms below 2^-25.9 |S|) 2^-76.9, and the reduction 2^-85, or 2^-73.2
+//    without a fused multiply-add. Total < 2^-69.3, or < 2^-69.2 without.
+//    For j = 0, S = 0 and C = 1, and the product is exact.
 //    For cos(r), |C| <= 1.001 |cos r| (r is within 2^-10 of a and tan a <= 1)
 //    and |C cb| <= 2^-21 |C|: 7u * 2^-21 = 2^-71.2, the tail's additions
-//    2^-74 each, the rest below 2^-80: total < 2^-70.8.
+//    2^-74 each, the rest below 2^-77: total < 2^-70.7.
 //    The result is left as the sum of two doubles, the high word h of the
 //    first fastTwoSum and the low word l: |l| <= 2^-19 |h| (the tail is below
-//    2^-19.5 |sin r|, the other terms near ulp(h)).
+//    2^-19.5 |sin r|, the other terms below 2^-24.9 |sin r|).
 //    tan = sin/cos (or -cos/sin) in double-double division (error < 2^-100)
 //    of the two results normalised by one more fastTwoSum each: the two
-//    errors add, < 2^-69. The rounding test uses c = 2^-67 (sin, cos) and
+//    errors add, < 2^-68.8. The rounding test uses c = 2^-67 (sin, cos) and
 //    2^-66 (tan), four times the bound or more (see roundedOrFail).
 //
 // The checker (glimra-mathcheck) compares the fast path with MPFR on many
@@ -150,23 +172,25 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
         const V x = O::select(ok, a0, V(1.0));
         ks = x * V(kTwoOverPi) + shifter;
         const V kd = ks - shifter;
-        const Pair<V> p2 = twoProd<kFma>(kd, V(kPio2[1]));
         Pair<V> s;
         V low;
         if constexpr (O::template fused<kFma>) {
+            const Pair<V> p2 = twoProd<kFma>(kd, V(kPio2[1]));
             s = twoSum(O::negMulAdd(kd, V(kPio2[0]), x), -p2.hi);
             low = negMulAdd<kFma>(kd, V(kPio2[2]), s.lo - p2.lo);
         } else {
-            const Pair<V> p1 = twoProd<kFma>(kd, V(kPio2[0]));
-            const Pair<V> s1 = twoSum(x - p1.hi, -p2.hi);
-            s = twoSum(s1.hi, -p1.lo);
-            low = ((s1.lo + s.lo) - p2.lo) - kd * V(kPio2[2]);
+            const V t2 = (x - kd * V(kPio2Short[0])) - kd * V(kPio2Short[1]);
+            s = twoSum(t2, -(kd * V(kPio2Short[2])));
+            low = s.lo - kd * V(kPio2Short[3]);
         }
         const Pair<V> r = fastTwoSum(s.hi, low);
         rh0 = r.hi;
         rl0 = r.lo;
+        if constexpr (!O::template fused<kFma>)
+            ok = O::both(ok, O::either(O::less(V(0x1p-20), O::abs(rh0)), O::equal(kd, V(0.0))));
     }
-    ok = O::both(ok, O::less(V(0x1p-40), O::abs(rh0)));
+    if constexpr (kReduced || O::template fused<kFma>)
+        ok = O::both(ok, O::less(V(0x1p-40), O::abs(rh0)));
     const V rh = O::select(ok, rh0, V(0.5)), rl = O::select(ok, rl0, V(0.0));
     // Step 2: a = j/512, b = r - a (rh - a is exact: a multiple of ulp(rh),
     // below |rh|), and table row |j| with the sign of j.
@@ -185,11 +209,25 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
     const V sb = b.hi * b2 * mulAdd<kFma>(b2, negMulAdd<kFma>(b2, V(1.0 / 5040), V(1.0 / 120)), V(-1.0 / 6));
     // P + Q b + (P cb + Q sb): sin r for (P, Q) = (S, C), cos r for (C, -S).
     // |P| >= 2^-9 > |Q b| or P = 0 (sin), |P| >= 0.7 (cos).
+    // Q b: Q's head qh (26 bits) times b.hi exactly, as twoProd or, without a
+    // fused multiply-add, as qh b1 (exact) + qh b2 (rounded); the rest of Q
+    // and of b in the low word.
+    V bHead = b.hi, bRest = V(0.0);
+    if constexpr (!O::template fused<kFma>) {
+        const V grid(0x1.8p16);
+        bHead = (b.hi + grid) - grid;
+        bRest = b.hi - bHead;
+    }
     const auto ofParts = [&](V ph, V pl, V qh, V ql) {
-        Pair<V> qb = twoProd<kFma>(qh, b.hi);
+        Pair<V> qb;
+        if constexpr (O::template fused<kFma>)
+            qb = twoProd<kFma>(qh, b.hi);
+        else
+            qb = {qh * bHead, qh * bRest};
         qb.lo = qb.lo + mulAdd<kFma>(qh, b.lo, ql * b.hi);
         const Pair<V> h = fastTwoSum(ph, qb.hi);
-        const V tail = mulAdd<kFma>(ph, cb, qh * sb);
+        // The heads alone would cost cb and sb 2^-26 of their value.
+        const V tail = mulAdd<kFma>(ph + pl, cb, (qh + ql) * sb);
         return Pair<V>{h.hi, tail + ((h.lo + pl) + qb.lo)};
     };
     if constexpr (kind == 2) {

@@ -37,6 +37,18 @@ double truncBits(mpfr_t v, int bits, mpfr_t rest)
     return d;
 }
 
+// v rounded to `bits` significant bits (to nearest); rest = v - rounded.
+double roundBits(mpfr_t v, int bits, mpfr_t rest)
+{
+    mpfr_t t;
+    mpfr_init2(t, bits);
+    mpfr_set(t, v, MPFR_RNDN);
+    const double d = mpfr_get_d(t, MPFR_RNDN);
+    mpfr_sub_d(rest, v, d, MPFR_RNDN);
+    mpfr_clear(t);
+    return d;
+}
+
 void printPair(double a, double b, const char* end) { std::printf("    {%a, %a}%s\n", a, b, end); }
 
 // The first 64 * n bits of 2/pi after the binary point, in words. MPFR
@@ -142,6 +154,17 @@ int main()
         mpfr_sub_d(v, v, p[i], MPFR_RNDN);
     }
     std::printf("const double kPio2[3] = {%a, %a, %a};\n", p[0], p[1], p[2]);
+    // And in three parts of 23 bits (k * part exact for |k| < 2^30) and a
+    // double, for the reduction without a fused multiply-add.
+    mpfr_const_pi(v, MPFR_RNDN);
+    mpfr_div_2ui(v, v, 1, MPFR_RNDN);
+    double q[4];
+    for (int i = 0; i < 3; ++i) {
+        q[i] = roundBits(v, 23, rest);
+        mpfr_set(v, rest, MPFR_RNDN);
+    }
+    q[3] = mpfr_get_d(v, MPFR_RNDN);
+    std::printf("const double kPio2Short[4] = {%a, %a, %a, %a};\n", q[0], q[1], q[2], q[3]);
     mpfr_const_pi(v, MPFR_RNDN);
     mpfr_ui_div(v, 2, v, MPFR_RNDN);
     std::printf("const double kTwoOverPi = %a;\n", mpfr_get_d(v, MPFR_RNDN));
@@ -163,15 +186,19 @@ int main()
     mpfr_ui_div(v, 256, v, MPFR_RNDN);
     std::printf("const double k256OverLn2 = %a;\n\n", mpfr_get_d(v, MPFR_RNDN));
 
+    // sin and cos of j/512 each as a head of 26 bits (its products by a
+    // number of 27 bits are exact) and the double nearest the rest.
     std::printf("const double kSinCos[kSinCosSize][4] = {\n");
     for (int j = 0; j < 405; ++j) {
         double sh, sl, ch, cl;
         mpfr_set_si(w, j, MPFR_RNDN);
         mpfr_div_2ui(w, w, 9, MPFR_RNDN);
         mpfr_sin(v, w, MPFR_RNDN);
-        split2(v, sh, sl);
+        sh = roundBits(v, 26, rest);
+        sl = mpfr_get_d(rest, MPFR_RNDN);
         mpfr_cos(v, w, MPFR_RNDN);
-        split2(v, ch, cl);
+        ch = roundBits(v, 26, rest);
+        cl = mpfr_get_d(rest, MPFR_RNDN);
         std::printf("    {%a, %a, %a, %a},\n", sh, sl, ch, cl);
     }
     std::printf("};\n\n");

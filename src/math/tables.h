@@ -7,6 +7,9 @@ namespace glimra::math::detail {
 
 // pi/2 = kPio2[0] + kPio2[1] + kPio2[2] + t, |t| < 2^-160.
 extern const double kPio2[3];
+// pi/2 = kPio2Short[0] + ... + kPio2Short[3] + t, the first three of 23 bits
+// each (their products by a whole number below 2^30 are exact), |t| < 2^-124.
+extern const double kPio2Short[4];
 extern const double kTwoOverPi;
 // ln 2 = kLn2[0] + kLn2[1] + t, kLn2[0] of 42 bits, |t| < 2^-96.
 extern const double kLn2[2];
@@ -14,7 +17,8 @@ extern const double kLn2[2];
 extern const double kLn2By256[3];
 extern const double k256OverLn2;
 
-// Row j: sin(j/512) and cos(j/512), each as hi + lo, j = 0..404.
+// Row j: sin(j/512) and cos(j/512), j = 0..404, each as a head of 26 bits
+// and the double nearest the rest (together within 2^-79 relative).
 constexpr int kSinCosSize = 405;
 extern const double kSinCos[kSinCosSize][4];
 
