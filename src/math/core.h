@@ -103,40 +103,38 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 //    a multiple of ulp(rh), at least twice |rl|: the sum with rl is exact in
 //    fastTwoSum): sin(r) =
 //    S + C b + (S cb + C sb), cos(r) = C - S b + (C cb - S sb), where S, C =
-//    sin a, cos a come from a table, each as a head of 26 bits and the double
-//    nearest the rest (relative error < 2^-79; row 0 is 0 and 1 exactly),
-//    cb = cos b - 1 and sb = sin b - b. In the products C b and S b the head
-//    times b.hi is exact: in twoProd, or without a fused multiply-add as the
-//    head times bHead, b.hi rounded to a multiple of 2^-36 (27 bits at most),
-//    plus the head times bRest = b.hi - bHead (exact, below 2^-37), rounded
-//    (2^-90 of the head); the rest of the product joins the low word. cb and
-//    sb are Taylor polynomials evaluated in double:
+//    sin a, cos a come from a table as hi + lo (relative error < 2^-105),
+//    cb = cos b - 1 and sb = sin b - b. In C b and S b the high word times
+//    b.hi is exact: in twoProd, or without a fused multiply-add as
+//    qh1 bHead, where qh1 is the high word's first 26 bits (Veltkamp's split)
+//    and bHead is b.hi rounded to a multiple of 2^-36 (27 bits at most), plus
+//    qh1 bRest + qh2 b.hi (bRest = b.hi - bHead, below 2^-37, and
+//    qh2 = qh - qh1, below 2^-26 |qh|, both exact) rounded: 2^-88.4 |Q|
+//    absolute. The low words' products join the low word. cb and sb are
+//    Taylor polynomials evaluated in double:
 //    cb = b^2(-1/2 + b^2(1/24 - b^2/720)) (remainder < b^8/8! < 2^-95),
 //    sb = b b^2(-1/6 + b^2(1/120 - b^2/5040)) (remainder < |b|^9/9! <
 //    2^-108). The series alternate with falling terms, so the remainder
-//    bounds are the first omitted terms; they are multiplied by S and C
-//    rounded to doubles (head plus rest), not by the heads, which would cost
-//    2^-26 of them.
+//    bounds are the first omitted terms.
 // 3. Error of sin(r). Counting one u per rounding: b^2 = RN(bh^2) is b^2
 //    within 3u (bl < u bh); cb within 7u including the coefficients and
-//    RN(S) for S; |cb| <= 2^-21. For j >= 1, |S| <= 2 |sin r| and
+//    S_hi for S; |cb| <= 2^-21. For j >= 1, |S| <= 2 |sin r| and
 //    |sin r| >= 2^-10 (worst at j = 1), so S cb contributes 7u * 2^-20 =
 //    2^-70.2 relative; C sb (|sb| < 2^-31.6, 6u) at most 2^-72; the tail's
 //    own sum and its addition to the low word (each at most u |tail|,
-//    |tail| <= 2^-19.4 |sin r|) 2^-72.4 each; the table 2^-77.4, the
-//    products' low parts 2^-78.4, the low word's other two additions (of
-//    terms below 2^-25.9 |S|) 2^-76.9, and the reduction 2^-85, or 2^-73.2
-//    without a fused multiply-add. Total < 2^-69.3, or < 2^-69.2 without.
-//    For j = 0, S = 0 and C = 1, and the product is exact.
+//    |tail| <= 2^-19.4 |sin r|) 2^-72.4 each; the table, C b and the
+//    reduction below 2^-84.8 together: total < 2^-69.5. Without a fused
+//    multiply-add, C b adds 2^-78.4 and the reduction 2^-73.2 (for j = 0,
+//    S = 0 and C = 1, and the product is exact): total < 2^-69.2.
 //    For cos(r), |C| <= 1.001 |cos r| (r is within 2^-10 of a and tan a <= 1)
 //    and |C cb| <= 2^-21 |C|: 7u * 2^-21 = 2^-71.2, the tail's additions
-//    2^-74 each, the rest below 2^-77: total < 2^-70.7.
+//    2^-74 each, the rest below 2^-80: total < 2^-70.8.
 //    The result is left as the sum of two doubles, the high word h of the
 //    first fastTwoSum and the low word l: |l| <= 2^-19 |h| (the tail is below
-//    2^-19.5 |sin r|, the other terms below 2^-24.9 |sin r|).
+//    2^-19.5 |sin r|, the other terms near ulp(h)).
 //    tan = sin/cos (or -cos/sin) in double-double division (error < 2^-100)
 //    of the two results normalised by one more fastTwoSum each: the two
-//    errors add, < 2^-68.8. The rounding test uses c = 2^-67 (sin, cos) and
+//    errors add, < 2^-68.7. The rounding test uses c = 2^-67 (sin, cos) and
 //    2^-66 (tan), four times the bound or more (see roundedOrFail).
 //
 // The checker (glimra-mathcheck) compares the fast path with MPFR on many
@@ -209,9 +207,9 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
     const V sb = b.hi * b2 * mulAdd<kFma>(b2, negMulAdd<kFma>(b2, V(1.0 / 5040), V(1.0 / 120)), V(-1.0 / 6));
     // P + Q b + (P cb + Q sb): sin r for (P, Q) = (S, C), cos r for (C, -S).
     // |P| >= 2^-9 > |Q b| or P = 0 (sin), |P| >= 0.7 (cos).
-    // Q b: Q's head qh (26 bits) times b.hi exactly, as twoProd or, without a
-    // fused multiply-add, as qh b1 (exact) + qh b2 (rounded); the rest of Q
-    // and of b in the low word.
+    // Q b: qh b.hi in twoProd, or without a fused multiply-add as
+    // qh1 bHead (exact) + qh1 bRest + qh2 b.hi (rounded), qh = qh1 + qh2 in
+    // 26 bits each; then the low parts of Q and b.
     V bHead = b.hi, bRest = V(0.0);
     if constexpr (!O::template fused<kFma>) {
         const V grid(0x1.8p16);
@@ -220,14 +218,16 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
     }
     const auto ofParts = [&](V ph, V pl, V qh, V ql) {
         Pair<V> qb;
-        if constexpr (O::template fused<kFma>)
+        if constexpr (O::template fused<kFma>) {
             qb = twoProd<kFma>(qh, b.hi);
-        else
-            qb = {qh * bHead, qh * bRest};
+        } else {
+            const V c = V(134217729.0) * qh;  // 2^27 + 1: Veltkamp's split
+            const V qh1 = c - (c - qh);
+            qb = {qh1 * bHead, mulAdd<kFma>(qh1, bRest, (qh - qh1) * b.hi)};
+        }
         qb.lo = qb.lo + mulAdd<kFma>(qh, b.lo, ql * b.hi);
         const Pair<V> h = fastTwoSum(ph, qb.hi);
-        // The heads alone would cost cb and sb 2^-26 of their value.
-        const V tail = mulAdd<kFma>(ph + pl, cb, (qh + ql) * sb);
+        const V tail = mulAdd<kFma>(ph, cb, qh * sb);
         return Pair<V>{h.hi, tail + ((h.lo + pl) + qb.lo)};
     };
     if constexpr (kind == 2) {

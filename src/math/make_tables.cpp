@@ -186,19 +186,15 @@ int main()
     mpfr_ui_div(v, 256, v, MPFR_RNDN);
     std::printf("const double k256OverLn2 = %a;\n\n", mpfr_get_d(v, MPFR_RNDN));
 
-    // sin and cos of j/512 each as a head of 26 bits (its products by a
-    // number of 27 bits are exact) and the double nearest the rest.
     std::printf("const double kSinCos[kSinCosSize][4] = {\n");
     for (int j = 0; j < 405; ++j) {
         double sh, sl, ch, cl;
         mpfr_set_si(w, j, MPFR_RNDN);
         mpfr_div_2ui(w, w, 9, MPFR_RNDN);
         mpfr_sin(v, w, MPFR_RNDN);
-        sh = roundBits(v, 26, rest);
-        sl = mpfr_get_d(rest, MPFR_RNDN);
+        split2(v, sh, sl);
         mpfr_cos(v, w, MPFR_RNDN);
-        ch = roundBits(v, 26, rest);
-        cl = mpfr_get_d(rest, MPFR_RNDN);
+        split2(v, ch, cl);
         std::printf("    {%a, %a, %a, %a},\n", sh, sl, ch, cl);
     }
     std::printf("};\n\n");

@@ -17,8 +17,7 @@ extern const double kLn2[2];
 extern const double kLn2By256[3];
 extern const double k256OverLn2;
 
-// Row j: sin(j/512) and cos(j/512), j = 0..404, each as a head of 26 bits
-// and the double nearest the rest (together within 2^-79 relative).
+// Row j: sin(j/512) and cos(j/512), each as hi + lo, j = 0..404.
 constexpr int kSinCosSize = 405;
 extern const double kSinCos[kSinCosSize][4];
 
