@@ -132,7 +132,8 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 //    The result is left as the sum of two doubles, the high word h of the
 //    first fastTwoSum and the low word l: |l| <= 2^-19 |h| (the tail is below
 //    2^-19.5 |sin r|, the other terms near ulp(h)).
-//    tan = sin/cos (or -cos/sin) in double-double division (error < 2^-100)
+//    tan = sin/cos (or -cos/sin) in double-double division (error < 2^-100,
+//    2^-76.4 without a fused multiply-add)
 //    of the two results normalised by one more fastTwoSum each: the two
 //    errors add, < 2^-68.7. The rounding test uses c = 2^-67 (sin, cos) and
 //    2^-66 (tan), four times the bound or more (see roundedOrFail).

@@ -221,12 +221,28 @@ GLIMRA_STEP V negMulAdd(V a, V b, V c)
 // relative (2^-103 |q|), and rho / d differs from rho / d.hi by less than
 // 1.01u of it (2^-104 |q|). The last sum is exact (|rem v| < 2^-50 |q1|).
 // Altogether below 2^-101.5 |n / d|.
+// Without a fused multiply-add, q1 is cut to its first 26 bits (Veltkamp's
+// split, |t'| < 2^-25.9 in place of t) and d.hi split into two halves of 26
+// bits, so q1 d.hi is the sum of two exact products, and n.hi - p.hi is
+// still exact (Sterbenz: p.hi is n.hi within 2^-24.9). The remainder is then
+// below 2^-25.9 |n.hi|, and its three roundings, of values below that, cost
+// 2^-77.4 |n.hi|; rem v adds 2u of the remainder, and d.lo 2^-79: below
+// 2^-76.4 |n / d| altogether, and the last sum is still exact.
 template <bool kFma, class V>
 inline Pair<V> divDD(Pair<V> n, Pair<V> d)
 {
     const V v = V(1.0) / d.hi;
-    const V q1 = n.hi * v;
-    const Pair<V> p = twoProd<kFma>(q1, d.hi);
+    V q1 = n.hi * v;
+    Pair<V> p;
+    if constexpr (Ops<V>::template fused<kFma>) {
+        p = twoProd<kFma>(q1, d.hi);
+    } else {
+        const V split(134217729.0);  // 2^27 + 1
+        const V cq = split * q1, cd = split * d.hi;
+        q1 = cq - (cq - q1);
+        const V dh = cd - (cd - d.hi);
+        p = {q1 * dh, q1 * (d.hi - dh)};
+    }
     const V rem = negMulAdd<kFma>(q1, d.lo, ((n.hi - p.hi) - p.lo) + n.lo);
     return fastTwoSum(q1, rem * v);
 }
