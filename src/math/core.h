@@ -292,7 +292,9 @@ GLIMRA_STEP V trigOfReduced(V rh, V rl, V q, MaskOf<V>& ok)
 // exp(E) = 2^(k/256) exp(r), k = RN(E 256 / ln2), r = E - k ln2/256 with
 // ln2/256 in three parts (the first of 34 bits: k * L1 exact for |k| < 2^19),
 // the same exact steps as the trigonometric reduction: r within 2^-94
-// absolute, |r| < 2^-9.52. 2^(j/256) (j = k mod 256) from a table as
+// absolute, |r| < 2^-9.52. Without a fused multiply-add the second part is
+// of 35 bits too (kLn2By256Short), so k times it is exact where twoProd
+// was, and the third, below 2^-78, is rounded once in k times it (2^-114). 2^(j/256) (j = k mod 256) from a table as
 // hi + lo (2^-105); exp(r) = 1 + r + r^2/2 + r^3 (1/6 + r/24 + r^2/120 +
 // r^3/720 + r^4/5040): remainder < |r|^8 / 8! * 1.002 < 2^-91; r^2 in
 // double-double, the r^3 term in double (6u of 2^-31.2: 2^-81.6), the low
@@ -387,10 +389,17 @@ GLIMRA_STEP V powFast(V x, V y, MaskOf<V>& ok, V& ehi)
     const V eh = O::select(ok, e.hi, V(0.5)), el = O::select(ok, e.lo, V(0.0));
 
     const V kd = O::nearest(eh * V(k256OverLn2));
-    const Pair<V> p2 = twoProd<kFma>(kd, V(kLn2By256[1]));
     const V t = negMulAdd<kFma>(kd, V(kLn2By256[0]), eh);  // exact, as in the trigonometric reduction
-    const Pair<V> s1 = twoSum(t, -p2.hi);
-    const V low = negMulAdd<kFma>(kd, V(kLn2By256[2]), (s1.lo - p2.lo) + el);
+    Pair<V> s1;
+    V low;
+    if constexpr (O::template fused<kFma>) {
+        const Pair<V> p2 = twoProd<kFma>(kd, V(kLn2By256[1]));
+        s1 = twoSum(t, -p2.hi);
+        low = negMulAdd<kFma>(kd, V(kLn2By256[2]), (s1.lo - p2.lo) + el);
+    } else {
+        s1 = twoSum(t, -(kd * V(kLn2By256Short[0])));
+        low = (s1.lo + el) - kd * V(kLn2By256Short[1]);
+    }
     const Pair<V> r = twoSum(s1.hi, low);
 
     // j = k mod 256 and q = floor(k / 256).

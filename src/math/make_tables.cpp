@@ -178,6 +178,13 @@ int main()
     std::printf("const double kLn2[2] = {%a, %a};\n", l2h, l2l);
     mpfr_div_2ui(v, v, 8, MPFR_RNDN);
     const double e1 = truncBits(v, 35, rest);
+    // What the head leaves, also as a part of 35 bits (k * part exact) and a
+    // double, for the reduction without a fused multiply-add.
+    mpfr_t rest2;
+    mpfr_init2(rest2, kPrec);
+    const double f2 = roundBits(rest, 35, rest2);
+    std::printf("const double kLn2By256Short[2] = {%a, %a};\n", f2, mpfr_get_d(rest2, MPFR_RNDN));
+    mpfr_clear(rest2);
     double e2 = mpfr_get_d(rest, MPFR_RNDN);
     mpfr_sub_d(rest, rest, e2, MPFR_RNDN);
     double e3 = mpfr_get_d(rest, MPFR_RNDN);

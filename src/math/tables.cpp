@@ -7,6 +7,7 @@ const double kPio2[3] = {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54, -0x1.f1976
 const double kPio2Short[4] = {0x1.921fb4p+0, 0x1.4442dp-24, 0x1.846988p-48, 0x1.8cc51701b839ap-72};
 const double kTwoOverPi = 0x1.45f306dc9c883p-1;
 const double kLn2[2] = {0x1.62e42fefa38p-1, 0x1.ef35793c7673p-45};
+const double kLn2By256Short[2] = {0x1.1cf79abc8p-44, 0x1.e3b39803f2f6bp-80};
 const double kLn2By256[3] = {0x1.62e42fef8p-9, 0x1.1cf79abc9e3b4p-44, -0x1.9ff0342542fc3p-98};
 const double k256OverLn2 = 0x1.71547652b82fep+8;
 

@@ -15,6 +15,10 @@ extern const double kTwoOverPi;
 extern const double kLn2[2];
 // ln2 / 256 = sum + t, kLn2By256[0] of 34 bits, |t| < 2^-150.
 extern const double kLn2By256[3];
+// ln2 / 256 = kLn2By256[0] + kLn2By256Short[0] + kLn2By256Short[1] + t, the
+// first two of 35 bits each (products by a whole number below 2^18 exact),
+// |t| < 2^-131.
+extern const double kLn2By256Short[2];
 extern const double k256OverLn2;
 
 // Row j: sin(j/512) and cos(j/512), each as hi + lo, j = 0..404.
