@@ -25,24 +25,13 @@ void split2(mpfr_t v, double& hi, double& lo)
     mpfr_clear(t);
 }
 
-// v cut after `bits` significant bits (towards zero); rest = v - cut.
-double truncBits(mpfr_t v, int bits, mpfr_t rest)
+// v rounded to `bits` significant bits in `mode` (towards zero: cut after
+// them); rest = v - the rounded value.
+double roundBits(mpfr_t v, int bits, mpfr_t rest, mpfr_rnd_t mode = MPFR_RNDN)
 {
     mpfr_t t;
     mpfr_init2(t, bits);
-    mpfr_set(t, v, MPFR_RNDZ);
-    const double d = mpfr_get_d(t, MPFR_RNDN);
-    mpfr_sub_d(rest, v, d, MPFR_RNDN);
-    mpfr_clear(t);
-    return d;
-}
-
-// v rounded to `bits` significant bits (to nearest); rest = v - rounded.
-double roundBits(mpfr_t v, int bits, mpfr_t rest)
-{
-    mpfr_t t;
-    mpfr_init2(t, bits);
-    mpfr_set(t, v, MPFR_RNDN);
+    mpfr_set(t, v, mode);
     const double d = mpfr_get_d(t, MPFR_RNDN);
     mpfr_sub_d(rest, v, d, MPFR_RNDN);
     mpfr_clear(t);
@@ -172,12 +161,12 @@ int main()
     // ln 2 with a 42-bit head (e * head exact for |e| < 2^11) for the logarithm;
     // ln 2 / 256 with a 35-bit head (k * head exact for |k| < 2^18) for exp.
     mpfr_const_log2(v, MPFR_RNDN);
-    const double l2h = truncBits(v, 42, rest);
+    const double l2h = roundBits(v, 42, rest, MPFR_RNDZ);
     double l2l, l2l2;
     split2(rest, l2l, l2l2);
     std::printf("const double kLn2[2] = {%a, %a};\n", l2h, l2l);
     mpfr_div_2ui(v, v, 8, MPFR_RNDN);
-    const double e1 = truncBits(v, 35, rest);
+    const double e1 = roundBits(v, 35, rest, MPFR_RNDZ);
     // What the head leaves, also as a part of 35 bits (k * part exact) and a
     // double, for the reduction without a fused multiply-add.
     mpfr_t rest2;
