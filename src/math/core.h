@@ -106,11 +106,11 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 //    sin a, cos a come from a table as hi + lo (relative error < 2^-105),
 //    cb = cos b - 1 and sb = sin b - b. In C b and S b the high word times
 //    b.hi is exact: in twoProd, or without a fused multiply-add as
-//    qh1 bHead, where qh1 is the high word's first 26 bits (Veltkamp's split)
-//    and bHead is b.hi rounded to a multiple of 2^-36 (27 bits at most), plus
-//    qh1 bRest + qh2 b.hi (bRest = b.hi - bHead, below 2^-37, and
-//    qh2 = qh - qh1, below 2^-26 |qh|, both exact) rounded: 2^-88.4 |Q|
-//    absolute. The low words' products join the low word. cb and sb are
+//    qh1 bh1 + qh1 bh2 + qh2 b.hi, where qh = qh1 + qh2 and b.hi = bh1 + bh2
+//    are split into halves of 26 bits (split26, dd.h): the first product is
+//    exact, the other two (each below 2^-26.9 |qh b.hi|) are rounded in
+//    their sum, within 2^-77.9 |Q b|, and the sum is below 2^-25.9 |Q b|.
+//    The low words' products join the low word. cb and sb are
 //    Taylor polynomials evaluated in double:
 //    cb = b^2(-1/2 + b^2(1/24 - b^2/720)) (remainder < b^8/8! < 2^-95),
 //    sb = b b^2(-1/6 + b^2(1/120 - b^2/5040)) (remainder < |b|^9/9! <
@@ -124,8 +124,8 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 //    own sum and its addition to the low word (each at most u |tail|,
 //    |tail| <= 2^-19.4 |sin r|) 2^-72.4 each; the table, C b and the
 //    reduction below 2^-84.8 together: total < 2^-69.5. Without a fused
-//    multiply-add, C b adds 2^-78.4 and the reduction 2^-73.2 (for j = 0,
-//    S = 0 and C = 1, and the product is exact): total < 2^-69.2.
+//    multiply-add, C b adds 2^-77.9 (|C b| <= |sin r|; so for j = 0, where
+//    S = 0, C = 1 and sin r is b) and the reduction 2^-73.2: total < 2^-69.2.
 //    For cos(r), |C| <= 1.001 |cos r| (r is within 2^-10 of a and tan a <= 1)
 //    and |C cb| <= 2^-21 |C|: 7u * 2^-21 = 2^-71.2, the tail's additions
 //    2^-74 each, the rest below 2^-80: total < 2^-70.8.
@@ -208,23 +208,19 @@ GLIMRA_STEP Pair<V> trigDD(V a0, V b0, V q, MaskOf<V>& ok, MaskOf<V>& negate)
     const V sb = b.hi * b2 * mulAdd<kFma>(b2, negMulAdd<kFma>(b2, V(1.0 / 5040), V(1.0 / 120)), V(-1.0 / 6));
     // P + Q b + (P cb + Q sb): sin r for (P, Q) = (S, C), cos r for (C, -S).
     // |P| >= 2^-9 > |Q b| or P = 0 (sin), |P| >= 0.7 (cos).
-    // Q b: qh b.hi in twoProd, or without a fused multiply-add as
-    // qh1 bHead (exact) + qh1 bRest + qh2 b.hi (rounded), qh = qh1 + qh2 in
-    // 26 bits each; then the low parts of Q and b.
-    V bHead = b.hi, bRest = V(0.0);
-    if constexpr (!O::template fused<kFma>) {
-        const V grid(0x1.8p16);
-        bHead = (b.hi + grid) - grid;
-        bRest = b.hi - bHead;
-    }
+    // Q b: qh b.hi in twoProd, or without a fused multiply-add from the
+    // halves of qh and b.hi (split26) as qh1 bh1 (exact) + qh1 bh2 + qh2 b.hi
+    // (rounded); then the low parts of Q and b.
+    Pair<V> bs{b.hi, V(0.0)};
+    if constexpr (!O::template fused<kFma>)
+        bs = split26(b.hi);
     const auto ofParts = [&](V ph, V pl, V qh, V ql) {
         Pair<V> qb;
         if constexpr (O::template fused<kFma>) {
             qb = twoProd<kFma>(qh, b.hi);
         } else {
-            const V c = V(134217729.0) * qh;  // 2^27 + 1: Veltkamp's split
-            const V qh1 = c - (c - qh);
-            qb = {qh1 * bHead, mulAdd<kFma>(qh1, bRest, (qh - qh1) * b.hi)};
+            const Pair<V> qs = split26(qh);
+            qb = {qs.hi * bs.hi, mulAdd<kFma>(qs.hi, bs.lo, qs.lo * b.hi)};
         }
         qb.lo = qb.lo + mulAdd<kFma>(qh, b.lo, ql * b.hi);
         const Pair<V> h = fastTwoSum(ph, qb.hi);

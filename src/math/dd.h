@@ -179,6 +179,16 @@ inline Pair<V> fastTwoSum(V a, V b)
     return {s, b - (s - a)};
 }
 
+// a = hi + lo exactly, hi of 26 significant bits and lo of 26 and a sign
+// (Veltkamp's split; |lo| <= 2^-27 |a|): products of such halves are exact.
+template <class V>
+inline Pair<V> split26(V a)
+{
+    const V c = V(134217729.0) * a;  // 2^27 + 1
+    const V hi = c - (c - a);
+    return {hi, a - hi};
+}
+
 // p + e = a * b exactly (see Ops::productError: the same two doubles with or
 // without fused multiply-add).
 template <bool kFma, class V>
@@ -237,11 +247,9 @@ inline Pair<V> divDD(Pair<V> n, Pair<V> d)
     if constexpr (Ops<V>::template fused<kFma>) {
         p = twoProd<kFma>(q1, d.hi);
     } else {
-        const V split(134217729.0);  // 2^27 + 1
-        const V cq = split * q1, cd = split * d.hi;
-        q1 = cq - (cq - q1);
-        const V dh = cd - (cd - d.hi);
-        p = {q1 * dh, q1 * (d.hi - dh)};
+        q1 = split26(q1).hi;
+        const Pair<V> ds = split26(d.hi);
+        p = {q1 * ds.hi, q1 * ds.lo};
     }
     const V rem = negMulAdd<kFma>(q1, d.lo, ((n.hi - p.hi) - p.lo) + n.lo);
     return fastTwoSum(q1, rem * v);
