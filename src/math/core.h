@@ -108,8 +108,8 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 //    b.hi is exact: in twoProd, or without a fused multiply-add as
 //    qh1 bh1 + qh1 bh2 + qh2 b.hi, where qh = qh1 + qh2 and b.hi = bh1 + bh2
 //    are split into halves of 26 bits (split26, dd.h): the first product is
-//    exact, the other two (each below 2^-26.9 |qh b.hi|) are rounded in
-//    their sum, within 2^-77.9 |Q b|, and the sum is below 2^-25.9 |Q b|.
+//    exact, the other two (each below 2^-25.9 |qh b.hi|) are rounded in
+//    their sum, within 2^-77.4 |Q b|, and the sum is below 2^-24.9 |Q b|.
 //    The low words' products join the low word. cb and sb are
 //    Taylor polynomials evaluated in double:
 //    cb = b^2(-1/2 + b^2(1/24 - b^2/720)) (remainder < b^8/8! < 2^-95),
@@ -124,7 +124,7 @@ GLIMRA_STEP V roundedOrFail(Pair<V> v, V c, MaskOf<V>& ok)
 //    own sum and its addition to the low word (each at most u |tail|,
 //    |tail| <= 2^-19.4 |sin r|) 2^-72.4 each; the table, C b and the
 //    reduction below 2^-84.8 together: total < 2^-69.5. Without a fused
-//    multiply-add, C b adds 2^-77.9 (|C b| <= |sin r|; so for j = 0, where
+//    multiply-add, C b adds 2^-77.4 (|C b| <= |sin r|; so for j = 0, where
 //    S = 0, C = 1 and sin r is b) and the reduction 2^-73.2: total < 2^-69.2.
 //    For cos(r), |C| <= 1.001 |cos r| (r is within 2^-10 of a and tan a <= 1)
 //    and |C cb| <= 2^-21 |C|: 7u * 2^-21 = 2^-71.2, the tail's additions
@@ -290,9 +290,10 @@ GLIMRA_STEP V trigOfReduced(V rh, V rl, V q, MaskOf<V>& ok)
 // the same exact steps as the trigonometric reduction: r within 2^-94
 // absolute, |r| < 2^-9.52. Without a fused multiply-add the second part is
 // of 35 bits too (kLn2By256Short), so k times it is exact where twoProd
-// was, and the third, below 2^-78, is rounded once in k times it (2^-114). 2^(j/256) (j = k mod 256) from a table as
-// hi + lo (2^-105); exp(r) = 1 + r + r^2/2 + r^3 (1/6 + r/24 + r^2/120 +
-// r^3/720 + r^4/5040): remainder < |r|^8 / 8! * 1.002 < 2^-91; r^2 in
+// was, and the third, below 2^-78, is rounded once in k times it (2^-114).
+// 2^(j/256) (j = k mod 256) from a table as hi + lo (2^-105);
+// exp(r) = 1 + r + r^2/2 + r^3 (1/6 + r/24 + r^2/120 + r^3/720 + r^4/5040):
+// remainder < |r|^8 / 8! * 1.002 < 2^-91; r^2 in
 // double-double, the r^3 term in double (6u of 2^-31.2: 2^-81.6), the low
 // word's additions 2^-82.1: exp(r) - 1 within 2^-80.8 absolute, the product
 // with the table entry and the final sums within 2^-100. An error d in E

@@ -180,7 +180,8 @@ inline Pair<V> fastTwoSum(V a, V b)
 }
 
 // a = hi + lo exactly, hi of 26 significant bits and lo of 26 and a sign
-// (Veltkamp's split; |lo| <= 2^-27 |a|): products of such halves are exact.
+// (Veltkamp's split; hi is a rounded to 26 bits, so |lo| <= 2^-26 |a|):
+// products of such halves are exact.
 template <class V>
 inline Pair<V> split26(V a)
 {
