@@ -62,6 +62,17 @@ using MaskOf = typename Ops<V>::Mask;
 template <class V>
 using IntOf = typename Ops<V>::Int;
 
+// a = hi + lo exactly, hi of 26 significant bits and lo of 26 and a sign
+// (Veltkamp's split; hi is a rounded to 26 bits, so |lo| <= 2^-26 |a|):
+// products of such halves are exact.
+template <class V>
+inline Pair<V> split26(V a)
+{
+    const V c = V(134217729.0) * a;  // 2^27 + 1
+    const V hi = c - (c - a);
+    return {hi, a - hi};
+}
+
 // One lane: masks are bools, integers 32-bit ints.
 template <>
 struct Ops<double> {
@@ -153,11 +164,8 @@ struct Ops<double> {
         if constexpr (kFma) {
             return __builtin_fma(a, b, -p);
         } else {
-            constexpr double kSplit = 134217729.0;  // 2^27 + 1
-            const double ca = kSplit * a, cb = kSplit * b;
-            const double ah = ca - (ca - a), al = a - ah;
-            const double bh = cb - (cb - b), bl = b - bh;
-            return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+            const Pair<double> as = split26(a), bs = split26(b);
+            return ((as.hi * bs.hi - p) + as.hi * bs.lo + as.lo * bs.hi) + as.lo * bs.lo;
         }
     }
 };
@@ -177,17 +185,6 @@ inline Pair<V> fastTwoSum(V a, V b)
 {
     const V s = a + b;
     return {s, b - (s - a)};
-}
-
-// a = hi + lo exactly, hi of 26 significant bits and lo of 26 and a sign
-// (Veltkamp's split; hi is a rounded to 26 bits, so |lo| <= 2^-26 |a|):
-// products of such halves are exact.
-template <class V>
-inline Pair<V> split26(V a)
-{
-    const V c = V(134217729.0) * a;  // 2^27 + 1
-    const V hi = c - (c - a);
-    return {hi, a - hi};
 }
 
 // p + e = a * b exactly (see Ops::productError: the same two doubles with or

@@ -100,11 +100,8 @@ struct Ops<lanes::Two> {
     template <bool>
     static V productError(V a, V b, V p)
     {
-        const V split(134217729.0);
-        const V ca = split * a, cb = split * b;
-        const V ah = ca - (ca - a), al = a - ah;
-        const V bh = cb - (cb - b), bl = b - bh;
-        return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+        const Pair<V> as = split26(a), bs = split26(b);
+        return ((as.hi * bs.hi - p) + as.hi * bs.lo + as.lo * bs.hi) + as.lo * bs.lo;
     }
 };
 #endif
